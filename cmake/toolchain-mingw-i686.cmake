@@ -1,0 +1,27 @@
+# Cross-compiles for 32-bit Windows with Debian's mingw-w64 and runs the results under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(ORVESSA_MINGW_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${ORVESSA_MINGW_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${ORVESSA_MINGW_PREFIX}-g++)
+set(CMAKE_RC_COMPILER ${ORVESSA_MINGW_PREFIX}-windres)
+set(CMAKE_ASM_NASM_COMPILER nasm)
+
+# Libraries are searched in the mingw sysroot and in the cache of cross-built dependencies.
+set(CMAKE_FIND_ROOT_PATH /usr/${ORVESSA_MINGW_PREFIX})
+# The same place scripts/build-deps.sh installs into.
+if(DEFINED ENV{ORVESSA_DEPS_CACHE})
+    set(ORVESSA_DEPS_PREFIX "$ENV{ORVESSA_DEPS_CACHE}/i686")
+elseif(DEFINED ENV{XDG_CACHE_HOME})
+    set(ORVESSA_DEPS_PREFIX "$ENV{XDG_CACHE_HOME}/orvessa-deps/i686")
+else()
+    set(ORVESSA_DEPS_PREFIX "$ENV{HOME}/.cache/orvessa-deps/i686")
+endif()
+list(APPEND CMAKE_FIND_ROOT_PATH ${ORVESSA_DEPS_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine, as root.
+# Safe to run again: every step checks what is already there.
+set -euo pipefail
+
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    need_update=1
+fi
+
+# Source packages for the cross-built libraries come from the main archive only;
+# the security archive's deb-src index points at files this mirror may not serve.
+src_list=/etc/apt/sources.list.d/orvessa-deb-src.sources
+if [ ! -f "$src_list" ]; then
+    cat >"$src_list" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    need_update=1
+fi
+
+packages=(
+    build-essential cmake ninja-build pkg-config dpkg-dev
+    g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev nasm
+    libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev libgmock-dev
+    wine wine32 xvfb xauth x11-utils imagemagick fonts-wqy-microhei
+    zip
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ] || [ "$need_update" = 1 ]; then
+    apt-get update -q
+fi
+if [ "${#missing[@]}" -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Cross-built libpng and libjpeg-turbo for the Windows build, cached outside the tree.
+"$(dirname "$0")/build-deps.sh"

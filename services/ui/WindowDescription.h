@@ -1,0 +1,85 @@
+// The constant description of a window and its controls, as the application writes it and
+// the window layer builds it. Plain data: no platform types, so the rules derived from it
+// (tab order, placement) build and are tested anywhere.
+#pragma once
+
+#include <cstdint>
+
+enum class ControlKind { EditBox, Label, Button, GroupBox, PicBox, CommonDlg };
+
+using ClickHandler = void (*)();
+
+// A colour is 0x00BBGGRR, or kSystemButtonFace for the system's button-face colour.
+constexpr uint32_t kSystemButtonFace = 0xFF000000u;
+constexpr uint32_t kBlack = 0x00000000u;
+constexpr uint32_t kWhite = 0x00FFFFFFu;
+
+// Window numbers carry 2 in bits 24..27, control numbers 6; the error report relies on it.
+constexpr int32_t kWindowNumberKind = 2;
+constexpr int32_t kControlNumberKind = 6;
+constexpr int32_t NumberKind(int32_t number) { return (number >> 24) & 0xF; }
+
+struct EditBoxSettings {
+    bool multiLine = false;
+    bool verticalScrollBar = false;
+    bool readOnly = false;
+};
+
+struct PicBoxSettings {
+    int32_t displayMode = 0;   // 0 natural size, 1 stretched, 2 centred and fitted
+    uint32_t background = kSystemButtonFace;
+    bool animate = true;
+};
+
+// A flag of the file dialog counts as on only when it holds exactly 1.
+struct CommonDlgSettings {
+    const char* title = "";
+    const char* filter = "";
+    const char* initialDir = "";
+    const char* defaultExt = "";
+    const char* fileName = "";
+    int32_t filterIndex = 0;
+    int32_t promptCreate = 0;
+    int32_t fileMustExist = 1;
+    int32_t promptOverwrite = 1;
+    int32_t pathMustExist = 1;
+    int32_t keepCurrentDir = 0;
+};
+
+struct ControlDescription {
+    int32_t number = 0;            // control number, 6 in bits 24..27
+    const char* name = "";         // code page 936, unique within the window
+    ControlKind kind = ControlKind::Label;
+    const char* parent = nullptr;  // nullptr: the window; else the name of a GroupBox
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    bool visible = true;
+    bool enabled = true;
+    bool tabStop = false;
+    int32_t tabOrder = 0;
+    const char* text = "";         // caption or initial content, code page 936
+    const char* tag = "";          // free text shown by the error report
+    uint32_t textColor = kBlack;
+    uint32_t background = kSystemButtonFace;
+    bool defaultButton = false;
+    EditBoxSettings edit;
+    PicBoxSettings picture;
+    CommonDlgSettings dialog;
+    ClickHandler onClick = nullptr;
+};
+
+struct WindowDescription {
+    int32_t number = 0;            // window number, 2 in bits 24..27
+    const char* caption = "";
+    int32_t width = 0, height = 0; // outer size
+    bool escClosesWindow = false;
+    bool enterMovesFocus = false;
+    bool f1OpensHelp = false;
+    const char* tag = "";
+    const ControlDescription* controls = nullptr;
+    int32_t controlCount = 0;
+};
+
+// Why a description cannot be built, or nullptr when it can: empty or duplicate names, a parent
+// that is not an earlier-or-later GroupBox of the same window, negative sizes, numbers of the
+// wrong kind.
+const char* CheckWindowDescription(const WindowDescription& window);

@@ -1,0 +1,165 @@
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Codepage_win.h"
+#include "DeclaredCommands.h"
+#include "Fatal.h"
+#include "ServiceState_win.h"
+
+extern "C" uint32_t __cdecl OrvCallStdcall(const void* function, const uint32_t* args,
+                                           uint32_t count, int32_t* stackDelta);
+
+#if defined(__GNUC__) && defined(__i386__)
+// Pushes the arguments, calls, and measures the stack pointer after the call against the one
+// before the arguments were pushed; the stack is then put back whatever the callee did.
+asm(R"(
+    .text
+    .globl _OrvCallStdcall
+_OrvCallStdcall:
+    pushl %ebp
+    movl  %esp, %ebp
+    pushl %esi
+    pushl %edi
+    pushl %ebx
+    movl  %esp, %esi
+    movl  16(%ebp), %ecx
+    movl  12(%ebp), %edx
+1:  testl %ecx, %ecx
+    jz    2f
+    pushl -4(%edx,%ecx,4)
+    decl  %ecx
+    jmp   1b
+2:  call  *8(%ebp)
+    movl  %esp, %ecx
+    subl  %esi, %ecx
+    movl  20(%ebp), %edx
+    movl  %ecx, (%edx)
+    movl  %esi, %esp
+    popl  %ebx
+    popl  %edi
+    popl  %esi
+    popl  %ebp
+    ret
+)");
+#elif defined(_MSC_VER) && defined(_M_IX86)
+extern "C" __declspec(naked) uint32_t __cdecl OrvCallStdcall(const void*, const uint32_t*,
+                                                             uint32_t, int32_t*) {
+    __asm {
+        push ebp
+        mov  ebp, esp
+        push esi
+        push edi
+        push ebx
+        mov  esi, esp
+        mov  ecx, [ebp + 16]
+        mov  edx, [ebp + 12]
+    next:
+        test ecx, ecx
+        jz   call_it
+        push dword ptr [edx + ecx * 4 - 4]
+        dec  ecx
+        jmp  next
+    call_it:
+        call dword ptr [ebp + 8]
+        mov  ecx, esp
+        sub  ecx, esi
+        mov  edx, [ebp + 20]
+        mov  [edx], ecx
+        mov  esp, esi
+        pop  ebx
+        pop  edi
+        pop  esi
+        pop  ebp
+        ret
+    }
+}
+#else
+#error "declared DLL commands need a 32-bit x86 target"
+#endif
+
+namespace {
+
+struct Resolved {
+    FARPROC address = nullptr;
+    HMODULE module = nullptr;
+};
+
+std::vector<Resolved> g_resolved;
+
+// "无法找到指定DLL库文件“%s”中的输出命令“%s”", in three pieces around the two names.
+const char kNotFoundBeforeLibrary[] =
+    "\xCE\xDE\xB7\xA8\xD5\xD2\xB5\xBD\xD6\xB8\xB6\xA8" "DLL" "\xBF\xE2\xCE\xC4\xBC\xFE\xA1\xB0";
+const char kNotFoundBeforeCommand[] = "\xA1\xB1\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE\xA1\xB0";
+const char kNotFoundEnd[] = "\xA1\xB1";
+
+std::wstring SystemFolder() {
+    wchar_t buffer[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
+// A library that Windows itself provides is loaded from the system folder only: a file of the
+// same name planted beside the program must not stand in for it. Any other library is looked
+// for in the program folder first, then by the system's standard search.
+HMODULE LoadDeclaredLibrary(const char* library) {
+    const std::wstring name = WideFromText(library);
+    const std::wstring system = SystemFolder();
+    if (!system.empty()) {
+        const std::wstring systemPath = system + L'\\' + name;
+        if (GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return LoadLibraryW(systemPath.c_str());
+    }
+    const std::wstring& folder = Services().programFolder;
+    if (!folder.empty()) {
+        const std::wstring local = folder + L'\\' + name;
+        if (HMODULE m = LoadLibraryW(local.c_str())) return m;
+    }
+    return LoadLibraryW(name.c_str());
+}
+
+FARPROC Resolve(int32_t n) {
+    int32_t count = 0;
+    const DeclaredCommand* table = ProgramDeclaredCommands(&count);
+    if (n < 0 || n >= count || !table) ReportFatalError("", 0, {});
+    if (g_resolved.size() < static_cast<size_t>(count)) g_resolved.resize(static_cast<size_t>(count));
+    Resolved& r = g_resolved[static_cast<size_t>(n)];
+    if (r.address) return r.address;
+
+    const DeclaredCommand& c = table[n];
+    HMODULE module = LoadDeclaredLibrary(c.library);
+    FARPROC address = module ? GetProcAddress(module, c.command) : nullptr;
+    if (!address) {
+        if (module) FreeLibrary(module);
+        std::string message = kNotFoundBeforeLibrary;
+        message += c.library ? c.library : "";
+        message += kNotFoundBeforeCommand;
+        message += c.command ? c.command : "";
+        message += kNotFoundEnd;
+        ReportFatalError(message.c_str(), 0, {});
+    }
+    r.address = address;
+    r.module = module;
+    return address;
+}
+
+}  // namespace
+
+uint32_t CallDeclaredCommand(int32_t n, const uint32_t* args, uint32_t argCount,
+                             bool* stackIntact) {
+    const FARPROC function = Resolve(n);
+    int32_t delta = 0;
+    const uint32_t result =
+        OrvCallStdcall(reinterpret_cast<const void*>(function), args, argCount, &delta);
+    if (stackIntact) *stackIntact = delta == 0;
+    return result;
+}
+
+void ReleaseDeclaredCommands() {
+    for (Resolved& r : g_resolved) {
+        if (r.module) FreeLibrary(r.module);
+        r = Resolved();
+    }
+    g_resolved.clear();
+}

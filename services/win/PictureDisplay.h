@@ -1,0 +1,9 @@
+// Showing a picture given as bytes in a PicBox control.
+#pragma once
+
+#include "Text.h"
+#include "WindowDescription.h"
+
+// Replaces the picture of the box by the image in the bytes; empty bytes clear it. Data that is
+// not a picture the box can decode leaves it blank, without a message.
+void SetPicture(const WindowDescription& window, const char* control, const Bytes& data);

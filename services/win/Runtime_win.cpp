@@ -1,0 +1,140 @@
+// Process start, the event loop and the end-of-program clean-up. The entry point records the
+// program folder and hands over to the application's ApplicationMain; what that returns is
+// followed by the clean-up and the exit with the quit request's code.
+#include <windows.h>
+#include <objbase.h>
+
+#include "Codepage_win.h"
+#include "Fatal.h"
+#include "ServiceState_win.h"
+#include "Services.h"
+#include "WindowRules.h"
+
+namespace {
+
+const wchar_t kServiceWindowClass[] = L"OrvessaService";
+
+// "载入窗口模板数据段出错!"
+const char kDescriptionsDamaged[] =
+    "\xD4\xD8\xC8\xEB\xB4\xB0\xBF\xDA\xC4\xA3\xB0\xE5\xCA\xFD\xBE\xDD\xB6\xCE\xB3\xF6\xB4\xED!";
+
+void RecordProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            path.clear();
+            break;
+        }
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    ServiceState& s = Services();
+    const size_t slash = path.find_last_of(L'\\');
+    s.programFolder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    s.programFile = slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+HWND CreateServiceWindow() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kServiceWindowClass;
+    RegisterClassExW(&wc);
+    return CreateWindowExW(WS_EX_TOOLWINDOW, kServiceWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+bool AnyProgramWindowAlive() {
+    for (const LoadedWindow& w : Services().windows)
+        if (w.live && w.live->hwnd && IsWindow(w.live->hwnd)) return true;
+    return false;
+}
+
+}  // namespace
+
+ServiceState& Services() {
+    static ServiceState state;
+    return state;
+}
+
+void InitServices() {
+    ServiceState& s = Services();
+    if (SUCCEEDED(OleInitialize(nullptr))) s.oleInitialised = true;
+    RecordProgramPath();
+    if (!s.programFolder.empty()) SetCurrentDirectoryW(s.programFolder.c_str());
+    s.serviceWindow = CreateServiceWindow();
+    s.guiThread = GetCurrentThreadId();
+
+    int32_t count = 0;
+    const WindowDescription* const* descriptions = ProgramWindowDescriptions(&count);
+    if (!descriptions || count <= 0) ReportFatalError(kDescriptionsDamaged, 0, {});
+    for (int32_t i = 0; i < count; ++i) {
+        if (!descriptions[i] || CheckWindowDescription(*descriptions[i]))
+            ReportFatalError(kDescriptionsDamaged, 0, {});
+        LoadedWindow loaded;
+        loaded.desc = descriptions[i];
+        s.windows.push_back(std::move(loaded));
+    }
+    RegisterWindowClasses();
+}
+
+void RegisterExitRoutine(ExitRoutine routine) {
+    auto& routines = Services().exitRoutines;
+    for (ExitRoutine r : routines)
+        if (r == routine) return;
+    routines.push_back(routine);
+}
+
+void RunEventLoop() {
+    ServiceState& s = Services();
+    s.eventLoopEntered = true;
+    if (!AnyProgramWindowAlive()) return;
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            s.quitCode = static_cast<int>(msg.wParam);
+            return;
+        }
+        if (got == -1) return;
+        if (PreTranslateWindowMessage(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Called by the window layer once a program window has been destroyed for good.
+void OnProgramWindowGone() {
+    if (!AnyProgramWindowAlive() && Services().eventLoopEntered) PostQuitMessage(0);
+}
+
+void RunEndOfProgramCleanup(bool runExitRoutines) {
+    ServiceState& s = Services();
+    if (s.cleanupDone) return;
+    s.cleanupDone = true;
+    // Windows, modules and OLE belong to the GUI thread; from any other thread only exit.
+    if (GetCurrentThreadId() != s.guiThread) return;
+    DestroyAllWindows();
+    s.windows.clear();
+    if (runExitRoutines) {
+        for (ExitRoutine r : s.exitRoutines) r();
+    }
+    s.exitRoutines.clear();
+    ReleaseDeclaredCommands();
+    if (s.serviceWindow) DestroyWindow(s.serviceWindow);
+    s.serviceWindow = nullptr;
+    if (s.oleInitialised) OleUninitialize();
+    s.oleInitialised = false;
+}
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RecordProgramPath();
+    ApplicationMain();
+    RunEndOfProgramCleanup(true);
+    ExitProcess(static_cast<UINT>(Services().quitCode));
+}

@@ -1,0 +1,69 @@
+// Process-wide state of the service layer, shared by its Windows-side files. One instance,
+// created at process start and never copied; touched only on the GUI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Text.h"
+#include "WindowDescription.h"
+
+// The state of a CommonDlg control: its file name as Text, and the exact path the dialog
+// returned, which may hold characters that code page 936 cannot write.
+struct FileDialogState {
+    Text fileName;
+    std::wstring exactPath;
+};
+
+class PictureBox;
+
+struct LiveControl {
+    const ControlDescription* desc = nullptr;
+    int32_t index = 0;                       // position in the description, from 0
+    HWND hwnd = nullptr;                     // none for a CommonDlg
+    std::unique_ptr<FileDialogState> dialog; // CommonDlg only
+    PictureBox* picture = nullptr;           // PicBox only; owned by its window
+};
+
+struct LiveWindow {
+    const WindowDescription* desc = nullptr;
+    HWND hwnd = nullptr;
+    std::vector<LiveControl> controls;
+    HWND rememberedFocus = nullptr;
+    int suppressEvents = 0;                  // above 0 while the window is being built
+};
+
+struct LoadedWindow {
+    const WindowDescription* desc = nullptr;
+    std::unique_ptr<LiveWindow> live;        // set while the platform window exists
+};
+
+struct ServiceState {
+    std::wstring programFolder;              // exact path, without the trailing backslash
+    std::wstring programFile;
+    bool eventLoopEntered = false;
+    bool cleanupDone = false;
+    bool oleInitialised = false;
+    int eventDeliveryStop = 0;               // above 0 once a fatal report began
+    std::vector<void (*)()> exitRoutines;
+    DWORD guiThread = 0;
+    HWND serviceWindow = nullptr;
+    std::vector<LoadedWindow> windows;
+    int quitCode = 0;
+};
+
+ServiceState& Services();
+
+// Window layer hooks used by the runtime.
+void RegisterWindowClasses();
+bool PreTranslateWindowMessage(MSG& msg);
+LiveWindow* FindLiveWindow(const WindowDescription& desc);
+void DestroyAllWindows();
+
+// The end-of-program clean-up; runExitRoutines is false after a fatal report.
+void RunEndOfProgramCleanup(bool runExitRoutines);
+// Releases the modules loaded for declared DLL commands.
+void ReleaseDeclaredCommands();

@@ -1,0 +1,591 @@
+// The window and control layer: builds a window from its description, routes button clicks
+// to their handlers, keeps the keyboard focus in order and gives handlers the content of
+// controls. Window procedures stay in this file; the rest of the layer reaches them only
+// through the functions declared in Services.h and ServiceState_win.h.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <map>
+
+#include "Codepage_win.h"
+#include "Fatal.h"
+#include "PictureBox_win.h"
+#include "ServiceState_win.h"
+#include "Services.h"
+#include "WindowRules.h"
+
+void OnProgramWindowGone();
+
+namespace {
+
+const wchar_t kWindowClass[] = L"OrvessaWindow";
+const wchar_t kLabelClass[] = L"OrvessaLabel";
+constexpr int kControlIdBase = 1000;
+constexpr WORD kProgramIconId = 1;
+constexpr UINT_PTR kGroupSubclassId = 1;
+
+// Fatal messages of the window layer, code page 936.
+const char kStartupWindowFailed[] =
+    "\xD4\xD8\xC8\xEB\xC6\xF4\xB6\xAF\xB4\xB0\xBF\xDA\xCA\xA7\xB0\xDC";  // 载入启动窗口失败
+const char kWindowNotLoaded[] =
+    "\xCE\xB4\xD4\xD8\xC8\xEB\xD3\xFB\xB7\xC3\xCE\xCA\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xCB\xF9\xD4\xDA"
+    "\xB5\xC4\xB4\xB0\xBF\xDA";  // 未载入欲访问窗口组件所在的窗口
+const char kReadAfterGone[] =
+    "\xB6\xC1\xC8\xA1\xD7\xE9\xBC\xFE\xCA\xF4\xD0\xD4\xCA\xB1\xB7\xA2\xCF\xD6\xD6\xB8\xB6\xA8\xB4\xB0"
+    "\xBF\xDA\xC9\xD0\xCE\xB4\xD4\xD8\xC8\xEB";  // 读取组件属性时发现指定窗口尚未载入
+const char kWriteAfterGone[] =
+    "\xD0\xDE\xB8\xC4\xD7\xE9\xBC\xFE\xCA\xF4\xD0\xD4\xCA\xB1\xB7\xA2\xCF\xD6\xD6\xB8\xB6\xA8\xB4\xB0"
+    "\xBF\xDA\xC9\xD0\xCE\xB4\xD4\xD8\xC8\xEB";  // 修改组件属性时发现指定窗口尚未载入
+const char kNoSuchControl[] =
+    "\xD6\xB8\xB6\xA8\xB4\xB0\xBF\xDA\xBB\xF2\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xB2\xBB\xB4\xE6\xD4\xDA"
+    "\xBB\xF2\xC9\xD0\xCE\xB4\xD4\xD8\xC8\xEB";  // 指定窗口或窗口组件不存在或尚未载入
+const char kEventWindowUnknown[] =
+    "\xCE\xB4\xD5\xD2\xB5\xBD\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA";  // 未找到引发事件的窗口
+const char kEventControlUnknown[] =
+    "\xCE\xB4\xD5\xD2\xB5\xBD\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE";  // 未找到引发事件的窗口组件
+const char kEventControlInvalid[] =
+    "\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xCE\xDE\xD0\xA7";  // 引发事件的窗口组件无效
+
+HFONT GuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+COLORREF ResolveColor(uint32_t color) {
+    return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
+}
+
+HBRUSH BrushFor(uint32_t color) {
+    if (color == kSystemButtonFace) return GetSysColorBrush(COLOR_BTNFACE);
+    static std::map<uint32_t, HBRUSH> brushes;  // a handful of colours, kept for the process
+    HBRUSH& b = brushes[color];
+    if (!b) b = CreateSolidBrush(static_cast<COLORREF>(color));
+    return b;
+}
+
+LiveWindow* WindowFromHwnd(HWND hwnd) {
+    return reinterpret_cast<LiveWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+LiveControl* ControlFromHwnd(LiveWindow& w, HWND hwnd) {
+    if (!hwnd) return nullptr;
+    for (LiveControl& c : w.controls)
+        if (c.hwnd == hwnd) return &c;
+    return nullptr;
+}
+
+// The control holding the focus, also when the focus sits in a child of a control.
+LiveControl* FocusedControl(LiveWindow& w) {
+    for (HWND h = GetFocus(); h && h != w.hwnd; h = GetParent(h))
+        if (LiveControl* c = ControlFromHwnd(w, h)) return c;
+    return nullptr;
+}
+
+LiveWindow* ProgramWindowContaining(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    const HWND root = GetAncestor(hwnd, GA_ROOT);
+    for (LoadedWindow& loaded : Services().windows)
+        if (loaded.live && loaded.live->hwnd == root) return loaded.live.get();
+    return nullptr;
+}
+
+std::vector<int32_t> TabList(LiveWindow& w) {
+    std::vector<TabCandidate> eligible;
+    for (const LiveControl& c : w.controls) {
+        if (!c.hwnd || !IsWindow(c.hwnd) || !c.desc->tabStop || !CanTakeFocus(c.desc->kind)) continue;
+        if (!IsWindowVisible(c.hwnd) || !IsWindowEnabled(c.hwnd)) continue;
+        eligible.push_back({c.index, c.desc->tabOrder});
+    }
+    return BuildTabList(std::move(eligible));
+}
+
+void MoveFocus(LiveWindow& w, bool forward) {
+    if (GetFocus() == w.hwnd) return;
+    const LiveControl* focused = FocusedControl(w);
+    const int32_t next = NextInTabList(TabList(w), focused ? focused->index : -1, forward);
+    if (next >= 0) SetFocus(w.controls[static_cast<size_t>(next)].hwnd);
+}
+
+void GiveFirstFocus(LiveWindow& w) {
+    if (w.rememberedFocus && IsChild(w.hwnd, w.rememberedFocus)) {
+        const HWND target = w.rememberedFocus;
+        w.rememberedFocus = nullptr;
+        SetFocus(target);
+        return;
+    }
+    w.rememberedFocus = nullptr;
+    const std::vector<int32_t> list = TabList(w);
+    if (!list.empty()) SetFocus(w.controls[static_cast<size_t>(list.front())].hwnd);
+}
+
+bool EventsBlocked(const LiveWindow& w) {
+    return w.suppressEvents > 0 || Services().eventDeliveryStop > 0;
+}
+
+void RaiseClick(LiveWindow& w, LiveControl& c) {
+    if (EventsBlocked(w)) return;
+    if (c.desc->kind != ControlKind::Button) {
+        ReportFatalError(kEventControlInvalid, 0, {w.desc->number, c.desc->number});
+    }
+    if (c.desc->onClick) c.desc->onClick();
+}
+
+void RouteCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) != BN_CLICKED || lParam == 0) return;
+    LiveWindow* w = ProgramWindowContaining(hwnd);
+    if (!w) {
+        if (Services().eventDeliveryStop > 0) return;
+        ReportFatalError(kEventWindowUnknown, 0, {});
+    }
+    LiveControl* c = ControlFromHwnd(*w, reinterpret_cast<HWND>(lParam));
+    if (!c) {
+        if (EventsBlocked(*w)) return;
+        ReportFatalError(kEventControlUnknown, 0, {w->desc->number, 0});
+    }
+    RaiseClick(*w, *c);
+}
+
+LRESULT ControlColors(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    LiveWindow* w = ProgramWindowContaining(hwnd);
+    LiveControl* c = w ? ControlFromHwnd(*w, reinterpret_cast<HWND>(lParam)) : nullptr;
+    const HDC dc = reinterpret_cast<HDC>(wParam);
+    if (!c) {
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    SetTextColor(dc, ResolveColor(c->desc->textColor));
+    SetBkColor(dc, ResolveColor(c->desc->background));
+    return reinterpret_cast<LRESULT>(BrushFor(c->desc->background));
+}
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* w = static_cast<LiveWindow*>(cs->lpCreateParams);
+        w->hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+    }
+    LiveWindow* w = WindowFromHwnd(hwnd);
+    switch (msg) {
+    case WM_COMMAND:
+        RouteCommand(hwnd, wParam, lParam);
+        return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return ControlColors(hwnd, wParam, lParam);
+    case WM_ACTIVATE:
+        if (w && LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(hwnd, focus)) w->rememberedFocus = focus;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (w) GiveFirstFocus(*w);
+        return 0;
+    case WM_NCDESTROY: {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        if (w) {
+            for (LoadedWindow& loaded : Services().windows)
+                if (loaded.live.get() == w) loaded.live.reset();
+        }
+        OnProgramWindowGone();
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// A group box is the real parent of the controls drawn inside it: it hands their notifications
+// and colour requests to the window, and paints its own interior.
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR) {
+    switch (msg) {
+    case WM_COMMAND:
+        RouteCommand(hwnd, wParam, lParam);
+        return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return ControlColors(hwnd, wParam, lParam);
+    case WM_ERASEBKGND: {
+        LiveWindow* w = ProgramWindowContaining(hwnd);
+        LiveControl* c = w ? ControlFromHwnd(*w, hwnd) : nullptr;
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect(reinterpret_cast<HDC>(wParam), &r,
+                 BrushFor(c ? c->desc->background : kSystemButtonFace));
+        return 1;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// Labels are painted here: opaque background, one line, left-aligned, centred vertically,
+// "&" drawn as it stands.
+LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_SETFONT:
+        SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(wParam));
+        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case WM_GETFONT:
+        return GetWindowLongPtrW(hwnd, 0);
+    case WM_SETTEXT: {
+        const LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        return r;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        const auto* desc = reinterpret_cast<const ControlDescription*>(
+            GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        PAINTSTRUCT ps;
+        const HDC dc = BeginPaint(hwnd, &ps);
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect(dc, &r, BrushFor(desc ? desc->background : kSystemButtonFace));
+        const int length = GetWindowTextLengthW(hwnd);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        GetWindowTextW(hwnd, &text[0], length + 1);
+        text.resize(static_cast<size_t>(length));
+        const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, 0));
+        const HGDIOBJ old = SelectObject(dc, font ? font : GuiFont());
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, ResolveColor(desc ? desc->textColor : kBlack));
+        DrawTextW(dc, text.c_str(), length, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(dc, old);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Single-line edit boxes are at least one line of their font plus the two edges high.
+int EditMinimumHeight() {
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, GuiFont());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return tm.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE);
+}
+
+HWND CreateControlWindow(LiveWindow& w, LiveControl& c) {
+    const ControlDescription& d = *c.desc;
+    DWORD style = WS_CHILD;
+    if (d.tabStop) style |= WS_TABSTOP;
+    if (!d.enabled) style |= WS_DISABLED;
+    const wchar_t* cls = nullptr;
+    int height = d.height;
+    switch (d.kind) {
+    case ControlKind::EditBox:
+        cls = L"Edit";
+        style |= WS_BORDER | ES_LEFT;
+        if (d.edit.readOnly) style |= ES_READONLY;
+        if (d.edit.multiLine) {
+            style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+            if (d.edit.verticalScrollBar) style |= WS_VSCROLL;
+        } else {
+            style |= ES_AUTOHSCROLL;
+            height = std::max(height, EditMinimumHeight());
+        }
+        break;
+    case ControlKind::Label:
+        cls = kLabelClass;
+        break;
+    case ControlKind::Button:
+        cls = L"Button";
+        style |= (d.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_CENTER | BS_VCENTER |
+                 BS_MULTILINE;
+        break;
+    case ControlKind::GroupBox:
+        cls = L"Button";
+        style |= BS_GROUPBOX | WS_CLIPCHILDREN;
+        break;
+    case ControlKind::PicBox:
+        cls = kPictureBoxClass;
+        style |= WS_BORDER;
+        break;
+    case ControlKind::CommonDlg:
+        return nullptr;
+    }
+    const std::wstring text = WideFromText(d.text);
+    const HWND hwnd = CreateWindowExW(
+        0, cls, text.c_str(), style, d.left, d.top, d.width, height, w.hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + c.index + 1)),
+        GetModuleHandleW(nullptr), const_cast<ControlDescription*>(&d));
+    if (!hwnd) return nullptr;
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
+    switch (d.kind) {
+    case ControlKind::EditBox:
+        // No length limit: the largest the control accepts.
+        SendMessageW(hwnd, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+        SendMessageW(hwnd, EM_SETSEL, 0, 0);
+        break;
+    case ControlKind::Label:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&d));
+        break;
+    case ControlKind::GroupBox:
+        SetWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId, 0);
+        break;
+    case ControlKind::PicBox:
+        c.picture = PictureBoxFromHwnd(hwnd);
+        break;
+    default:
+        break;
+    }
+    return hwnd;
+}
+
+LiveControl* FindControl(LiveWindow& w, const char* name) {
+    if (!name) return nullptr;
+    for (LiveControl& c : w.controls)
+        if (std::strcmp(c.desc->name, name) == 0) return &c;
+    return nullptr;
+}
+
+LoadedWindow* FindLoaded(const WindowDescription& desc) {
+    for (LoadedWindow& loaded : Services().windows)
+        if (loaded.desc == &desc) return &loaded;
+    return nullptr;
+}
+
+int32_t ControlNumberFor(const WindowDescription& window, const char* name) {
+    for (int32_t i = 0; i < window.controlCount; ++i)
+        if (name && std::strcmp(window.controls[i].name, name) == 0) return window.controls[i].number;
+    return 0;
+}
+
+enum class Access { Read, Write, Append };
+
+// Finds a control for a property access; every failure is fatal, located at the window and
+// the control concerned.
+LiveControl& ControlFor(const WindowDescription& window, const char* name, Access access) {
+    LoadedWindow* loaded = FindLoaded(window);
+    const ErrorLocation where{window.number, ControlNumberFor(window, name)};
+    if (!loaded || !loaded->live) {
+        ReportFatalError(access == Access::Append ? kNoSuchControl : kWindowNotLoaded, 0, where);
+    }
+    LiveControl* c = FindControl(*loaded->live, name);
+    if (!c) ReportFatalError(kNoSuchControl, 0, where);
+    if (c->desc->kind != ControlKind::CommonDlg && (!c->hwnd || !IsWindow(c->hwnd))) {
+        if (access == Access::Append) ReportFatalError(kNoSuchControl, 0, where);
+        ReportFatalError(access == Access::Read ? kReadAfterGone : kWriteAfterGone, 0, where);
+    }
+    return *c;
+}
+
+std::wstring WindowTextOf(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, &text[0], length + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+}  // namespace
+
+LiveWindow* FindLiveWindow(const WindowDescription& desc) {
+    LoadedWindow* loaded = FindLoaded(desc);
+    return loaded ? loaded->live.get() : nullptr;
+}
+
+void RegisterWindowClasses() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId),
+                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc);
+
+    WNDCLASSEXW label{};
+    label.cbSize = sizeof label;
+    label.lpfnWndProc = LabelProc;
+    label.cbWndExtra = sizeof(LONG_PTR);  // the font
+    label.hInstance = instance;
+    label.hCursor = wc.hCursor;
+    label.lpszClassName = kLabelClass;
+    RegisterClassExW(&label);
+
+    RegisterPictureBoxClass();
+}
+
+void CreateMainWindow() {
+    ServiceState& s = Services();
+    if (s.windows.empty()) ReportFatalError(kStartupWindowFailed, 0, {});
+    LoadedWindow& loaded = s.windows.front();
+    const WindowDescription& d = *loaded.desc;
+    const ErrorLocation where{d.number, 0};
+
+    auto live = std::make_unique<LiveWindow>();
+    LiveWindow& w = *live;
+    w.desc = &d;
+    ++w.suppressEvents;
+
+    const int x = CenteredOrigin(GetSystemMetrics(SM_CXSCREEN), d.width);
+    const int y = CenteredOrigin(GetSystemMetrics(SM_CYSCREEN), d.height);
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    loaded.live = std::move(live);
+    const std::wstring caption = WideFromText(d.caption);
+    if (!CreateWindowExW(0, kWindowClass, caption.c_str(), style, x, y, d.width, d.height, nullptr,
+                         nullptr, GetModuleHandleW(nullptr), &w)) {
+        loaded.live.reset();
+        ReportFatalError(kStartupWindowFailed, 0, where);
+    }
+    RECT r;
+    GetWindowRect(w.hwnd, &r);
+    if (r.left != x || r.top != y || r.right - r.left != d.width || r.bottom - r.top != d.height)
+        SetWindowPos(w.hwnd, nullptr, x, y, d.width, d.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(w.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
+
+    // Every control hidden first, as a child of the window.
+    w.controls.resize(static_cast<size_t>(d.controlCount));
+    for (int32_t i = 0; i < d.controlCount; ++i) {
+        LiveControl& c = w.controls[static_cast<size_t>(i)];
+        c.desc = &d.controls[i];
+        c.index = i;
+        if (c.desc->kind == ControlKind::CommonDlg) {
+            c.dialog = std::make_unique<FileDialogState>();
+            c.dialog->fileName = Text(c.desc->dialog.fileName);
+            c.dialog->exactPath = WideFromText(c.desc->dialog.fileName);
+            continue;
+        }
+        c.hwnd = CreateControlWindow(w, c);
+        if (!c.hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
+    }
+    // Controls described inside a group box become its children, keeping their coordinates.
+    for (LiveControl& c : w.controls) {
+        if (!c.hwnd || !c.desc->parent) continue;
+        LiveControl* group = FindControl(w, c.desc->parent);
+        if (!group || !group->hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
+        SetParent(c.hwnd, group->hwnd);
+    }
+    // Among siblings the earlier entry lies on top.
+    for (size_t i = 0; i < w.controls.size(); ++i) {
+        LiveControl& c = w.controls[i];
+        if (!c.hwnd) continue;
+        HWND above = HWND_TOP;
+        for (size_t j = i; j-- > 0;) {
+            const LiveControl& earlier = w.controls[j];
+            const bool sameParent = (earlier.desc->parent == nullptr && c.desc->parent == nullptr) ||
+                                    (earlier.desc->parent && c.desc->parent &&
+                                     std::strcmp(earlier.desc->parent, c.desc->parent) == 0);
+            if (earlier.hwnd && sameParent) {
+                above = earlier.hwnd;
+                break;
+            }
+        }
+        SetWindowPos(c.hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    for (LiveControl& c : w.controls)
+        if (c.hwnd && c.desc->visible) ShowWindow(c.hwnd, SW_SHOWNA);
+    --w.suppressEvents;
+
+    ShowWindow(w.hwnd, SW_SHOWNORMAL);
+    UpdateWindow(w.hwnd);
+}
+
+void DestroyAllWindows() {
+    for (LoadedWindow& loaded : Services().windows)
+        if (loaded.live && loaded.live->hwnd && IsWindow(loaded.live->hwnd))
+            DestroyWindow(loaded.live->hwnd);
+}
+
+bool PreTranslateWindowMessage(MSG& msg) {
+    if (msg.message != WM_KEYDOWN) return false;
+    LiveWindow* w = ProgramWindowContaining(msg.hwnd);
+    if (!w || !IsWindowEnabled(msg.hwnd)) return false;
+
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    const bool plain = !ctrl && !shift && !alt;
+    const auto key = static_cast<UINT>(msg.wParam);
+    LiveControl* focused = FocusedControl(*w);
+
+    // A multi-line, writable edit box keeps Enter for its line breaks.
+    if (key == VK_RETURN && plain && focused && focused->desc->kind == ControlKind::EditBox &&
+        focused->desc->edit.multiLine && !focused->desc->edit.readOnly)
+        return false;
+
+    if (key == VK_TAB && (plain || (shift && !ctrl && !alt))) {
+        MoveFocus(*w, !shift);
+        return true;
+    }
+    if (key == VK_RETURN && plain) {
+        if (focused && focused->desc->kind == ControlKind::Button && focused->desc->defaultButton) {
+            RaiseClick(*w, *focused);
+            return true;
+        }
+        if (w->desc->enterMovesFocus) {
+            MoveFocus(*w, true);
+            return true;
+        }
+        for (LiveControl& c : w->controls) {
+            if (c.desc->kind == ControlKind::Button && c.desc->defaultButton) {
+                RaiseClick(*w, c);
+                return true;
+            }
+        }
+        return false;
+    }
+    if (key == VK_ESCAPE && plain && w->desc->escClosesWindow) {
+        SendMessageW(w->hwnd, WM_CLOSE, 0, 0);
+        return true;
+    }
+    return false;
+}
+
+Text GetText(const WindowDescription& window, const char* control) {
+    LiveControl& c = ControlFor(window, control, Access::Read);
+    if (!c.hwnd) return Text();
+    return TextFromWide(WindowTextOf(c.hwnd));
+}
+
+void SetText(const WindowDescription& window, const char* control, const Text& text) {
+    LiveControl& c = ControlFor(window, control, Access::Write);
+    if (!c.hwnd) return;
+    SetWindowTextW(c.hwnd, WideFromText(text).c_str());
+}
+
+void AppendText(const WindowDescription& window, const char* control, const Text& text) {
+    LiveControl& c = ControlFor(window, control, Access::Append);
+    if (!c.hwnd) return;
+    const LRESULT length = SendMessageW(c.hwnd, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageW(c.hwnd, EM_SETSEL, static_cast<WPARAM>(length), length);
+    SendMessageW(c.hwnd, EM_SCROLLCARET, 0, 0);
+    const std::wstring wide = WideFromText(text);
+    if (!wide.empty())
+        SendMessageW(c.hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+Text GetFileName(const WindowDescription& window, const char* control) {
+    LiveControl& c = ControlFor(window, control, Access::Read);
+    return c.dialog ? c.dialog->fileName : Text();
+}

@@ -1,0 +1,122 @@
+// The placement and focus rules, and the main window's description checked against them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "Handlers.h"
+#include "MainWindow.h"
+#include "WindowRules.h"
+
+// The handlers bound in the description; the rules never call them.
+void OnStartPackagingClick() {}
+void OnQueryClick() {}
+void OnSelectImageClick() {}
+void OnClearImageClick() {}
+
+namespace {
+
+TEST(Centring, TruncatesTowardZeroOnEitherSide) {
+    struct Row { int32_t screen, size, want; const char* why; };
+    const Row rows[] = {
+        {1024, 576, 224, "the usual desktop, left edge"},
+        {768, 453, 157, "the usual desktop, top edge: 315/2 truncates"},
+        {501, 576, -37, "narrower screen: -75/2 truncates toward zero, not down to -38"},
+        {576, 576, 0, "exact fit"},
+        {0, 453, -226, "no screen at all"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        EXPECT_EQ(CenteredOrigin(r.screen, r.size), r.want);
+    }
+}
+
+std::vector<int32_t> MainWindowTabList() {
+    std::vector<TabCandidate> eligible;
+    for (int32_t i = 0; i < MainWindow.controlCount; ++i) {
+        const ControlDescription& c = MainWindow.controls[i];
+        if (c.visible && c.enabled && c.tabStop && CanTakeFocus(c.kind)) eligible.push_back({i, c.tabOrder});
+    }
+    return BuildTabList(eligible);
+}
+
+std::string NameAt(int32_t index) { return MainWindow.controls[index].name; }
+
+// Control names in code page 936.
+const std::string kEdit = "\xB1\xE0\xBC\xAD\xBF\xF2";  // 编辑框
+const std::string kButton = "\xB0\xB4\xC5\xA5";       // 按钮
+
+TEST(TabOrder, MainWindowCyclesThroughTwelveStopsBothWays) {
+    const std::vector<std::string> want = {
+        kEdit + "1", kEdit + "2", kEdit + "3", kEdit + "4", kEdit + "5", kButton + "1",
+        kButton + "2", kButton + "3", kEdit + "6", kEdit + "7", kButton + "4", kEdit + "8"};
+    const std::vector<int32_t> list = MainWindowTabList();
+    ASSERT_EQ(list.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(NameAt(list[i]), want[i]) << "stop " << i;
+
+    int32_t at = list.front();
+    for (size_t step = 1; step <= want.size(); ++step) {
+        at = NextInTabList(list, at, true);
+        EXPECT_EQ(NameAt(at), want[step % want.size()]) << "forward step " << step;
+    }
+    for (size_t step = 1; step <= want.size(); ++step) {
+        at = NextInTabList(list, at, false);
+        EXPECT_EQ(NameAt(at), want[(want.size() - step) % want.size()]) << "backward step " << step;
+    }
+}
+
+TEST(TabOrder, LowerNumbersFirstAndEqualNumbersInReverseDescriptionOrder) {
+    const std::vector<int32_t> list = BuildTabList({{0, 5}, {1, 0}, {2, 5}, {3, 0}, {4, -1}});
+    EXPECT_EQ(list, (std::vector<int32_t>{4, 3, 1, 2, 0}));
+}
+
+TEST(TabOrder, FocusOutsideTheListMovesByDescriptionPosition) {
+    // Description order read backwards, as with all tab numbers equal: entries 9, 6, 3.
+    const std::vector<int32_t> list = {9, 6, 3};
+    struct Row { int32_t focused; bool forward; int32_t want; const char* why; };
+    const Row rows[] = {
+        {7, true, 6, "first position not after entry 7 is entry 6"},
+        {7, false, 9, "backward goes to the one before that position"},
+        {10, true, 9, "after every listed entry: the first position qualifies"},
+        {10, false, 3, "backward from the first position wraps to the last"},
+        {2, true, 9, "before every listed entry: no position qualifies, forward to the first"},
+        {2, false, 3, "and backward to the last"},
+        {-1, true, 9, "no focused control at all"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        EXPECT_EQ(NextInTabList(list, r.focused, r.forward), r.want);
+    }
+    EXPECT_EQ(NextInTabList({}, 3, true), -1) << "an empty list moves nothing";
+}
+
+TEST(Description, MainWindowIsWellFormedAndBadTablesAreRefused) {
+    EXPECT_EQ(CheckWindowDescription(MainWindow), nullptr);
+    EXPECT_EQ(MainWindow.controlCount, 24);
+
+    ControlDescription controls[2];
+    controls[0].number = 0x06000001;
+    controls[0].name = "a";
+    controls[1].number = 0x06000002;
+    controls[1].name = "b";
+    WindowDescription w;
+    w.number = 0x52000001;
+    w.controls = controls;
+    w.controlCount = 2;
+    EXPECT_EQ(CheckWindowDescription(w), nullptr);
+
+    controls[1].name = "a";
+    EXPECT_STREQ(CheckWindowDescription(w), "duplicate control name");
+    controls[1].name = "b";
+    controls[1].parent = "a";
+    EXPECT_STREQ(CheckWindowDescription(w), "parent kind") << "a label cannot hold controls";
+    controls[0].kind = ControlKind::GroupBox;
+    EXPECT_EQ(CheckWindowDescription(w), nullptr);
+    controls[1].parent = "missing";
+    EXPECT_STREQ(CheckWindowDescription(w), "unknown parent");
+    controls[1].parent = nullptr;
+    controls[1].number = 0x02000002;
+    EXPECT_STREQ(CheckWindowDescription(w), "control number");
+}
+
+}  // namespace
