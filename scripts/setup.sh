@@ -27,7 +27,7 @@ packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev nasm
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev libgmock-dev
-    wine wine32 xvfb xauth x11-utils imagemagick fonts-wqy-microhei
+    wine wine32 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei
     zip
 )
 missing=()

@@ -52,7 +52,9 @@ void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {
     if (!g_reporting) {
         g_reporting = true;
         const Text text = BuildFatalReportText(message, code, where, LoadedWindowLookup());
-        MessageBoxW(nullptr, WideFromText(text).c_str(), WideFromText(kReportCaption).c_str(),
+        // Without memory for the full text, the message alone still tells what happened.
+        const std::wstring shown = WideFromText(text.HasBuffer() ? text.c_str() : message);
+        MessageBoxW(nullptr, shown.c_str(), WideFromText(kReportCaption).c_str(),
                     MB_OK | MB_ICONHAND);
     }
     s.exitRoutines.clear();

@@ -1,31 +1,354 @@
+// The picture box: keeps a copy of the picture's bytes and the decoded picture, paints it in
+// its display mode, and plays animated GIF pictures on a worker thread of its own.
+//
+// Decoded pixels live in a 32-bit top-down DIB section that the decoder writes straight into,
+// so a repaint only stretches what is already there. Pictures with alpha are blended onto the
+// background once per background colour and the result is kept beside them.
 #include "PictureBox_win.h"
 
+#include <cstring>
+#include <memory>
+
+#include "Gif.h"
+#include "Picture.h"
+#include "PictureDisplay.h"
+#include "ServiceState_win.h"
 #include "WindowDescription.h"
 
 const wchar_t kPictureBoxClass[] = L"OrvessaPicBox";
 
-class PictureBox {
-public:
-    explicit PictureBox(const ControlDescription* desc) : desc_(desc) {}
-    const ControlDescription* desc() const { return desc_; }
-
-private:
-    const ControlDescription* desc_;
-};
-
 namespace {
 
-COLORREF BackgroundOf(const PictureBox* box) {
-    const uint32_t c = box && box->desc() ? box->desc()->picture.background : kSystemButtonFace;
-    return c == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(c);
+constexpr DWORD kIconVersion = 0x00030000;
+
+// A 32-bit top-down DIB section; the decoder's pixels go straight into its bits.
+struct Dib {
+    HBITMAP bitmap = nullptr;
+    uint8_t* bits = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+
+    bool Create(int32_t w, int32_t h) {
+        Release();
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* p = nullptr;
+        bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+        if (!bitmap) return false;
+        bits = static_cast<uint8_t*>(p);
+        width = w;
+        height = h;
+        return true;
+    }
+    void Release() {
+        if (bitmap) DeleteObject(bitmap);
+        bitmap = nullptr;
+        bits = nullptr;
+        width = height = 0;
+    }
+    size_t PixelCount() const { return static_cast<size_t>(width) * static_cast<size_t>(height); }
+};
+
+class DibSink final : public PixelSink {
+public:
+    explicit DibSink(Dib& dib) : dib_(dib) {}
+    uint8_t* Allocate(int32_t width, int32_t height) override {
+        return dib_.Create(width, height) ? dib_.bits : nullptr;
+    }
+
+private:
+    Dib& dib_;
+};
+
+COLORREF ResolveBackground(uint32_t color) {
+    return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
 }
+
+// Stretches a DIB onto a rectangle of a DC, smoothing when the screen has the colours for it.
+void StretchDib(HDC dc, const Dib& dib, const PlacedRect& to) {
+    if (!dib.bitmap || to.width <= 0 || to.height <= 0) return;
+    const HDC screen = GetDC(nullptr);
+    const bool deep = GetDeviceCaps(screen, BITSPIXEL) > 16;
+    ReleaseDC(nullptr, screen);
+    const HDC source = CreateCompatibleDC(dc);
+    const HGDIOBJ old = SelectObject(source, dib.bitmap);
+    const int previousMode = SetStretchBltMode(dc, deep ? HALFTONE : COLORONCOLOR);
+    POINT origin;
+    if (deep) SetBrushOrgEx(dc, 0, 0, &origin);
+    StretchBlt(dc, to.x, to.y, to.width, to.height, source, 0, 0, dib.width, dib.height, SRCCOPY);
+    if (deep) SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+    SetStretchBltMode(dc, previousMode);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+}  // namespace
+
+class PictureBox {
+public:
+    PictureBox(HWND hwnd, const ControlDescription* desc) : hwnd_(hwnd), desc_(desc) {
+        InitializeCriticalSection(&lock_);
+    }
+    ~PictureBox() {
+        StopAnimation();
+        Discard();
+        DeleteCriticalSection(&lock_);
+    }
+    PictureBox(const PictureBox&) = delete;
+    PictureBox& operator=(const PictureBox&) = delete;
+
+    void Set(const Bytes& bytes);
+    void Paint(HDC dc);
+    void StopAnimation();
+
+private:
+    enum class State : LONG { Running, StopRequested, Stopped };
+
+    int32_t DisplayMode() const { return desc_ ? desc_->picture.displayMode : 0; }
+    bool Animate() const { return desc_ ? desc_->picture.animate : true; }
+    COLORREF Background() const {
+        return ResolveBackground(desc_ ? desc_->picture.background : kSystemButtonFace);
+    }
+    void Discard();
+    bool Decode(PictureKind kind);
+    bool DecodeIcon();
+    void DrawBitmap(HDC dc, const RECT& client);
+    void DrawScreen(HDC dc);
+    void StartAnimation();
+    static DWORD WINAPI AnimationThread(LPVOID self);
+    void RunAnimation();
+
+    HWND hwnd_;
+    const ControlDescription* desc_;
+    Bytes data_;
+    PictureKind kind_ = PictureKind::None;
+    bool decoded_ = false;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    Dib picture_;
+    bool hasAlpha_ = false;
+    Dib blended_;
+    COLORREF blendedFor_ = 0;
+    HICON icon_ = nullptr;
+
+    // Animation: the composed screen is shared with the worker under lock_.
+    std::unique_ptr<GifAnimation> gif_;
+    Dib screen_;
+    int32_t firstDelayMs_ = 0;
+    CRITICAL_SECTION lock_;
+    HANDLE thread_ = nullptr;
+    HANDLE wake_ = nullptr;  // set to cut a wait short when a stop is requested
+    volatile LONG state_ = static_cast<LONG>(State::Stopped);
+};
+
+void PictureBox::Discard() {
+    gif_.reset();
+    screen_.Release();
+    picture_.Release();
+    blended_.Release();
+    if (icon_) DestroyIcon(icon_);
+    icon_ = nullptr;
+    decoded_ = false;
+    hasAlpha_ = false;
+    width_ = height_ = 0;
+    kind_ = PictureKind::None;
+}
+
+void PictureBox::Set(const Bytes& bytes) {
+    // A copy that cannot be had leaves the box blank rather than ending the program.
+    Bytes copy = Bytes::TryAllocate(bytes.size());
+    if (!copy.empty()) std::memcpy(copy.data(), bytes.data(), static_cast<size_t>(bytes.size()));
+    StopAnimation();
+    Discard();
+    data_ = std::move(copy);
+    if (!data_.empty()) {
+        const PictureKind kind =
+            RecognizePicture(data_.data(), static_cast<size_t>(data_.size()));
+        if (kind != PictureKind::None && Decode(kind)) {
+            kind_ = kind;
+            decoded_ = true;
+        } else {
+            Discard();
+        }
+    }
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+bool PictureBox::Decode(PictureKind kind) {
+    const uint8_t* p = data_.data();
+    const auto n = static_cast<size_t>(data_.size());
+    DibSink sink(picture_);
+    ImageInfo info;
+    bool ok = false;
+    switch (kind) {
+    case PictureKind::Bmp: ok = DecodeBmp(p, n, sink, &info); break;
+    case PictureKind::Jpeg: ok = DecodeJpeg(p, n, sink, &info); break;
+    case PictureKind::Png: ok = DecodePng(p, n, sink, &info); break;
+    case PictureKind::Pcx8:
+    case PictureKind::Pcx1: ok = DecodePcx(p, n, sink, &info); break;
+    case PictureKind::Ico:
+    case PictureKind::Cur: return DecodeIcon();
+    case PictureKind::Gif: {
+        if (Animate()) {
+            auto gif = std::make_unique<GifAnimation>();
+            if (!gif->Open(p, n)) return false;
+            if (!gif->IsStill()) {
+                if (!screen_.Create(gif->Width(), gif->Height())) return false;
+                const COLORREF bg = Background();
+                const uint32_t bgra = 0xFF000000u | (uint32_t{GetRValue(bg)} << 16) |
+                                      (uint32_t{GetGValue(bg)} << 8) | GetBValue(bg);
+                if (!gif->Start(screen_.bits, bgra, &firstDelayMs_)) return false;
+                width_ = gif->Width();
+                height_ = gif->Height();
+                gif_ = std::move(gif);
+                return true;
+            }
+        }
+        ok = DecodeGifFirstFrame(p, n, sink, &info);
+        break;
+    }
+    case PictureKind::None: return false;
+    }
+    if (!ok) return false;
+    width_ = info.width;
+    height_ = info.height;
+    hasAlpha_ = info.hasAlpha;
+    return true;
+}
+
+bool PictureBox::DecodeIcon() {
+    IconEntryChoice entry;
+    if (!ChooseIconEntry(data_.data(), static_cast<size_t>(data_.size()), &entry)) return false;
+    PBYTE image = data_.data() + entry.offset;
+    icon_ = CreateIconFromResourceEx(image, entry.size, TRUE, kIconVersion, entry.width,
+                                     entry.height, LR_DEFAULTCOLOR);
+    if (!icon_ && entry.bitCount != 16 && !entry.isPng)
+        icon_ = CreateIconFromResource(image, entry.size, TRUE, kIconVersion);
+    if (!icon_) return false;
+    width_ = entry.width;
+    height_ = entry.height;
+    return true;
+}
+
+void PictureBox::Paint(HDC dc) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const HBRUSH background = CreateSolidBrush(Background());
+    FillRect(dc, &client, background);
+    DeleteObject(background);
+    if (!decoded_) return;
+
+    if (gif_) {
+        DrawScreen(dc);
+        if (state_ == static_cast<LONG>(State::Stopped) && !thread_) StartAnimation();
+        return;
+    }
+    const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+    if (icon_) {
+        DrawIconEx(dc, to.x, to.y, icon_, to.width, to.height, 0, nullptr, DI_NORMAL);
+        return;
+    }
+    DrawBitmap(dc, client);
+}
+
+void PictureBox::DrawBitmap(HDC dc, const RECT& client) {
+    const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+    if (!hasAlpha_) {
+        StretchDib(dc, picture_, to);
+        return;
+    }
+    // Transparency is resolved against the background when drawing; the result is kept until
+    // the background colour changes.
+    const COLORREF bg = Background();
+    if (!blended_.bitmap || blendedFor_ != bg) {
+        if (!blended_.Create(picture_.width, picture_.height)) return;
+        BlendOntoBackground(picture_.bits, blended_.bits, picture_.PixelCount(), GetBValue(bg),
+                            GetGValue(bg), GetRValue(bg));
+        blendedFor_ = bg;
+    }
+    StretchDib(dc, blended_, to);
+}
+
+void PictureBox::DrawScreen(HDC dc) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+    EnterCriticalSection(&lock_);
+    StretchDib(dc, screen_, to);
+    LeaveCriticalSection(&lock_);
+}
+
+void PictureBox::StartAnimation() {
+    wake_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!wake_) return;
+    state_ = static_cast<LONG>(State::Running);
+    thread_ = CreateThread(nullptr, 0, AnimationThread, this, 0, nullptr);
+    if (!thread_) {
+        state_ = static_cast<LONG>(State::Stopped);
+        CloseHandle(wake_);
+        wake_ = nullptr;
+    }
+}
+
+// The handshake: ask the worker to stop, wake it from its wait, and wait until it has.
+void PictureBox::StopAnimation() {
+    if (!thread_) return;
+    InterlockedExchange(&state_, static_cast<LONG>(State::StopRequested));
+    SetEvent(wake_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(wake_);
+    thread_ = nullptr;
+    wake_ = nullptr;
+    state_ = static_cast<LONG>(State::Stopped);
+}
+
+DWORD WINAPI PictureBox::AnimationThread(LPVOID self) {
+    static_cast<PictureBox*>(self)->RunAnimation();
+    return 0;
+}
+
+void PictureBox::RunAnimation() {
+    // The first frame was composed when the picture was set; it stays for its own delay.
+    int32_t delayMs = firstDelayMs_;
+    DWORD shownAt = GetTickCount();
+    for (;;) {
+        // Wait out the delay from when the frame was shown; a stop request ends the wait.
+        for (;;) {
+            if (state_ != static_cast<LONG>(State::Running)) {
+                InterlockedExchange(&state_, static_cast<LONG>(State::Stopped));
+                return;
+            }
+            const DWORD elapsed = GetTickCount() - shownAt;
+            if (elapsed >= static_cast<DWORD>(delayMs)) break;
+            WaitForSingleObject(wake_, static_cast<DWORD>(delayMs) - elapsed);
+        }
+        shownAt = GetTickCount();
+        EnterCriticalSection(&lock_);
+        const GifAnimation::Step step = gif_->Next(screen_.bits, &delayMs);
+        LeaveCriticalSection(&lock_);
+        if (step == GifAnimation::Step::Frame) {
+            if (const HDC dc = GetDC(hwnd_)) {
+                DrawScreen(dc);
+                ReleaseDC(hwnd_, dc);
+            }
+        }
+    }
+}
+
+namespace {
 
 LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* box = reinterpret_cast<PictureBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (msg) {
     case WM_NCCREATE: {
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        box = new PictureBox(static_cast<const ControlDescription*>(cs->lpCreateParams));
+        box = new PictureBox(hwnd, static_cast<const ControlDescription*>(cs->lpCreateParams));
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
         break;
     }
@@ -34,14 +357,13 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_PAINT: {
         PAINTSTRUCT ps;
         const HDC dc = BeginPaint(hwnd, &ps);
-        RECT r;
-        GetClientRect(hwnd, &r);
-        const HBRUSH brush = CreateSolidBrush(BackgroundOf(box));
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
+        if (box) box->Paint(dc);
         EndPaint(hwnd, &ps);
         return 0;
     }
+    case WM_DESTROY:
+        if (box) box->StopAnimation();
+        break;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete box;
@@ -68,13 +390,12 @@ PictureBox* PictureBoxFromHwnd(HWND hwnd) {
     return reinterpret_cast<PictureBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-#include "PictureDisplay.h"
-#include "ServiceState_win.h"
-
 void SetPicture(const WindowDescription& window, const char* control, const Bytes& data) {
-    (void)data;
     LiveWindow* w = FindLiveWindow(window);
     if (!w) return;
-    for (LiveControl& c : w->controls)
-        if (c.hwnd && std::string(c.desc->name) == control) InvalidateRect(c.hwnd, nullptr, TRUE);
+    for (LiveControl& c : w->controls) {
+        if (c.desc->kind != ControlKind::PicBox || std::strcmp(c.desc->name, control) != 0) continue;
+        if (c.picture) c.picture->Set(data);
+        return;
+    }
 }
