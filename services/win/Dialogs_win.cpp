@@ -29,8 +29,13 @@ int32_t MapMessageResult(int answer) {
 int32_t ShowMessageTo(HWND owner, const Text& text, int32_t flags, const char* caption) {
     UINT style = static_cast<UINT>(flags);
     if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
-    return MapMessageResult(MessageBoxW(owner, WideFromText(text).c_str(),
-                                        WideFromText(caption).c_str(), style));
+    const HWND active = GetActiveWindow();
+    const int answer = MessageBoxW(owner, WideFromText(text).c_str(),
+                                   WideFromText(caption).c_str(), style);
+    // A box without an owner leaves no window active when it closes on some systems; give the
+    // activation back to the window that had it, so the keyboard keeps working there.
+    if (active && IsWindow(active) && !GetActiveWindow()) SetActiveWindow(active);
+    return MapMessageResult(answer);
 }
 
 LiveControl* FindDialogControl(const WindowDescription& window, const char* control) {
