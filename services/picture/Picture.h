@@ -1,0 +1,103 @@
+// Pictures for the picture box: recognising a format from its first bytes, decoding BMP, PCX,
+// JPEG and PNG into 32-bit pixels, choosing the image of an icon or cursor file, blending a
+// picture with alpha onto a background, and placing a picture in a client area. GIF lives in
+// Gif.h.
+//
+// Portable on purpose: nothing here draws or holds a platform handle. Decoders hand their
+// pixels to a PixelSink, so the window layer can supply the bits of a top-down 32-bit DIB
+// section and the decoder writes straight into it; the window layer does all drawing.
+//
+// Every decoder treats its input as hostile. A bad file gives `false` (no picture), never a
+// crash, a hang or an allocation larger than kMaxPicturePixels * 4 bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1 };
+
+// The kind from the first 8 bytes, tested in this order: BMP "BM"; JPEG FF D8; PNG 89 50 4E 47;
+// ICO words 0, 1, count >= 1; CUR words 0, 2, count >= 1; GIF "GIF87a"/"GIF89a";
+// 8-bit PCX (0x0A, version <= 5, encoding 1, 8 bits); 1-bit PCX (0x0A, version 3, encoding 1,
+// 1 bit). Fewer than 8 bytes, or no match: None. The file name never matters.
+PictureKind RecognizePicture(const uint8_t* data, size_t size);
+
+// The largest picture any decoder produces: 128 Mi pixels (512 MiB of BGRA), far above a
+// 50-megapixel photo. Larger dimensions are refused before anything is allocated.
+constexpr int64_t kMaxPicturePixels = int64_t{128} * 1024 * 1024;
+
+struct ImageInfo {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool hasAlpha = false;  // some pixel has alpha below 255
+};
+
+// Where decoded pixels go: width * height * 4 bytes, B, G, R, A per pixel, top row first,
+// stride width * 4. A decoder calls Allocate once, after its size checks, with
+// 1 <= width, 1 <= height, width * height <= kMaxPicturePixels, and writes every byte.
+// Allocate returns nullptr when it cannot serve the request and must not throw.
+// When the decoder then fails, whatever it wrote is meaningless.
+class PixelSink {
+public:
+    virtual ~PixelSink();
+    virtual uint8_t* Allocate(int32_t width, int32_t height) = 0;
+};
+
+// A sink that owns its pixels on the C++ heap (used by tests and anywhere no DIB is wanted).
+class HeapPixelSink final : public PixelSink {
+public:
+    uint8_t* Allocate(int32_t width, int32_t height) override;
+    const uint8_t* Pixels() const { return pixels_.get(); }
+    uint8_t* Pixels() { return pixels_.get(); }
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+
+private:
+    std::unique_ptr<uint8_t[]> pixels_;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+};
+
+// Decoders: true and the picture in the sink, or false for no picture. `info` may be nullptr.
+// BMP, PCX and JPEG are opaque (alpha 255 everywhere); PNG keeps its alpha.
+bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+
+// Drawing-time transparency for a picture with alpha. For each pixel with alpha below 255,
+// each of B, G, R becomes trunc(c * a + b * (1 - a)) clamped to 0..255, with
+// a = alpha * 0.003921569 in single precision and b the background's channel; its fourth byte
+// becomes 255. Pixels with alpha 255 are copied unchanged. bgrOut32 has 4 bytes per pixel and
+// may be the same buffer as bgraIn.
+void BlendOntoBackground(const uint8_t* bgraIn, uint8_t* bgrOut32, size_t pixelCount, uint8_t bgB,
+                         uint8_t bgG, uint8_t bgR);
+
+// The image of an icon (ICO) or cursor (CUR) file that the picture box shows.
+struct IconEntryChoice {
+    uint32_t offset = 0;  // the image's bytes inside the file
+    uint32_t size = 0;
+    int32_t width = 0;      // from the image's bitmap header: its width ...
+    int32_t height = 0;     // ... and half its height (the header counts colour and mask rows)
+    uint16_t bitCount = 0;  // 0 for a PNG image
+    bool isPng = false;     // the image is a PNG stream; width and height come from its header
+};
+
+// Picks the first directory entry whose width byte is 32 and colour-count byte is 16 or more,
+// else the last entry, and checks that its image lies inside the data and that its header is
+// one the platform's icon functions can take without reading past the image. False: no icon.
+bool ChooseIconEntry(const uint8_t* data, size_t size, IconEntryChoice* choice);
+
+struct PlacedRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// Where a picW x picH picture goes in a clientW x clientH client area:
+// mode 0 natural size at (0, 0); mode 1 the whole client area; mode 2 centred, scaled down
+// keeping the aspect ratio only when it does not fit. Any other mode is treated as 0.
+// A picture without area gives an empty rectangle; a negative client size counts as 0.
+PlacedRect PlacePicture(int32_t mode, int32_t clientW, int32_t clientH, int32_t picW, int32_t picH);

@@ -1,0 +1,60 @@
+// PNG through libpng's simplified reading interface, decoded straight into the sink as 8-bit
+// BGRA with its alpha kept (blending happens at drawing time, see BlendOntoBackground). The
+// simplified interface keeps libpng's setjmp inside libpng, so there is none here.
+//
+// The picture's size is computed here in 64 bits and checked against the pixel cap before the
+// sink is asked for memory: libpng's own PNG_IMAGE_SIZE arithmetic is 32-bit and can wrap.
+#include <png.h>
+
+#include <cstring>
+
+#include "Picture.h"
+#include "PictureBytes.h"
+
+namespace {
+
+// The simplified interface needs at least the signature.
+constexpr size_t kMinPngBytes = 8;
+
+bool AnyTranslucent(const uint8_t* pixels, uint64_t count) {
+    for (uint64_t i = 0; i < count; ++i) {
+        if (pixels[4 * i + 3] != 255) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+    if (!data || size < kMinPngBytes) {
+        return false;
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data, size)) {
+        png_image_free(&image);
+        return false;
+    }
+    // Whether the file can carry transparency at all (an alpha channel or a tRNS chunk).
+    const bool sourceHasAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+    const int64_t width = image.width;
+    const int64_t height = image.height;
+    uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
+    if (!out) {
+        png_image_free(&image);
+        return false;
+    }
+    image.format = PNG_FORMAT_BGRA;
+    // No background, default stride (width * 4), no colour map.
+    const int finished = png_image_finish_read(&image, nullptr, out, 0, nullptr);
+    png_image_free(&image);
+    if (!finished) {
+        return false;
+    }
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    picture_bytes::SetInfo(info, width, height, sourceHasAlpha && AnyTranslucent(out, pixels));
+    return true;
+}

@@ -1,0 +1,163 @@
+// Pixels of well-formed BMP, PCX, JPEG and PNG files: orientation, channel order, palettes,
+// row padding, bit packing and alpha.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+
+#include "Picture.h"
+#include "PictureTestData.h"
+
+namespace {
+
+using Decoder = bool (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
+
+TEST(Decode, BmpAndPcxPixelsTopRowFirst) {
+    std::vector<Bgra> sixteen(16, kBlack);
+    sixteen[1] = kRed, sixteen[2] = kGreen, sixteen[3] = kBlue;
+    Bytes palette(768, 0);
+    for (auto [index, r, g, b] :
+         {std::array<int, 4>{0xC0, 255, 0, 0}, {5, 0, 255, 0}, {0xC5, 0, 0, 255}, {1, 3, 2, 1}}) {
+        palette[3 * static_cast<size_t>(index)] = static_cast<uint8_t>(r);
+        palette[3 * static_cast<size_t>(index) + 1] = static_cast<uint8_t>(g);
+        palette[3 * static_cast<size_t>(index) + 2] = static_cast<uint8_t>(b);
+    }
+    const Bytes black(768, 0);
+    std::vector<Bgra> mono(34, kBlack);
+    mono[0] = mono[16] = mono[18] = kWhite;
+    const struct {
+        const char* name;
+        Decoder decode;
+        Bytes file;
+        int width, height;
+        std::vector<Bgra> want;
+    } cases[] = {
+        {"BMP 24-bit: bottom row first, bytes B,G,R, rows padded to 4",
+         DecodeBmp,
+         MakeBmp(2, 2, 24, {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 0}),
+         2,
+         2,
+         {kRed, kWhite, kBlue, kGreen}},
+        {"BMP 32-bit: the fourth byte is not alpha",
+         DecodeBmp,
+         MakeBmp(1, 2, 32, {1, 2, 3, 0, 0, 0, 255, 0x80}),
+         1,
+         2,
+         {kRed, kGrey1}},
+        {"BMP negative height: rows stored top row first",
+         DecodeBmp,
+         MakeBmp(1, -2, 24, {0, 0, 255, 0, 1, 2, 3, 0}),
+         1,
+         2,
+         {kRed, kGrey1}},
+        {"BMP 8-bit: an index beyond a two-colour table is black",
+         DecodeBmp,
+         MakeBmp(3, 1, 8, {1, 0, 7, 0}, {kRed, kGreen}, 2),
+         3,
+         1,
+         {kGreen, kRed, kBlack}},
+        {"BMP 4-bit: high nibble first, 16 colours when colours-used is 0",
+         DecodeBmp,
+         MakeBmp(3, 1, 4, {0x12, 0x30, 0, 0}, sixteen),
+         3,
+         1,
+         {kRed, kGreen, kBlue}},
+        {"BMP 1-bit: most significant bit first, across bytes",
+         DecodeBmp,
+         MakeBmp(9, 1, 1, {0xA0, 0x80, 0, 0}, {kBlack, kWhite}),
+         9,
+         1,
+         {kWhite, kBlack, kWhite, kBlack, kBlack, kBlack, kBlack, kBlack, kWhite}},
+        // Rows of 3 pixels are 4 bytes; the run of 5s spans the row end, 0xC0 is a literal,
+        // 0xC5 has to be written as a run of one.
+        {"PCX 8-bit with the palette after a 12",
+         DecodePcx,
+         MakePcx(3, 2, 8, {0xC0, 5, 5, 5, 5, 0xC5, 1, 0}, &palette),
+         3,
+         2,
+         {kRed, kGreen, kGreen, kGreen, kBlue, kGrey1}},
+        {"PCX 8-bit without a palette is grey",
+         DecodePcx,
+         MakePcx(2, 1, 8, {7, 200}),
+         2,
+         1,
+         {{7, 7, 7, 255}, {200, 200, 200, 255}}},
+        {"PCX 8-bit whose palette is cut short is grey",
+         DecodePcx,
+         Cut(MakePcx(1, 1, 8, {9, 0}, &black), 130 + 768),
+         1,
+         1,
+         {{9, 9, 9, 255}}},
+        {"PCX 1-bit: 17 pixels in rows of 4 bytes, bit 1 white", DecodePcx,
+         MakePcx(17, 2, 1, {0x80, 0x00, 0x80, 0xFF, 0x40, 0x00, 0x00, 0x00}), 17, 2, mono},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSink sink;
+        ImageInfo info;
+        ASSERT_TRUE(c.decode(c.file.data(), c.file.size(), sink, &info));
+        EXPECT_EQ(c.width, info.width);
+        EXPECT_EQ(c.height, info.height);
+        EXPECT_FALSE(info.hasAlpha);
+        EXPECT_EQ(c.want, sink.All());
+    }
+}
+
+TEST(Decode, JpegColourAndGrey) {
+    const Bgra colour[4] = {kRed, kGreen, kBlue, kWhite};
+    const Bgra grey[4] = {
+        {40, 40, 40, 255}, {90, 90, 90, 255}, {160, 160, 160, 255}, {230, 230, 230, 255}};
+    const struct {
+        const char* name;
+        int components;
+        JpegScans scans;
+        const Bgra* quadrant;
+    } cases[] = {
+        {"three components", 3, JpegScans::Baseline, colour},
+        {"three components, progressive", 3, JpegScans::Progressive, colour},
+        {"grey copied to red, green and blue", 1, JpegScans::Baseline, grey},
+        {"grey, progressive", 1, JpegScans::Progressive, grey},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = QuadrantJpeg(c.components, c.scans);
+        TestSink sink;
+        ImageInfo info;
+        ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+        EXPECT_EQ(16, info.width);
+        EXPECT_EQ(16, info.height);
+        EXPECT_FALSE(info.hasAlpha);
+        const std::vector<Bgra> have = sink.All();
+        for (size_t i = 0; i < 256; ++i) {
+            const Bgra want = c.quadrant[(i / 128) * 2 + (i % 16) / 8];
+            const Bgra got = have[i];
+            // Quality 100 is still lossy: a few levels either way.
+            EXPECT_TRUE(std::abs(want.b - got.b) <= 3 && std::abs(want.g - got.g) <= 3 &&
+                        std::abs(want.r - got.r) <= 3 && got.a == 255)
+                << "pixel " << i << ": want " << testing::PrintToString(want) << ", have "
+                << testing::PrintToString(got);
+        }
+    }
+}
+
+TEST(Decode, PngKeepsAlphaAndChannelOrder) {
+    // R, G, B, A: opaque red, half-transparent green, clear blue / alphas 254, 1, 255.
+    const Bytes rgba = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0,
+                        9,   8, 7, 254, 1, 2,   3, 1,   4, 5, 6,   255};
+    const Bytes file = WritePng(3, 2, rgba);
+    TestSink sink;
+    ImageInfo info;
+    ASSERT_TRUE(DecodePng(file.data(), file.size(), sink, &info));
+    EXPECT_EQ(3, info.width);
+    EXPECT_EQ(2, info.height);
+    EXPECT_TRUE(info.hasAlpha);
+    const std::vector<Bgra> want = {kRed,           {0, 255, 0, 128}, {255, 0, 0, 0},
+                                    {7, 8, 9, 254}, {3, 2, 1, 1},     {6, 5, 4, 255}};
+    EXPECT_EQ(want, sink.All());
+
+    const Bytes opaque = WritePng(1, 2, {1, 2, 3, 255, 4, 5, 6, 255});
+    ASSERT_TRUE(DecodePng(opaque.data(), opaque.size(), sink, &info));
+    EXPECT_FALSE(info.hasAlpha) << "an alpha channel that is 255 everywhere";
+}
+
+}  // namespace
