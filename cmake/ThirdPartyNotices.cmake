@@ -1,0 +1,25 @@
+# Writes THIRD-PARTY-NOTICES.txt: the licence texts of the libraries linked into
+# Orvessa.exe, taken from the very sources they were built from.
+# Run with: cmake -DOUT=... -DDEPS_LICENSES=... -P ThirdPartyNotices.cmake
+set(parts
+    "libpng|${DEPS_LICENSES}/libpng.LICENSE"
+    "libjpeg-turbo|${DEPS_LICENSES}/libjpeg-turbo.LICENSE.md"
+    "libjpeg-turbo: the Independent JPEG Group's licence|${DEPS_LICENSES}/libjpeg-turbo.README.ijg"
+    "zlib (as packaged for mingw-w64)|/usr/share/doc/libz-mingw-w64/copyright"
+    "mingw-w64 runtime|/usr/share/doc/mingw-w64-common/copyright"
+)
+set(text "Third-party notices for Orvessa.exe\n\n")
+string(APPEND text "Orvessa.exe contains code from the libraries below. Their licences follow in full.\n")
+string(APPEND text "This software is based in part on the work of the Independent JPEG Group.\n")
+string(APPEND text "The GCC runtime (libgcc, libstdc++) is used under the GCC Runtime Library Exception.\n")
+foreach(part IN LISTS parts)
+    string(REPLACE "|" ";" fields "${part}")
+    list(GET fields 0 title)
+    list(GET fields 1 file)
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "licence text missing: ${file}")
+    endif()
+    file(READ "${file}" body)
+    string(APPEND text "\n\n==== ${title} ====\n\n${body}")
+endforeach()
+file(WRITE "${OUT}" "${text}")
