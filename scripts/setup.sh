@@ -29,6 +29,7 @@ packages=(
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev libgmock-dev
     wine wine32 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei
     zip
+    locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -40,6 +41,20 @@ fi
 if [ "${#missing[@]}" -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+# --- Locales for the Wine GUI tests ------------------------------------------------------
+# Every GUI test runs under zh_CN.GBK (ANSI code page 936) and under C.UTF-8; Wine takes a
+# process's code page from its Unix locale, and a locale that is not generated falls back
+# to C without a word.
+if ! locale -a | grep -qix 'zh_CN.gbk'; then
+    if grep -q '^# *zh_CN.GBK GBK' /etc/locale.gen 2>/dev/null; then
+        sed -i 's/^# *zh_CN.GBK GBK/zh_CN.GBK GBK/' /etc/locale.gen
+    elif ! grep -qx 'zh_CN.GBK GBK' /etc/locale.gen 2>/dev/null; then
+        echo 'zh_CN.GBK GBK' >>/etc/locale.gen
+    fi
+    locale-gen
+fi
+# --- end of the GUI test locales ---------------------------------------------------------
 
 # Cross-built libpng and libjpeg-turbo for the Windows build, cached outside the tree.
 "$(dirname "$0")/build-deps.sh"

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The Wine prefix every GUI test and screenshot runs in.
+#
+# Source it for the functions, or run it:
+#   scripts/wine-env.sh                      create the prefix if needed and print its path
+#   scripts/wine-env.sh COMMAND [ARG...]     run COMMAND with the test prefix's environment
+#
+# The prefix lives in a cache folder outside the tree and is made once, then reused:
+#   ${ORVESSA_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-wine}/prefix
+# A stamp with the Wine version and the settings below makes it rebuild when either changes.
+#
+# One prefix serves every locale: Wine takes each process's ANSI code page from the Unix
+# locale it was started under (LC_ALL=zh_CN.GBK gives 936, C.UTF-8 gives 1252), even with
+# processes of both kinds on one Wine server at the same time, and a child started with
+# CreateProcess inherits its parent's. What cannot be shared is the desktop: keyboard focus
+# and the foreground window are per desktop, so tests that type must run one at a time.
+
+# Bump when the settings below change, so existing prefixes are rebuilt.
+ORVESSA_WINE_SETTINGS=2
+
+orvessa_wine_cache_dir() {
+    printf '%s\n' "${ORVESSA_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-wine}"
+}
+
+# Exports the environment of the test prefix. With an argument, also sets the locale
+# (LC_ALL) that decides the code page of every Wine process started from here.
+orvessa_wine_env() {
+    WINEPREFIX="$(orvessa_wine_cache_dir)/prefix"
+    # A 32-bit prefix: the program is 32-bit and Debian's wine32 runs it without WoW64.
+    WINEARCH=win32
+    # No Mono or Gecko install prompts, and no desktop menu entries written into $HOME.
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    # Wine's own chatter would bury the driver's PASS and FAIL lines; errors from the
+    # program under test are still reported by the driver through exit codes and checks.
+    WINEDEBUG=${ORVESSA_WINEDEBUG:--all}
+    export WINEPREFIX WINEARCH WINEDLLOVERRIDES WINEDEBUG
+    if [ "$#" -gt 0 ]; then
+        LC_ALL=$1
+        export LC_ALL
+    fi
+}
+
+orvessa_wine_stamp_text() {
+    printf 'wine=%s settings=%s\n' "$(wine --version)" "$ORVESSA_WINE_SETTINGS"
+}
+
+# Creates the prefix unless a matching one exists. Safe to call from parallel runs.
+orvessa_wine_prefix_ready() {
+    orvessa_wine_env
+    local cache stamp
+    cache=$(orvessa_wine_cache_dir)
+    stamp=$(orvessa_wine_stamp_text)
+    mkdir -p "$cache"
+    (
+        flock 9
+        if [ -f "$WINEPREFIX/.orvessa-stamp" ] && [ "$(cat "$WINEPREFIX/.orvessa-stamp")" = "$stamp" ]; then
+            exit 0
+        fi
+        echo "wine-env: creating the test prefix in $WINEPREFIX" >&2
+        wineserver -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+        # Created without a display: nothing here needs one, and no progress window can hang.
+        env -u DISPLAY LC_ALL=C.UTF-8 wineboot -i >"$cache/wineboot.log" 2>&1
+        # The Wine virtual desktop as the prefix default, rather than `wine explorer /desktop=`,
+        # so that `wine program.exe` still returns the program's exit code; it also gives
+        # windows real frames and activation without an X window manager. No crash dialog
+        # waiting for a click. No browser: a web address the program hands to the shell must
+        # not open anything on the host.
+        cat >"$cache/settings.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+REG
+        env -u DISPLAY LC_ALL=C.UTF-8 wine regedit /S "$(winepath -w "$cache/settings.reg" 2>/dev/null)" \
+            >>"$cache/wineboot.log" 2>&1
+        # The default GUI font has no Chinese glyphs of its own; as on Windows, font linking
+        # supplies them from a Chinese font, here the one the set-up installs. Without this a
+        # Western-locale prefix draws the Chinese captions as empty boxes.
+        for face in "Tahoma" "MS Shell Dlg" "Microsoft Sans Serif"; do
+            env -u DISPLAY LC_ALL=C.UTF-8 wine reg add \
+                'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
+                >>"$cache/wineboot.log" 2>&1
+        done
+        wineserver -w
+        printf '%s\n' "$stamp" >"$WINEPREFIX/.orvessa-stamp"
+    ) 9>"$cache/prefix.lock"
+}
+
+# Ends every process of the test prefix, the Wine server included.
+orvessa_wine_kill() {
+    orvessa_wine_env
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+    fi
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -euo pipefail
+    orvessa_wine_prefix_ready
+    if [ "$#" -eq 0 ]; then
+        printf '%s\n' "$WINEPREFIX"
+    else
+        exec "$@"
+    fi
+fi

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs one case of the GUI test driver under Wine, in the given locale.
+#
+#   scripts/wine-test.sh LOCALE DRIVER.exe PROGRAM.exe TEST
+#
+# LOCALE is a Unix locale (zh_CN.GBK or C.UTF-8); it decides the ANSI code page of every
+# Wine process of the run, and the driver checks that it got the one expected here.
+# Uses the display in DISPLAY; without one it starts its own Xvfb for this run. The Wine
+# server of the test prefix is always stopped on the way out, so no test inherits
+# windows, focus or processes from the one before.
+set -euo pipefail
+
+if [ "$#" -ne 4 ]; then
+    echo "usage: $0 LOCALE DRIVER.exe PROGRAM.exe TEST" >&2
+    exit 2
+fi
+locale_name=$1 driver=$2 program=$3 test_name=$4
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec "$here/xvfb-run.sh" "$0" "$@"
+fi
+
+# shellcheck source=wine-env.sh
+. "$here/wine-env.sh"
+
+# Code page that Wine gives a process started under each locale.
+case "$locale_name" in
+zh_CN.GBK | zh_CN.gbk) acp=936 ;;
+C.UTF-8 | C.utf8) acp=1252 ;;
+*)
+    echo "wine-test: no known code page for locale $locale_name" >&2
+    exit 2
+    ;;
+esac
+# A locale the C library lacks falls back to C without a word, and the run would
+# silently test the wrong code page.
+if ! locale -a | grep -qix "$(printf '%s' "$locale_name" | sed 's/UTF-8/utf8/I')"; then
+    echo "wine-test: locale $locale_name is not generated on this machine; run scripts/setup.sh" >&2
+    exit 1
+fi
+
+orvessa_wine_prefix_ready
+orvessa_wine_env "$locale_name"
+trap orvessa_wine_kill EXIT
+
+# Wine maps the Unix root to drive Z:.
+to_windows() {
+    local path
+    path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+wine "$driver" --program "$(to_windows "$program")" --acp "$acp" "$test_name"

@@ -1,0 +1,173 @@
+// Keyboard handling of the main window, driven with real key strokes: the first focus,
+// the Tab cycle both ways, the focus coming back after the window was deactivated, and
+// what Enter and Space do where.
+#include "Tests.h"
+
+#include "Session.h"
+
+namespace driver {
+
+namespace {
+
+// Visible top-level windows of the program besides its main window: a message box or a
+// file dialog that a click would have opened.
+std::vector<HWND> ExtraWindows(Session& session) {
+    std::vector<HWND> extra;
+    for (HWND hwnd : TopLevelWindowsOf(session.Process().Pid())) {
+        if (hwnd != session.Main()) extra.push_back(hwnd);
+    }
+    return extra;
+}
+
+void CheckNoExtraWindows(Check& check, Session& session, const std::wstring& after) {
+    for (HWND hwnd : ExtraWindows(session)) {
+        check.Fail(Cat(after, L": a window of class ", ClassOf(hwnd), L" captioned ", Quoted(TextOf(hwnd)),
+                       L" appeared"));
+    }
+}
+
+void TabCycle(Check& check, const Options& options, bool backward) {
+    Session session(check, options);
+    if (!session.Ok() || !session.Front()) return;
+    if (!check.Expect(session.WaitFocus(kEdit1), L"at start the focus is on " + session.FocusName())) return;
+
+    // Twelve presses visit every stop once and end where they began; the thirteenth
+    // shows the wrap is not a one-off.
+    int at = 0;
+    for (int press = 1; press <= kTabStops + 1; ++press) {
+        const int next = backward ? (at + kTabStops - 1) % kTabStops : (at + 1) % kTabStops;
+        PressKey(VK_TAB, backward ? kShift : kNoModifier);
+        if (!session.WaitFocus(kTabCycle[next])) {
+            check.Fail(Cat(backward ? L"Shift+Tab" : L"Tab", L" #", press, L" from ", ControlName(kTabCycle[at]),
+                           L": wanted the focus on ", ControlName(kTabCycle[next]), L", got ", session.FocusName()));
+            return;
+        }
+        at = next;
+    }
+    CheckNoExtraWindows(check, session, L"after the Tab cycle");
+}
+
+} // namespace
+
+void InitialFocus(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok()) return;
+    // No help from the driver here: showing the window must activate it by itself.
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == session.Main(); }),
+                 L"the main window is not the foreground window after start");
+    HWND edit1 = session.Control(kEdit1);
+    if (!check.Expect(session.WaitFocus(kEdit1), L"at start the focus is on " + session.FocusName())) return;
+    check.Expect(InputStateOf(session.Main()).hwndActive == session.Main(), L"the main window is not the active window");
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return InputStateOf(session.Main()).hwndCaret == edit1; }),
+                 L"the caret is not in " + ControlName(kEdit1));
+}
+
+void TabCycleForward(Check& check, const Options& options) {
+    TabCycle(check, options, false);
+}
+
+void TabCycleBackward(Check& check, const Options& options) {
+    TabCycle(check, options, true);
+}
+
+// Deactivating and reactivating the window puts the focus back where it was, in the main
+// window and inside the group boxes alike.
+void FocusReturnsAfterDeactivation(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok() || !session.Front()) return;
+    DriverWindow other;
+    const int rows[] = {kEdit4, kButton4, kEdit6, kEdit1};
+    for (const int id : rows) {
+        const std::wstring name = ControlName(id);
+        if (!session.Front() || !session.TabTo(id)) return;
+        if (!check.Expect(BringToFront(other.Handle()), L"the driver's window did not take the foreground")) return;
+        check.Expect(WaitUntil(kStepTimeoutMs, [&] { return InputStateOf(session.Main()).hwndActive == nullptr; }),
+                     L"the main window stayed active after " + name + L" lost the activation");
+        if (!session.Front()) return;
+        if (!session.WaitFocus(id)) {
+            check.Fail(Cat(L"reactivated with the focus last in ", name, L": wanted the focus back there, got ",
+                           session.FocusName()));
+        }
+    }
+}
+
+// Enter in a single-line box or on a button clicks nothing and moves nothing. Each Enter
+// is followed by a Tab: keys are handled in order, so once the Tab has moved the focus
+// one stop on, the Enter before it has been handled completely; a message box or dialog
+// opened by a click would have taken that Tab instead.
+void EnterClicksNothing(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok() || !session.Front()) return;
+    if (!check.Expect(session.WaitFocus(kEdit1), L"at start the focus is on " + session.FocusName())) return;
+    HWND echo = session.Control(kEdit6);
+    const std::wstring echoBefore = TextOf(echo);
+
+    for (int at = 0; at < kTabStops; ++at) {
+        const int id = kTabCycle[at];
+        const int next = kTabCycle[(at + 1) % kTabStops];
+        HWND hwnd = session.Control(id);
+        if (hwnd == nullptr) return;
+        const bool multiLine = (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) != 0 && ClassOf(hwnd) == L"Edit";
+        const std::wstring before = TextOf(hwnd);
+        if (!multiLine) PressKey(VK_RETURN);
+        PressKey(VK_TAB);
+        if (!session.WaitFocus(next)) {
+            check.Fail(Cat(L"Enter then Tab on ", ControlName(id), L": wanted the focus on ", ControlName(next),
+                           L", got ", session.FocusName()));
+            CheckNoExtraWindows(check, session, L"after Enter on " + ControlName(id));
+            return;
+        }
+        if (multiLine) continue;
+        check.ExpectEq(L"text of " + ControlName(id) + L" after Enter", before, TextOf(hwnd));
+        CheckNoExtraWindows(check, session, L"after Enter on " + ControlName(id));
+    }
+    check.ExpectEq(L"echo box after Enter everywhere", echoBefore, TextOf(echo));
+    check.Expect(session.Process().Running(), L"the program ended");
+}
+
+// In the two multi-line boxes Enter is a line break, not a key for the window.
+void EnterAddsLine(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok() || !session.Front()) return;
+    const int boxes[] = {kEdit5, kEdit6};
+    for (const int id : boxes) {
+        HWND hwnd = session.Control(id);
+        if (hwnd == nullptr || !session.TabTo(id)) return;
+        TypeKeys(L"ab");
+        PressKey(VK_RETURN);
+        TypeKeys(L"cd");
+        const std::wstring wanted = L"ab\r\ncd";
+        if (!WaitUntil(kStepTimeoutMs, [&] { return TextOf(hwnd) == wanted; })) {
+            check.ExpectEq(L"text of " + ControlName(id) + L" after typing ab, Enter, cd", wanted, TextOf(hwnd));
+        }
+        check.ExpectEq(L"line count of " + ControlName(id), 2, Ask(hwnd, EM_GETLINECOUNT));
+        check.Expect(session.Focus() == hwnd, L"after Enter the focus moved to " + session.FocusName());
+        CheckNoExtraWindows(check, session, L"after Enter in " + ControlName(id));
+    }
+}
+
+// Space on a focused button clicks it. 开始打包 and 查询 answer with a message box; the
+// echo box gets its line before the box shows.
+void SpaceClicksButton(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok() || !session.Front()) return;
+    HWND echo = session.Control(kEdit6);
+    const int buttons[] = {kButton3, kButton4};
+    for (const int id : buttons) {
+        if (echo == nullptr || !session.TabTo(id)) return;
+        const std::wstring echoBefore = TextOf(echo);
+        PressKey(VK_SPACE);
+        HWND box = WaitWindowOf(session.Process().Pid(), L"#32770", kMessageCaption, kStepTimeoutMs);
+        if (!check.Expect(box != nullptr, L"Space on " + ControlName(id) + L" showed no message box")) return;
+        const std::wstring echoAfter = TextOf(echo);
+        check.Expect(echoAfter.size() > echoBefore.size() && echoAfter.compare(0, echoBefore.size(), echoBefore) == 0,
+                     Cat(L"echo box after Space on ", ControlName(id), L": wanted a line added to ",
+                         Quoted(echoBefore), L", got ", Quoted(echoAfter)));
+        // The box is modal and in front; Enter is its OK.
+        if (!check.Expect(BringToFront(box), L"the message box did not take the foreground")) return;
+        PressKey(VK_RETURN);
+        check.Expect(WaitUntil(kStepTimeoutMs, [&] { return !IsWindow(box); }), L"the message box did not close");
+    }
+}
+
+} // namespace driver

@@ -1,0 +1,337 @@
+// The main window as the user first sees it: frame, position, and every control's kind,
+// place, text and settings, read back from the live windows of the running program.
+#include "Tests.h"
+
+#include "Session.h"
+
+namespace driver {
+
+namespace {
+
+std::wstring Hex(unsigned long value) {
+    wchar_t text[16];
+    wsprintfW(text, L"0x%08lX", value);
+    return text;
+}
+
+// How each kind of control must be realised.
+enum class Kind { Edit, MultiEdit, ScrolledMultiEdit, Label, Button, Group, Picture };
+
+struct KindRule {
+    Kind kind;
+    const wchar_t* className;
+    DWORD required;   // style bits that must all be set
+    DWORD forbidden;  // style bits that must all be clear
+    bool tabStop;
+};
+
+constexpr DWORD kAlwaysOn = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kEditNever = WS_DISABLED | WS_HSCROLL | ES_NOHIDESEL | ES_READONLY | ES_PASSWORD | ES_UPPERCASE |
+                             ES_LOWERCASE | ES_CENTER | ES_RIGHT | ES_NUMBER;
+constexpr DWORD kButtonNever = WS_DISABLED | BS_BITMAP | BS_ICON | BS_FLAT;
+
+const KindRule kKindRules[] = {
+    // A single-line box scrolls sideways with the caret. Edit boxes take WS_BORDER out of
+    // their window style and draw the line themselves, so their border is checked in pixels.
+    {Kind::Edit, L"Edit", kAlwaysOn | WS_TABSTOP | ES_AUTOHSCROLL, kEditNever | ES_MULTILINE | WS_VSCROLL,
+     true},
+    // Multi-line boxes wrap (no horizontal scrolling), scroll up as the caret passes the
+    // bottom, and take Enter as a line break.
+    {Kind::MultiEdit, L"Edit", kAlwaysOn | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+     kEditNever | ES_AUTOHSCROLL | WS_VSCROLL, true},
+    {Kind::ScrolledMultiEdit, L"Edit",
+     kAlwaysOn | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL,
+     kEditNever | ES_AUTOHSCROLL, true},
+    {Kind::Label, L"OrvessaLabel", kAlwaysOn, WS_DISABLED | WS_TABSTOP | WS_BORDER, false},
+    // Caption centred both ways and wrapped; never the default button.
+    {Kind::Button, L"Button", kAlwaysOn | WS_TABSTOP | BS_CENTER | BS_VCENTER | BS_MULTILINE, kButtonNever, true},
+    {Kind::Group, L"Button", kAlwaysOn, WS_DISABLED | WS_TABSTOP, false},
+    {Kind::Picture, L"OrvessaPicBox", kAlwaysOn | WS_BORDER, WS_DISABLED | WS_TABSTOP, false},
+};
+
+const KindRule& RuleFor(Kind kind) {
+    for (const KindRule& rule : kKindRules) {
+        if (rule.kind == kind) return rule;
+    }
+    return kKindRules[0];
+}
+
+// Button styles whose low bits are a type, not flags.
+LONG ButtonType(Kind kind) {
+    if (kind == Kind::Button) return BS_PUSHBUTTON;
+    if (kind == Kind::Group) return BS_GROUPBOX;
+    return -1;
+}
+
+struct ControlRow {
+    int id;
+    int parent; // 0: the main window
+    Kind kind;
+    int left, top, width, height; // in the parent's client coordinates
+    const wchar_t* text;
+};
+
+// The window description's controls, row for row (the dialog component has no window).
+const ControlRow kControls[] = {
+    {kEdit8, kGroup2, Kind::Edit, 72, 98, 168, 20, L""},
+    {kLabel8, kGroup2, Kind::Label, 16, 96, 56, 24, L"\x4E0B\x8F7D\x5730\x5740\xFF1A" /* 下载地址： */},
+    {kButton4, kGroup2, Kind::Button, 16, 56, 224, 24, L"\x67E5\x8BE2" /* 查询 */},
+    {kEdit7, kGroup2, Kind::Edit, 72, 26, 168, 20, L""},
+    {kLabel7, kGroup2, Kind::Label, 16, 24, 56, 24, L"\x8BA2\x5355\x7F16\x53F7\xFF1A" /* 订单编号： */},
+    {kGroup2, 0, Kind::Group, 312, 8, 248, 136, L"\x67E5\x8BE2\x8BA2\x5355\x72B6\x6001" /* 查询订单状态 */},
+    {kEdit6, kGroup1, Kind::ScrolledMultiEdit, 8, 16, 232, 248, L""},
+    {kGroup1, 0, Kind::Group, 312, 144, 248, 272, L"\x56DE\x663E" /* 回显 */},
+    {kButton3, 0, Kind::Button, 16, 384, 288, 32, L"\x5F00\x59CB\x6253\x5305" /* 开始打包 */},
+    {kButton2, 0, Kind::Button, 208, 328, 80, 24, L"\x6E05\x7A7A\x56FE\x7247" /* 清空图片 */},
+    {kButton1, 0, Kind::Button, 208, 264, 80, 24, L"\x9009\x62E9\x56FE\x7247" /* 选择图片 */},
+    {kPicture1, 0, Kind::Picture, 72, 260, 100, 100, L""},
+    {kLabel6, 0, Kind::Label, 16, 256, 56, 24, L"APP \x56FE\x6807\xFF1A" /* APP 图标： */},
+    {kEdit5, 0, Kind::MultiEdit, 72, 144, 224, 104, L""},
+    {kLabel5, 0, Kind::Label, 16, 144, 56, 24, L"\x63CF\x8FF0\x5185\x5BB9\xFF1A" /* 描述内容： */},
+    {kEdit4, 0, Kind::Edit, 72, 114, 224, 20, L""},
+    {kLabel4, 0, Kind::Label, 16, 112, 56, 24, L"\x63CF\x8FF0\x6807\x9898\xFF1A" /* 描述标题： */},
+    {kEdit3, 0, Kind::Edit, 72, 82, 224, 20, nullptr}, // an http address of the implementer's choice
+    {kLabel3, 0, Kind::Label, 16, 80, 56, 24, L"\x7F51\x7AD9\x94FE\x63A5\xFF1A" /* 网站链接： */},
+    {kEdit2, 0, Kind::Edit, 72, 50, 224, 20, L"com.ios.app"},
+    {kLabel2, 0, Kind::Label, 16, 48, 56, 24, L"APP \x5305\x540D\xFF1A" /* APP 包名： */},
+    {kEdit1, 0, Kind::Edit, 72, 18, 224, 20, L""},
+    {kLabel1, 0, Kind::Label, 16, 16, 56, 24, L"APP \x540D\x79F0\xFF1A" /* APP 名称： */},
+};
+
+// A single-line box lower than one line of its font plus two 3-D edges grows to that.
+int SingleLineEditHeight(int described) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    const int needed = metrics.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE);
+    return described < needed ? needed : described;
+}
+
+// The standard controls draw with whatever font they are given; without one they fall back
+// to the wider system font. WM_GETFONT is not answered across processes under Wine, so the
+// font shows in where the box places its characters: the last one starts where the text
+// before it ends in the default GUI font.
+void CheckEditFont(Check& check, HWND edit, const std::wstring& name, const std::wstring& text) {
+    if (text.size() < 2) return;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size() - 1), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    const LRESULT first = Ask(edit, EM_POSFROMCHAR, 0);
+    const LRESULT last = Ask(edit, EM_POSFROMCHAR, text.size() - 1);
+    const int advance = static_cast<short>(LOWORD(last)) - static_cast<short>(LOWORD(first));
+    check.ExpectEq(name + L" width of its text but the last character (default GUI font)", extent.cx, advance);
+}
+
+void CheckControl(Check& check, Session& session, const ControlRow& row) {
+    const std::wstring name = ControlName(row.id);
+    HWND hwnd = session.Control(row.id);
+    if (hwnd == nullptr) return;
+    const KindRule& rule = RuleFor(row.kind);
+
+    check.ExpectEq(name + L" class", rule.className, ClassOf(hwnd));
+
+    HWND wantedParent = row.parent == 0 ? session.Main() : FindControl(session.Main(), row.parent);
+    if (GetParent(hwnd) != wantedParent) {
+        HWND parent = GetParent(hwnd);
+        check.Fail(Cat(name, L" parent: wanted ", row.parent == 0 ? L"the main window" : ControlName(row.parent),
+                       L", got ", parent == session.Main() ? L"the main window" : ControlName(GetDlgCtrlID(parent))));
+    }
+
+    const RECT rect = RectInParent(hwnd);
+    const bool singleLine = row.kind == Kind::Edit;
+    const int wantedHeight = singleLine ? SingleLineEditHeight(row.height) : row.height;
+    check.ExpectEq(name + L" left", row.left, rect.left);
+    check.ExpectEq(name + L" top", row.top, rect.top);
+    check.ExpectEq(name + L" width", row.width, rect.right - rect.left);
+    check.ExpectEq(name + L" height", wantedHeight, rect.bottom - rect.top);
+
+    const auto style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE));
+    if ((style & rule.required) != rule.required) {
+        check.Fail(Cat(name, L" style ", Hex(style), L" lacks ", Hex(rule.required & ~style)));
+    }
+    if ((style & rule.forbidden) != 0) {
+        check.Fail(Cat(name, L" style ", Hex(style), L" has unwanted ", Hex(style & rule.forbidden)));
+    }
+    // The flat border, not the sunken 3-D one that edit boxes get by default.
+    check.Expect((exStyle & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_WINDOWEDGE)) == 0,
+                 Cat(name, L" extended style ", Hex(exStyle), L" has a 3-D edge"));
+    if (ButtonType(row.kind) >= 0) {
+        check.ExpectEq(name + L" button type", ButtonType(row.kind), static_cast<LONG>(style & BS_TYPEMASK));
+    }
+    check.Expect(IsWindowVisible(hwnd) != FALSE, name + L" is not visible");
+    check.Expect(IsWindowEnabled(hwnd) != FALSE, name + L" is disabled");
+
+    const std::wstring text = TextOf(hwnd);
+    if (row.text != nullptr) {
+        check.ExpectEq(name + L" text", row.text, text);
+    } else {
+        check.Expect(text.rfind(L"http://", 0) == 0 && text.size() > 7,
+                     Cat(name, L" text: wanted an http address, got ", Quoted(text)));
+    }
+
+    if (rule.className == std::wstring(L"Edit")) {
+        // The caret stands at 0 with nothing selected, and there is no length limit.
+        DWORD start = 0xDEADBEEF, end = 0xDEADBEEF;
+        Ask(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        check.ExpectEq(name + L" selection start", 0, start);
+        check.ExpectEq(name + L" selection end", 0, end);
+        const auto limit = static_cast<unsigned long long>(Ask(hwnd, EM_GETLIMITTEXT));
+        check.Expect(limit >= 0x7FFFFFFEu, Cat(name, L" text limit ", limit, L" is not the unlimited one"));
+    }
+    if (singleLine) CheckEditFont(check, hwnd, name, text);
+}
+
+} // namespace
+
+void WindowFrame(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok()) return;
+    HWND main = session.Main();
+
+    // Everything below assumes the test screen; say so plainly if it is another.
+    check.ExpectEq(L"screen width", 1024, GetSystemMetrics(SM_CXSCREEN));
+    check.ExpectEq(L"screen height", 768, GetSystemMetrics(SM_CYSCREEN));
+
+    check.ExpectEq(L"caption", kMainCaption, TextOf(main));
+    RECT rect{};
+    GetWindowRect(main, &rect);
+    check.ExpectEq(L"outer left", 224, rect.left);
+    check.ExpectEq(L"outer top", 157, rect.top);
+    check.ExpectEq(L"outer width", 576, rect.right - rect.left);
+    check.ExpectEq(L"outer height", 453, rect.bottom - rect.top);
+
+    const auto style = static_cast<DWORD>(GetWindowLongW(main, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongW(main, GWL_EXSTYLE));
+    const DWORD required = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN | WS_VISIBLE;
+    const DWORD forbidden = WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CHILD | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE;
+    check.Expect((style & required) == required, Cat(L"window style ", Hex(style), L" lacks ", Hex(required & ~style)));
+    check.Expect((style & forbidden) == 0, Cat(L"window style ", Hex(style), L" has unwanted ", Hex(style & forbidden)));
+    check.Expect((exStyle & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_LAYERED)) == 0,
+                 Cat(L"window extended style ", Hex(exStyle), L" is topmost, a tool window or layered"));
+    // Its own taskbar button: no owner.
+    check.Expect(GetWindow(main, GW_OWNER) == nullptr, L"the main window has an owner");
+
+    // No point of the frame offers resizing.
+    struct EdgePoint {
+        const wchar_t* where;
+        POINT point;
+    };
+    const EdgePoint edges[] = {
+        {L"left edge", {rect.left, (rect.top + rect.bottom) / 2}},
+        {L"right edge", {rect.right - 1, (rect.top + rect.bottom) / 2}},
+        {L"top edge", {(rect.left + rect.right) / 2, rect.top}},
+        {L"bottom edge", {(rect.left + rect.right) / 2, rect.bottom - 1}},
+        {L"bottom right corner", {rect.right - 1, rect.bottom - 1}},
+        {L"top left corner", {rect.left, rect.top}},
+    };
+    for (const EdgePoint& edge : edges) {
+        const LRESULT hit = Ask(main, WM_NCHITTEST, 0, MAKELPARAM(edge.point.x, edge.point.y));
+        check.Expect(hit < HTSIZEFIRST || hit > HTSIZELAST,
+                     Cat(L"the ", edge.where, L" hit-tests as a sizing border (", hit, L")"));
+    }
+}
+
+void ControlTable(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok()) return;
+    for (const ControlRow& row : kControls) CheckControl(check, session, row);
+
+    // In window client coordinates the controls inside the group boxes land here.
+    struct ClientPoint {
+        int id;
+        POINT wanted;
+    };
+    const ClientPoint placed[] = {
+        {kEdit7, {384, 34}}, {kButton4, {328, 64}}, {kEdit8, {384, 106}}, {kEdit6, {320, 160}}};
+    for (const ClientPoint& row : placed) {
+        HWND hwnd = FindControl(session.Main(), row.id);
+        if (hwnd == nullptr) continue;
+        RECT rect{};
+        GetWindowRect(hwnd, &rect);
+        MapWindowPoints(nullptr, session.Main(), reinterpret_cast<POINT*>(&rect), 2);
+        check.ExpectEq(ControlName(row.id) + L" left in the window", row.wanted.x, rect.left);
+        check.ExpectEq(ControlName(row.id) + L" top in the window", row.wanted.y, rect.top);
+    }
+}
+
+// Parents and stacking: among siblings the earlier description row is on top, and the
+// window has exactly the described controls, no more.
+void ControlTree(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok()) return;
+    const int parents[] = {0, kGroup2, kGroup1};
+    for (const int parent : parents) {
+        HWND parentWindow = parent == 0 ? session.Main() : session.Control(parent);
+        if (parentWindow == nullptr) continue;
+        std::wstring wanted, got;
+        for (const ControlRow& row : kControls) {
+            if (row.parent == parent) wanted += ControlName(row.id) + L" ";
+        }
+        for (HWND child = GetWindow(parentWindow, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            got += ControlName(GetDlgCtrlID(child)) + L" ";
+        }
+        check.ExpectEq(Cat(L"children of ", parent == 0 ? L"the main window" : ControlName(parent), L", top first"),
+                       wanted, got);
+    }
+}
+
+// The window can be moved by its title bar and minimized, and comes back where it was.
+void MoveAndMinimize(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok() || !session.Front()) return;
+    HWND main = session.Main();
+    RECT before{};
+    GetWindowRect(main, &before);
+
+    // Drag by a point of the title bar left of the buttons.
+    const POINT grab{before.left + 100, before.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    check.ExpectEq(L"hit test of the drag point", HTCAPTION, Ask(main, WM_NCHITTEST, 0, MAKELPARAM(grab.x, grab.y)));
+    const int dx = 40, dy = 30;
+    const POINT drop{grab.x + dx, grab.y + dy};
+    auto inMoveLoop = [&] { return (InputStateOf(main).flags & GUI_INMOVESIZE) != 0; };
+    MouseAt(grab, 0);
+    MouseAt(grab, MOUSEEVENTF_LEFTDOWN);
+    // The program enters its move loop on the press; moves sent before that are lost.
+    const bool entered = WaitUntil(kStepTimeoutMs, inMoveLoop);
+    // In steps, each one followed on screen before the next, as a hand drags.
+    RECT moved{};
+    bool followed = true;
+    for (int step = 1; step <= 4 && followed; ++step) {
+        const int x = dx * step / 4, y = dy * step / 4;
+        MouseAt(POINT{grab.x + x, grab.y + y}, 0);
+        followed = WaitUntil(kStepTimeoutMs, [&] {
+            GetWindowRect(main, &moved);
+            return moved.left == before.left + x && moved.top == before.top + y;
+        });
+    }
+    MouseAt(drop, MOUSEEVENTF_LEFTUP);
+    WaitUntil(kStepTimeoutMs, [&] { return !inMoveLoop(); });
+    GetWindowRect(main, &moved);
+    const bool didMove = moved.left == before.left + dx && moved.top == before.top + dy;
+    check.Expect(didMove, Cat(L"dragging the title bar by (", dx, L",", dy, L") moved the window from (", before.left,
+                              L",", before.top, L") to (", moved.left, L",", moved.top, L")",
+                              entered ? L"" : L"; the program never entered its move loop"));
+    check.ExpectEq(L"width after the move", 576, moved.right - moved.left);
+    check.ExpectEq(L"height after the move", 453, moved.bottom - moved.top);
+
+    Ask(main, WM_SYSCOMMAND, SC_MINIMIZE);
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return IsIconic(main) != FALSE; }), L"the window did not minimize");
+    Ask(main, WM_SYSCOMMAND, SC_RESTORE);
+    RECT restored{};
+    check.Expect(WaitUntil(kStepTimeoutMs,
+                           [&] {
+                               GetWindowRect(main, &restored);
+                               return !IsIconic(main) && EqualRect(&restored, &moved);
+                           }),
+                 Cat(L"after restoring, the window is at (", restored.left, L",", restored.top, L"), wanted (",
+                     moved.left, L",", moved.top, L")"));
+}
+
+} // namespace driver
