@@ -252,6 +252,7 @@ bool GifAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* 
         std::memcpy(screenBgra + 4 * i, background, 4);
     }
     pos_ = streamStart_;
+    passes_ = 0;
     control_ = Control{};
     restorePending_ = false;
     started_ = Advance(screenBgra, &delay, true) == Step::Frame;
@@ -280,6 +281,7 @@ GifAnimation::Step GifAnimation::Advance(uint8_t* screen, int32_t* delayMs, bool
                 return Step::NoFrame;
             }
             restarted = true;
+            ++passes_;
             pos_ = streamStart_;
             control_ = Control{};
             continue;

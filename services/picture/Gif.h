@@ -71,6 +71,10 @@ public:
     // a stream without frames costs a bounded amount of work per call.
     Step Next(uint8_t* screenBgra, int32_t* delayMs);
 
+    // How many times the stream has started again from the first frame. A player can tell
+    // from it where one pass through the frames ends and the next begins.
+    uint32_t Passes() const { return passes_; }
+
 private:
     struct Control {
         int32_t delayMs = kZeroDelayMs;
@@ -107,6 +111,7 @@ private:
     // Playback state.
     bool started_ = false;
     size_t pos_ = 0;
+    uint32_t passes_ = 0;
     Control control_;
     bool restorePending_ = false;
     Rect restoreArea_;

@@ -6,8 +6,10 @@
 // background once per background colour and the result is kept beside them.
 #include "PictureBox_win.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "Gif.h"
 #include "Picture.h"
@@ -64,6 +66,24 @@ public:
 private:
     Dib& dib_;
 };
+
+// Enough to tell two composed screens apart: a 64-bit multiply-xorshift over 8-byte words.
+uint64_t HashPixels(const uint8_t* p, size_t n) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    for (; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+    return h;
+}
+
+// Scaled frames kept for replaying an animation, at most.
+constexpr size_t kMaxAnimationCacheBytes = size_t{32} << 20;
+constexpr size_t kMaxAnimationSteps = 65536;
 
 COLORREF ResolveBackground(uint32_t color) {
     return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
@@ -122,6 +142,20 @@ private:
     void StartAnimation();
     static DWORD WINAPI AnimationThread(LPVOID self);
     void RunAnimation();
+    bool WaitFrame(DWORD shownAt, int32_t delayMs);
+    void RecordStep(bool frame, int32_t delayMs);
+    void ShowCurrent();
+
+    // One step of a pass through an animated GIF. Once a pass composes exactly the screens
+    // of the pass before it, the animation has settled into a cycle, and it is replayed from
+    // these steps without decoding again.
+    struct AnimationStep {
+        bool frame = false;
+        int32_t delayMs = 0;
+        uint64_t screenHash = 0;
+        std::unique_ptr<Dib> drawn;  // the composed screen at its drawn size
+    };
+    static bool SamePass(const std::vector<AnimationStep>& a, const std::vector<AnimationStep>& b);
 
     HWND hwnd_;
     const ControlDescription* desc_;
@@ -134,6 +168,7 @@ private:
     bool hasAlpha_ = false;
     Dib blended_;
     COLORREF blendedFor_ = 0;
+    Dib scaled_;  // the picture at its drawn size, when that is smaller
     HICON icon_ = nullptr;
 
     // Animation: the composed screen is shared with the worker under lock_.
@@ -144,13 +179,30 @@ private:
     HANDLE thread_ = nullptr;
     HANDLE wake_ = nullptr;  // set to cut a wait short when a stop is requested
     volatile LONG state_ = static_cast<LONG>(State::Stopped);
+    // Kept by the worker; current_ (the frame on screen, at its drawn size) is read by
+    // painting under lock_.
+    std::vector<AnimationStep> pass_;
+    std::vector<AnimationStep> previousPass_;
+    size_t cacheBytes_ = 0;
+    bool caching_ = true;
+    bool replaying_ = false;
+    size_t replayAt_ = 0;
+    const Dib* current_ = nullptr;
 };
 
 void PictureBox::Discard() {
+    current_ = nullptr;
+    pass_.clear();
+    previousPass_.clear();
+    cacheBytes_ = 0;
+    caching_ = true;
+    replaying_ = false;
+    replayAt_ = 0;
     gif_.reset();
     screen_.Release();
     picture_.Release();
     blended_.Release();
+    scaled_.Release();
     if (icon_) DestroyIcon(icon_);
     icon_ = nullptr;
     decoded_ = false;
@@ -258,20 +310,43 @@ void PictureBox::Paint(HDC dc) {
 
 void PictureBox::DrawBitmap(HDC dc, const RECT& client) {
     const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
-    if (!hasAlpha_) {
-        StretchDib(dc, picture_, to);
+    if (to.width <= 0 || to.height <= 0) return;
+    const Dib* source = &picture_;
+    if (hasAlpha_) {
+        // Transparency is resolved against the background when drawing; the result is kept
+        // until the background colour changes.
+        const COLORREF bg = Background();
+        if (!blended_.bitmap || blendedFor_ != bg) {
+            scaled_.Release();
+            if (!blended_.Create(picture_.width, picture_.height)) return;
+            BlendOntoBackground(picture_.bits, blended_.bits, picture_.PixelCount(), GetBValue(bg),
+                                GetGValue(bg), GetRValue(bg));
+            blendedFor_ = bg;
+        }
+        source = &blended_;
+    }
+    // A picture larger than its place is scaled once and the result kept, so a repaint costs
+    // the same whatever the picture's size.
+    if (source->PixelCount() <= static_cast<size_t>(to.width) * static_cast<size_t>(to.height)) {
+        StretchDib(dc, *source, to);
         return;
     }
-    // Transparency is resolved against the background when drawing; the result is kept until
-    // the background colour changes.
-    const COLORREF bg = Background();
-    if (!blended_.bitmap || blendedFor_ != bg) {
-        if (!blended_.Create(picture_.width, picture_.height)) return;
-        BlendOntoBackground(picture_.bits, blended_.bits, picture_.PixelCount(), GetBValue(bg),
-                            GetGValue(bg), GetRValue(bg));
-        blendedFor_ = bg;
+    if (!scaled_.bitmap || scaled_.width != to.width || scaled_.height != to.height) {
+        if (!scaled_.Create(to.width, to.height)) {
+            StretchDib(dc, *source, to);
+            return;
+        }
+        const HDC target = CreateCompatibleDC(dc);
+        const HGDIOBJ old = SelectObject(target, scaled_.bitmap);
+        StretchDib(target, *source, PlacedRect{0, 0, to.width, to.height});
+        SelectObject(target, old);
+        DeleteDC(target);
     }
-    StretchDib(dc, blended_, to);
+    const HDC cached = CreateCompatibleDC(dc);
+    const HGDIOBJ old = SelectObject(cached, scaled_.bitmap);
+    BitBlt(dc, to.x, to.y, to.width, to.height, cached, 0, 0, SRCCOPY);
+    SelectObject(cached, old);
+    DeleteDC(cached);
 }
 
 void PictureBox::DrawScreen(HDC dc) {
@@ -279,7 +354,7 @@ void PictureBox::DrawScreen(HDC dc) {
     GetClientRect(hwnd_, &client);
     const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
     EnterCriticalSection(&lock_);
-    StretchDib(dc, screen_, to);
+    StretchDib(dc, current_ ? *current_ : screen_, to);
     LeaveCriticalSection(&lock_);
 }
 
@@ -313,32 +388,131 @@ DWORD WINAPI PictureBox::AnimationThread(LPVOID self) {
     return 0;
 }
 
+bool PictureBox::SamePass(const std::vector<AnimationStep>& a,
+                          const std::vector<AnimationStep>& b) {
+    if (a.empty() || a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].frame != b[i].frame || a[i].delayMs != b[i].delayMs ||
+            a[i].screenHash != b[i].screenHash)
+            return false;
+    }
+    return true;
+}
+
+// Waits out a frame's delay from when it was shown. False when a stop was requested, which
+// also cuts the wait short.
+bool PictureBox::WaitFrame(DWORD shownAt, int32_t delayMs) {
+    for (;;) {
+        if (state_ != static_cast<LONG>(State::Running)) return false;
+        const DWORD elapsed = GetTickCount() - shownAt;
+        if (elapsed >= static_cast<DWORD>(delayMs)) return true;
+        WaitForSingleObject(wake_, static_cast<DWORD>(delayMs) - elapsed);
+    }
+}
+
+// Notes a step of the current pass; for a frame, also its screen scaled to the drawn size.
+void PictureBox::RecordStep(bool frame, int32_t delayMs) {
+    AnimationStep step;
+    step.frame = frame;
+    step.delayMs = delayMs;
+    if (pass_.size() >= kMaxAnimationSteps) caching_ = false;
+    if (frame && caching_) {
+        step.screenHash = HashPixels(screen_.bits, screen_.PixelCount() * 4);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        const PlacedRect to =
+            PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+        const size_t bytes = static_cast<size_t>(std::max(to.width, 1)) *
+                             static_cast<size_t>(std::max(to.height, 1)) * 4;
+        auto drawn = std::make_unique<Dib>();
+        const HDC screenDc = GetDC(nullptr);
+        const HDC target = CreateCompatibleDC(screenDc);
+        ReleaseDC(nullptr, screenDc);
+        if (cacheBytes_ + bytes <= kMaxAnimationCacheBytes && target &&
+            drawn->Create(std::max(to.width, 1), std::max(to.height, 1))) {
+            const HGDIOBJ old = SelectObject(target, drawn->bitmap);
+            StretchDib(target, screen_, PlacedRect{0, 0, drawn->width, drawn->height});
+            SelectObject(target, old);
+            cacheBytes_ += bytes;
+            step.drawn = std::move(drawn);
+        } else {
+            // Too many or too large frames to keep: play this picture by decoding every step.
+            caching_ = false;
+        }
+        if (target) DeleteDC(target);
+    }
+    EnterCriticalSection(&lock_);
+    current_ = step.drawn.get();
+    pass_.push_back(std::move(step));
+    if (!caching_) {
+        current_ = nullptr;
+        pass_.clear();
+        previousPass_.clear();
+    }
+    LeaveCriticalSection(&lock_);
+}
+
+void PictureBox::ShowCurrent() {
+    if (const HDC dc = GetDC(hwnd_)) {
+        DrawScreen(dc);
+        ReleaseDC(hwnd_, dc);
+    }
+}
+
 void PictureBox::RunAnimation() {
-    // The first frame was composed when the picture was set; it stays for its own delay.
+    // The first frame was composed when the picture was set; it opens the first pass.
     int32_t delayMs = firstDelayMs_;
     DWORD shownAt = GetTickCount();
+    uint32_t passes = 0;
+    RecordStep(true, delayMs);
     for (;;) {
-        // Wait out the delay from when the frame was shown; a stop request ends the wait.
-        for (;;) {
-            if (state_ != static_cast<LONG>(State::Running)) {
-                InterlockedExchange(&state_, static_cast<LONG>(State::Stopped));
-                return;
-            }
-            const DWORD elapsed = GetTickCount() - shownAt;
-            if (elapsed >= static_cast<DWORD>(delayMs)) break;
-            WaitForSingleObject(wake_, static_cast<DWORD>(delayMs) - elapsed);
-        }
+        if (!WaitFrame(shownAt, delayMs)) break;
         shownAt = GetTickCount();
+        if (replaying_) {
+            const AnimationStep& step = previousPass_[replayAt_];
+            replayAt_ = (replayAt_ + 1) % previousPass_.size();
+            delayMs = step.delayMs;
+            if (step.frame) {
+                EnterCriticalSection(&lock_);
+                current_ = step.drawn.get();
+                LeaveCriticalSection(&lock_);
+                ShowCurrent();
+            }
+            continue;
+        }
         EnterCriticalSection(&lock_);
         const GifAnimation::Step step = gif_->Next(screen_.bits, &delayMs);
         LeaveCriticalSection(&lock_);
-        if (step == GifAnimation::Step::Frame) {
-            if (const HDC dc = GetDC(hwnd_)) {
-                DrawScreen(dc);
-                ReleaseDC(hwnd_, dc);
+        const bool frame = step == GifAnimation::Step::Frame;
+        if (caching_ && gif_->Passes() != passes) {
+            // A new pass begins with this step. If the pass just ended repeats the one
+            // before it, every later pass will too.
+            passes = gif_->Passes();
+            EnterCriticalSection(&lock_);
+            if (SamePass(pass_, previousPass_)) {
+                replaying_ = true;
+                replayAt_ = 1 % previousPass_.size();
+                pass_.clear();
+                const AnimationStep& first = previousPass_[0];
+                if (first.frame) current_ = first.drawn.get();
+                delayMs = first.delayMs;
+            } else {
+                previousPass_.swap(pass_);
+                for (const AnimationStep& old : pass_)
+                    if (old.drawn) cacheBytes_ -= static_cast<size_t>(old.drawn->width) *
+                                                  static_cast<size_t>(old.drawn->height) * 4;
+                pass_.clear();
+            }
+            LeaveCriticalSection(&lock_);
+            if (replaying_) {
+                if (previousPass_[0].frame) ShowCurrent();
+                continue;
             }
         }
+        if (caching_) RecordStep(frame, delayMs);
+        if (frame) ShowCurrent();
     }
+    InterlockedExchange(&state_, static_cast<LONG>(State::Stopped));
 }
 
 namespace {

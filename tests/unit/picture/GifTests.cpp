@@ -298,3 +298,29 @@ TEST(GifAnimation, WithoutAStartNextReturnsAtOnce) {
 }
 
 }  // namespace
+
+// The player replays a settled animation from its passes, so the count must step exactly
+// when the stream starts again, and not for steps that yield no frame.
+TEST(GifAnimation, PassesCountRestartsOfTheStream) {
+    const Bytes file = GifWriter(2, 1, kTable4)
+                           .Image({0, 0, 1, 1, {1}})
+                           .Raw({0x55})  // a stray byte: no frame, no restart
+                           .Image({1, 0, 1, 1, {2}})
+                           .Trailer();
+    GifAnimation gif;
+    ASSERT_TRUE(gif.Open(file.data(), file.size()));
+    std::vector<uint8_t> screen(2 * 4);
+    int32_t delay = 0;
+    ASSERT_TRUE(gif.Start(screen.data(), 0xFF000000u, &delay));
+    const GifAnimation::Step want[] = {GifAnimation::Step::NoFrame, GifAnimation::Step::Frame,
+                                       GifAnimation::Step::Frame, GifAnimation::Step::NoFrame,
+                                       GifAnimation::Step::Frame, GifAnimation::Step::Frame};
+    const uint32_t passes[] = {0, 0, 1, 1, 1, 2};
+    for (size_t i = 0; i < std::size(want); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(gif.Next(screen.data(), &delay), want[i]);
+        EXPECT_EQ(gif.Passes(), passes[i]);
+    }
+    ASSERT_TRUE(gif.Start(screen.data(), 0xFF000000u, &delay));
+    EXPECT_EQ(gif.Passes(), 0u) << "starting again begins a new count";
+}

@@ -1,0 +1,337 @@
+// Measures the picture box on the real service layer, under Wine or Windows, and prints its
+// figures. Pictures are made in memory, so nothing large is written to disk.
+//
+//   PictureBench repaint               median cost of one repaint of the box, for pictures of
+//                                      100x100, 1000x1000 and 6000x4000 pixels
+//   PictureBench memory W H [progressive]  peak private memory while showing a W x H JPEG,
+//                                      against its 4-bytes-per-pixel size
+//   PictureBench animate SECONDS       plays a 500x500 ten-frame GIF at 20 frames per second
+//                                      and prints the process's CPU time over that span
+//   PictureBench noframe SECONDS       the same with a GIF whose stream yields no frame
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "DeclaredCommands.h"
+#include "PictureDisplay.h"
+#include "Services.h"
+
+namespace {
+
+void Nothing() {}
+
+ControlDescription Box() {
+    ControlDescription c;
+    c.number = 0x06030001;
+    c.name = "box";
+    c.kind = ControlKind::PicBox;
+    c.left = 10;
+    c.top = 10;
+    c.width = 100;
+    c.height = 100;
+    c.picture.displayMode = 1;
+    c.picture.animate = true;
+    return c;
+}
+
+const ControlDescription kControls[] = {Box()};
+
+WindowDescription Describe() {
+    WindowDescription w;
+    w.number = 0x52030001;
+    w.caption = "PictureBench";
+    w.width = 200;
+    w.height = 180;
+    w.controls = kControls;
+    w.controlCount = 1;
+    return w;
+}
+
+const WindowDescription BenchWindow = Describe();
+const WindowDescription* const kWindows[] = {&BenchWindow};
+
+double NowMs() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+void PumpFor(double ms) {
+    const double end = NowMs() + ms;
+    MSG msg;
+    for (;;) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const double left = end - NowMs();
+        if (left <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left) + 1, QS_ALLINPUT);
+    }
+}
+
+HWND BoxWindow() {
+    const HWND main = FindWindowW(L"OrvessaWindow", L"PictureBench");
+    return main ? FindWindowExW(main, nullptr, L"OrvessaPicBox", nullptr) : nullptr;
+}
+
+void Put16(std::vector<uint8_t>& b, unsigned v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+// A 24-bit BMP with a smooth pattern.
+std::vector<uint8_t> MakeBmp(int w, int h) {
+    const uint32_t stride = (static_cast<uint32_t>(w) * 3 + 3) & ~3u;
+    std::vector<uint8_t> b;
+    b.reserve(54 + static_cast<size_t>(stride) * static_cast<size_t>(h));
+    b.push_back('B');
+    b.push_back('M');
+    Put32(b, 54 + stride * static_cast<uint32_t>(h));
+    Put32(b, 0);
+    Put32(b, 54);
+    Put32(b, 40);
+    Put32(b, static_cast<uint32_t>(w));
+    Put32(b, static_cast<uint32_t>(h));
+    Put16(b, 1);
+    Put16(b, 24);
+    for (int i = 0; i < 6; ++i) Put32(b, 0);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            b.push_back(static_cast<uint8_t>(x * 255 / w));
+            b.push_back(static_cast<uint8_t>(y * 255 / h));
+            b.push_back(static_cast<uint8_t>((x + y) & 0xFF));
+        }
+        for (uint32_t p = static_cast<uint32_t>(w) * 3; p < stride; ++p) b.push_back(0);
+    }
+    return b;
+}
+
+// A photo-like JPEG (gradients and noise), encoded row by row so the encoder holds no image.
+std::vector<uint8_t> MakeJpeg(int w, int h, bool progressive) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&cinfo, &out, &outSize);
+    cinfo.image_width = static_cast<JDIMENSION>(w);
+    cinfo.image_height = static_cast<JDIMENSION>(h);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    if (progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
+    uint32_t seed = 12345;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int y = static_cast<int>(cinfo.next_scanline);
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const int noise = static_cast<int>((seed >> 16) & 31) - 16;
+            row[static_cast<size_t>(x) * 3] = static_cast<uint8_t>(std::clamp(x * 255 / w + noise, 0, 255));
+            row[static_cast<size_t>(x) * 3 + 1] = static_cast<uint8_t>(std::clamp(y * 255 / h + noise, 0, 255));
+            row[static_cast<size_t>(x) * 3 + 2] = static_cast<uint8_t>(std::clamp(128 + noise * 3, 0, 255));
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> bytes(out, out + outSize);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
+
+// LZW data of 8-bit indices with only literal codes: a clear code every 254 codes keeps the
+// code width at 9 bits, which every decoder must accept.
+void AppendLiteralLzw(std::vector<uint8_t>& out, const std::vector<uint8_t>& pixels) {
+    std::vector<uint8_t> packed;
+    uint32_t acc = 0;
+    int bits = 0;
+    auto emit = [&](unsigned code) {
+        acc |= code << bits;
+        bits += 9;
+        while (bits >= 8) {
+            packed.push_back(static_cast<uint8_t>(acc));
+            acc >>= 8;
+            bits -= 8;
+        }
+    };
+    emit(256);
+    int sinceClear = 0;
+    for (uint8_t p : pixels) {
+        if (sinceClear == 254) {
+            emit(256);
+            sinceClear = 0;
+        }
+        emit(p);
+        ++sinceClear;
+    }
+    emit(257);
+    if (bits > 0) packed.push_back(static_cast<uint8_t>(acc));
+    out.push_back(8);
+    for (size_t i = 0; i < packed.size(); i += 255) {
+        const size_t n = std::min<size_t>(255, packed.size() - i);
+        out.push_back(static_cast<uint8_t>(n));
+        out.insert(out.end(), packed.begin() + static_cast<long>(i), packed.begin() + static_cast<long>(i + n));
+    }
+    out.push_back(0);
+}
+
+// A 500x500 GIF of ten full frames, each shown for 50 ms; with junkAfterFirst, the stream
+// after the first frame is bytes that yield no frame.
+std::vector<uint8_t> MakeGif(bool junkAfterFirst) {
+    const int n = 500;
+    std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a'};
+    Put16(g, n);
+    Put16(g, n);
+    g.push_back(0xF7);  // global table of 256 colours
+    g.push_back(0);
+    g.push_back(0);
+    for (int i = 0; i < 256; ++i) {
+        g.push_back(static_cast<uint8_t>(i));
+        g.push_back(static_cast<uint8_t>(255 - i));
+        g.push_back(static_cast<uint8_t>(i * 7));
+    }
+    const int frames = junkAfterFirst ? 1 : 10;
+    for (int f = 0; f < frames; ++f) {
+        const uint8_t gce[] = {0x21, 0xF9, 4, 0, 5, 0, 0, 0};
+        g.insert(g.end(), gce, gce + sizeof gce);
+        g.push_back(0x2C);
+        Put16(g, 0);
+        Put16(g, 0);
+        Put16(g, n);
+        Put16(g, n);
+        g.push_back(0);
+        std::vector<uint8_t> pixels(static_cast<size_t>(n) * n);
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x)
+                pixels[static_cast<size_t>(y) * n + x] = static_cast<uint8_t>((x + y + f * 25) & 0xFF);
+        AppendLiteralLzw(g, pixels);
+    }
+    if (junkAfterFirst) g.insert(g.end(), 100000, 0x55);
+    g.push_back(0x3B);
+    return g;
+}
+
+void Show(const std::vector<uint8_t>& bytes) {
+    SetPicture(BenchWindow, "box", Bytes(bytes.data(), static_cast<int32_t>(bytes.size())));
+}
+
+double CpuMs() {
+    FILETIME c, e, k, u;
+    GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(k) + ticks(u)) / 10000.0;
+}
+
+void Repaint() {
+    const HWND box = BoxWindow();
+    const int sizes[][2] = {{100, 100}, {1000, 1000}, {6000, 4000}};
+    for (const auto& s : sizes) {
+        Show(MakeBmp(s[0], s[1]));
+        PumpFor(200);
+        std::vector<double> costs;
+        for (int i = 0; i < 200; ++i) {
+            InvalidateRect(box, nullptr, FALSE);
+            const double t0 = NowMs();
+            UpdateWindow(box);
+            GdiFlush();
+            costs.push_back(NowMs() - t0);
+        }
+        std::sort(costs.begin(), costs.end());
+        std::printf("repaint %dx%d into the 100x100 box: median %.3f ms, 90th percentile %.3f ms\n",
+                    s[0], s[1], costs[costs.size() / 2], costs[costs.size() * 9 / 10]);
+    }
+}
+
+void Memory(int w, int h, bool progressive) {
+    const std::vector<uint8_t> jpeg = MakeJpeg(w, h, progressive);
+    PROCESS_MEMORY_COUNTERS before{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+    // An outside observer (scripts/bench-wine.sh) reads the resident set between these lines.
+    std::printf("before\n");
+    std::fflush(stdout);
+    PumpFor(1500);
+    Show(jpeg);
+    PumpFor(300);
+    PROCESS_MEMORY_COUNTERS after{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+    const double picture = 4.0 * w * h;
+    const double peak = static_cast<double>(after.PeakPagefileUsage) - static_cast<double>(before.PagefileUsage);
+    std::printf("%s JPEG %dx%d (%.1f MB file): peak private memory while showing it %.1f MB, "
+                "%.2fx its 4-bytes-per-pixel size (%.1f MB)\n",
+                progressive ? "progressive" : "baseline", w, h, jpeg.size() / 1e6, peak / 1e6,
+                peak / picture, picture / 1e6);
+    std::printf("after\n");
+    std::fflush(stdout);
+    PumpFor(1500);
+}
+
+void Animate(int seconds, bool junk) {
+    Show(MakeGif(junk));
+    PumpFor(500);
+    const double cpu0 = CpuMs();
+    const double t0 = NowMs();
+    std::printf("ready\n");
+    std::fflush(stdout);
+    PumpFor(seconds * 1000.0);
+    const double cpu = CpuMs() - cpu0;
+    const double wall = NowMs() - t0;
+    std::printf("%s: program CPU %.1f ms over %.1f s = %.2f%% of one core\n",
+                junk ? "GIF whose stream yields no frame" : "500x500 GIF at 20 frames per second",
+                cpu, wall / 1000.0, 100.0 * cpu / wall);
+}
+
+}  // namespace
+
+const WindowDescription* const* ProgramWindowDescriptions(int32_t* count) {
+    *count = 1;
+    return kWindows;
+}
+
+const DeclaredCommand* ProgramDeclaredCommands(int32_t* count) {
+    *count = 0;
+    return nullptr;
+}
+
+int32_t ApplicationMain() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    InitServices();
+    RegisterExitRoutine(Nothing);
+    CreateMainWindow();
+    PumpFor(300);
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"repaint") {
+        Repaint();
+    } else if (mode == L"memory" && argc > 3) {
+        Memory(_wtoi(argv[2]), _wtoi(argv[3]), argc > 4 && std::wstring(argv[4]) == L"progressive");
+    } else if ((mode == L"animate" || mode == L"noframe") && argc > 2) {
+        Animate(_wtoi(argv[2]), mode == L"noframe");
+    } else {
+        std::printf("usage: PictureBench repaint | memory W H [progressive] | animate S | noframe S\n");
+    }
+    std::fflush(stdout);
+    LocalFree(argv);
+    return 0;
+}
