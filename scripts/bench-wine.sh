@@ -21,7 +21,14 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 # CPU ticks (user + system) of a Unix process.
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+ticks() {
+    if [ -n "$1" ] && [ -r "/proc/$1/stat" ]; then
+        # Fields after the parenthesised name; utime and stime are the 12th and 13th of them.
+        sed 's/.*) //' "/proc/$1/stat" | awk '{print $12 + $13}'
+    else
+        echo 0
+    fi
+}
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 hwm_kb() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
 # The Unix process running a given Windows program.
@@ -29,7 +36,7 @@ pid_of() { pgrep -n -f "$1" || true; }
 wait_line() {  # file, line, seconds
     local deadline=$((SECONDS + $3))
     # The program writes CR LF line ends.
-    until tr -d '\r' <"$1" 2>/dev/null | grep -qx "$2"; do
+    until { tr -d '\r' <"$1"; } 2>/dev/null | grep -qx "$2"; do
         [ "$SECONDS" -lt "$deadline" ] || { echo "bench-wine: no '$2' within $3 s" >&2; return 1; }
         sleep 0.05
     done
@@ -62,12 +69,13 @@ for mode in animate noframe; do
     wine "$bench/PictureBench.exe" "$mode" 10 >"$out/cpu" 2>/dev/null &
     job=$!
     wait_line "$out/cpu" ready 60
-    server=$(pgrep -n -x wineserver || true)
+    server=$(pgrep -n wineserver || true)
     xvfb=$(pgrep -n -x Xvfb || true)
     s0=$(ticks "$server"); x0=$(ticks "$xvfb")
-    wait "$job"
+    wait_line "$out/cpu" measured 60
     s1=$(ticks "$server"); x1=$(ticks "$xvfb")
-    tr -d '\r' <"$out/cpu" | grep -v -x ready
+    wait "$job"
+    tr -d '\r' <"$out/cpu" | grep -v -x -e ready -e measured
     awk -v s=$((s1 - s0)) -v x=$((x1 - x0)) -v hz="$hz" 'BEGIN {
         printf "  wine server %.2f%%, X server %.2f%% of one core\n", 100 * s / hz / 10, 100 * x / hz / 10 }'
 done

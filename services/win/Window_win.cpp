@@ -405,7 +405,7 @@ LiveWindow* FindLiveWindow(const WindowDescription& desc) {
 }
 
 void RegisterWindowClasses() {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
 
