@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Fails when a program imports a DLL that Windows itself does not provide: the program must
+# run from its own file alone.
+#   scripts/check-imports.sh PROGRAM.exe
+set -euo pipefail
+allowed='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|user32)\.dll$'
+status=0
+while read -r dll; do
+    if ! printf '%s\n' "$dll" | tr '[:upper:]' '[:lower:]' | grep -Eq "$allowed"; then
+        echo "check-imports: $1 imports $dll, which Windows does not provide" >&2
+        status=1
+    fi
+done < <(i686-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p')
+[ "$status" -eq 0 ] && echo "check-imports: $(basename "$1") needs only system DLLs"
+exit "$status"
