@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Runs one case of the GUI test driver under Wine, in the given locale.
 #
-#   scripts/wine-test.sh LOCALE DRIVER.exe PROGRAM.exe TEST
+#   scripts/wine-test.sh LOCALE DRIVER.exe PROGRAM.exe TEST [PROBE.exe]
 #
+# PROBE.exe is the probe program the fault and file tests start; its library lies beside it.
+# A TZ in the environment reaches every Wine process of the run, and each takes its time zone
+# from it (not from the Wine server's), so the order-number tests run in the zone CTest sets.
 # LOCALE is a Unix locale (zh_CN.GBK or C.UTF-8); it decides the ANSI code page of every
 # Wine process of the run, and the driver checks that it got the one expected here.
 # Uses the display in DISPLAY; without one it starts its own Xvfb for this run. The Wine
@@ -10,11 +13,11 @@
 # windows, focus or processes from the one before.
 set -euo pipefail
 
-if [ "$#" -ne 4 ]; then
-    echo "usage: $0 LOCALE DRIVER.exe PROGRAM.exe TEST" >&2
+if [ "$#" -ne 4 ] && [ "$#" -ne 5 ]; then
+    echo "usage: $0 LOCALE DRIVER.exe PROGRAM.exe TEST [PROBE.exe]" >&2
     exit 2
 fi
-locale_name=$1 driver=$2 program=$3 test_name=$4
+locale_name=$1 driver=$2 program=$3 test_name=$4 probe=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${DISPLAY:-}" ]; then
@@ -51,4 +54,8 @@ to_windows() {
     printf 'Z:%s' "${path//\//\\}"
 }
 
-wine "$driver" --program "$(to_windows "$program")" --acp "$acp" "$test_name"
+probe_args=()
+if [ -n "$probe" ]; then
+    probe_args=(--probe "$(to_windows "$probe")")
+fi
+wine "$driver" --program "$(to_windows "$program")" "${probe_args[@]}" --acp "$acp" "$test_name"

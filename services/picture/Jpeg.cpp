@@ -11,8 +11,8 @@
 //
 // Limits for hostile data: the pixel cap before the sink is asked for memory; libjpeg's own
 // memory (coefficient buffers of progressive images) limited by max_memory_to_use; at most
-// kMaxScans scans, checked by a progress monitor, so a file of thousands of tiny progressive
-// scans cannot keep the decoder busy. Data that ends early (libjpeg's "premature end" warning)
+// kMaxScans scans, and fewer for large pictures (ScanLimit), checked by a progress monitor, so a
+// file of thousands of tiny progressive scans cannot keep the decoder busy. Data that ends early (libjpeg's "premature end" warning)
 // is treated as an error: a truncated file gives no picture rather than a grey-filled one.
 // Other warnings (stray bytes before a marker and the like) are ignored.
 #include <csetjmp>
@@ -33,6 +33,11 @@
 namespace {
 
 constexpr int kMaxScans = 500;
+// Every scan of a progressive picture walks all of its blocks, even a scan that holds almost no
+// data, so a small file of 500 such scans over a 128-megapixel picture takes many seconds. The
+// scans times the pixels may not pass this budget, about a second of decoding: the full 500
+// scans up to 8.5 megapixels, still 32 at the pixel cap, more than encoders write.
+constexpr uint64_t kScanPixelBudget = uint64_t{1} << 32;
 // libjpeg's working memory, apart from the picture itself (which goes to the sink). Enough for
 // the coefficients of a progressive 50-megapixel 4:4:4 photo (about 300 MiB).
 constexpr long kMaxLibraryMemory = 384L * 1024 * 1024;
@@ -67,10 +72,16 @@ void OnOutputMessage(j_common_ptr) {
     // Nothing is ever printed.
 }
 
+int ScanLimit(j_decompress_ptr d) {
+    const uint64_t pixels = uint64_t{d->image_width} * d->image_height;
+    const uint64_t byBudget = kScanPixelBudget / (pixels == 0 ? 1 : pixels);
+    return byBudget < uint64_t{kMaxScans} ? static_cast<int>(byBudget) : kMaxScans;
+}
+
 void OnProgress(j_common_ptr cinfo) {
     if (cinfo->is_decompressor) {
         const j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
-        if (d->input_scan_number > kMaxScans) {
+        if (d->input_scan_number > ScanLimit(d)) {
             Abandon(cinfo);
         }
     }

@@ -32,36 +32,102 @@ constexpr size_t kPaletteBytes = 768;
 constexpr uint8_t kRunFlag = 0xC0;
 constexpr size_t kMaxMonoRowBytes = (65536 + 7) / 8;  // widest window, already even
 
+// The fast path of RunLengthReader::Read moves machine words.
+using Word = size_t;
+constexpr Word kEveryByte = ~Word{0} / 0xFF;  // 0x0101...01
+// A word of literals, then a run of up to 63 bytes written as whole words.
+constexpr size_t kFastOutputRoom = sizeof(Word) + 64;
+
+// Bit 7 of each byte of the result is set where that byte of `bytes` starts a run (> 0xC0).
+// The low seven bits of a byte plus 0x3F reach 0x80 exactly when they are 0x41 or more, and
+// cannot carry into the next byte.
+inline Word RunFlags(Word bytes) {
+    const Word high = bytes & (kEveryByte * 0x80);
+    const Word low = bytes & (kEveryByte * 0x7F);
+    return (low + kEveryByte * 0x3F) & high;
+}
+
+inline unsigned LowestSetBit(Word w) {
+    if constexpr (sizeof(Word) == sizeof(unsigned long long)) {
+        return static_cast<unsigned>(__builtin_ctzll(w));
+    } else {
+        return static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(w)));
+    }
+}
+
 class RunLengthReader {
 public:
     RunLengthReader(const uint8_t* begin, const uint8_t* end) : p_(begin), end_(end) {}
 
-    // Writes the next `count` decoded bytes; false when the data ends first.
+    // Writes the next `count` decoded bytes; false when the data ends first. The cursor and the
+    // run in progress are kept in locals: the output is bytes, which may alias any member, so
+    // members would be reloaded after every byte written.
     bool Read(uint8_t* out, size_t count) {
-        size_t done = 0;
-        while (done < count) {
-            if (runLeft_ != 0) {
-                const size_t n = runLeft_ < count - done ? runLeft_ : count - done;
-                std::memset(out + done, runValue_, n);
-                done += n;
-                runLeft_ -= n;
+        const uint8_t* p = p_;
+        const uint8_t* const end = end_;
+        size_t runLeft = runLeft_;
+        const uint8_t runValue = runValue_;
+        size_t done = runLeft < count ? runLeft : count;
+        for (size_t i = 0; i < done; ++i) {
+            out[i] = runValue;
+        }
+        runLeft -= done;
+        // Away from both ends, a word of the stream at a time: its leading literal bytes are
+        // copied as they are, then the run that follows them (if any) is written as whole words.
+        // Bytes written past a token are rewritten by the next one. In photographs literals and
+        // runs alternate at random, so deciding byte by byte would cost a mispredicted branch
+        // every few bytes; this way the only branches are on long runs and all-literal words.
+        while (count - done >= kFastOutputRoom && static_cast<size_t>(end - p) > sizeof(Word)) {
+            Word bytes;
+            std::memcpy(&bytes, p, sizeof bytes);
+            std::memcpy(out + done, &bytes, sizeof bytes);
+            const Word runFlags = RunFlags(bytes);
+            if (runFlags == 0) {
+                p += sizeof(Word);
+                done += sizeof(Word);
                 continue;
             }
-            if (p_ == end_) {
-                return false;
+            const size_t literals = LowestSetBit(runFlags) / 8;
+            p += literals;
+            done += literals;
+            const size_t run = size_t{p[0]} - kRunFlag;
+            const Word fill = Word{p[1]} * kEveryByte;
+            for (size_t i = 0; i < run; i += sizeof(Word)) {
+                std::memcpy(out + done + i, &fill, sizeof fill);
             }
-            const uint8_t b = *p_++;
-            if (b > kRunFlag) {
-                if (p_ == end_) {
-                    return false;
-                }
-                runValue_ = *p_++;
-                runLeft_ = size_t{b} - kRunFlag;
-            } else {
+            p += 2;
+            done += run;
+        }
+        bool ok = true;
+        while (done < count) {
+            if (p == end) {
+                ok = false;
+                break;
+            }
+            const uint8_t b = *p++;
+            if (b <= kRunFlag) {
                 out[done++] = b;
+                continue;
+            }
+            if (p == end) {
+                ok = false;
+                break;
+            }
+            const uint8_t value = *p++;
+            const size_t run = size_t{b} - kRunFlag;
+            const size_t n = run < count - done ? run : count - done;
+            for (size_t i = 0; i < n; ++i) {
+                out[done + i] = value;
+            }
+            done += n;
+            if (n < run) {
+                runLeft = run - n;  // carries on into the next row
+                runValue_ = value;
             }
         }
-        return true;
+        p_ = p;
+        runLeft_ = runLeft;
+        return ok;
     }
 
     // Decodes and drops `count` bytes (row padding).
@@ -93,38 +159,69 @@ size_t EvenUp(size_t n) { return n + (n & 1); }
 // Checked before allocating, so a tiny file cannot ask for a picture it could never fill.
 uint64_t MostDecodedBytes(uint64_t streamBytes) { return streamBytes / 2 * 63 + (streamBytes & 1); }
 
-// The indices are decoded into the last quarter of the picture's own buffer and then expanded
+void ReadPalette(const uint8_t* rgb, uint32_t* palette) {
+    for (size_t i = 0; i < 256; ++i) {
+        palette[i] = OpaqueWord(rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i]);
+    }
+}
+
+// Pixel words from `count` indices that sit in the last quarter of the same buffer, expanded
 // in place from the front: pixel i's four bytes end at or before index i, so every index is
-// read before it is overwritten. One pass over the stream and no second buffer, even though the
-// palette only comes after the pixels.
-bool Decode8(RunLengthReader& reader, const uint8_t* dataEnd, uint8_t* out, size_t width,
+// read before it is overwritten.
+void ExpandInPlace(uint8_t* out, size_t count, const uint32_t* palette) {
+    const uint8_t* indices = out + 3 * count;
+    for (size_t i = 0; i < count; ++i) {
+        StoreWord(out + 4 * i, palette[indices[i]]);
+    }
+}
+
+// The palette normally closes the file. When the byte 769 bytes from the end is its marker,
+// each row is expanded as soon as it is decoded, while its indices are still in the cache, and
+// at the end the pixel data must have stopped right at that marker. Otherwise (or if it did
+// not stop there) the whole picture's indices are decoded first into the last quarter of its
+// buffer and expanded once the palette, or its absence, is known. Either way the stream is
+// read once per attempt and no second buffer is needed.
+bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t width,
              size_t height) {
+    const size_t padding = EvenUp(width) - width;
+    const size_t rowBytes = width * 4;
+    uint32_t palette[256];
+    const uint8_t* const closingMarker = dataEnd - kPaletteBytes - 1;
+    if (static_cast<size_t>(dataEnd - stream) > kPaletteBytes && *closingMarker == kPaletteMarker) {
+        ReadPalette(closingMarker + 1, palette);
+        RunLengthReader reader(stream, dataEnd);
+        for (size_t y = 0; y < height; ++y) {
+            uint8_t* row = out + y * rowBytes;
+            // A failure here would recur the same way below: the stream is the same.
+            if (!reader.Read(row + 3 * width, width) || !reader.Skip(padding)) {
+                return false;
+            }
+            ExpandInPlace(row, width, palette);
+        }
+        if (reader.Position() == closingMarker) {
+            return true;
+        }
+    }
+
+    RunLengthReader reader(stream, dataEnd);
     const size_t pixels = width * height;
     uint8_t* indices = out + 3 * pixels;
-    const size_t padding = EvenUp(width) - width;
     for (size_t y = 0; y < height; ++y) {
         if (!reader.Read(indices + y * width, width) || !reader.Skip(padding)) {
             return false;
         }
     }
-
-    uint32_t palette[256];
     const uint8_t* tail = reader.Position();
     const size_t after = static_cast<size_t>(dataEnd - tail);
     if (after > kPaletteBytes && tail[0] == kPaletteMarker) {
-        const uint8_t* rgb = tail + 1;
-        for (size_t i = 0; i < 256; ++i) {
-            palette[i] = OpaqueWord(rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i]);
-        }
+        ReadPalette(tail + 1, palette);
     } else {
         for (size_t i = 0; i < 256; ++i) {
             const uint8_t grey = static_cast<uint8_t>(i);
             palette[i] = OpaqueWord(grey, grey, grey);
         }
     }
-    for (size_t i = 0; i < pixels; ++i) {
-        StoreWord(out + 4 * i, palette[indices[i]]);
-    }
+    ExpandInPlace(out, pixels, palette);
     return true;
 }
 
@@ -177,11 +274,15 @@ bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     if (!out) {
         return false;
     }
-    RunLengthReader reader(data + kHeaderBytes, data + size);
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
-    const bool ok = kind == PictureKind::Pcx8 ? Decode8(reader, data + size, out, w, h)
-                                              : Decode1(reader, out, w, h);
+    bool ok = false;
+    if (kind == PictureKind::Pcx8) {
+        ok = Decode8(data + kHeaderBytes, data + size, out, w, h);
+    } else {
+        RunLengthReader reader(data + kHeaderBytes, data + size);
+        ok = Decode1(reader, out, w, h);
+    }
     if (ok) {
         picture_bytes::SetInfo(info, width, height, false);
     }

@@ -4,6 +4,8 @@
 //
 // The picture's size is computed here in 64 bits and checked against the pixel cap before the
 // sink is asked for memory: libpng's own PNG_IMAGE_SIZE arithmetic is 32-bit and can wrap.
+//
+//   signature (8 bytes), then chunks: +0 data length (big-endian)  +4 type  +8 data  then CRC
 #include <png.h>
 
 #include <cstring>
@@ -15,6 +17,31 @@ namespace {
 
 // The simplified interface needs at least the signature.
 constexpr size_t kMinPngBytes = 8;
+constexpr uint64_t kChunkOverheadBytes = 12;  // length, type and CRC
+
+// libpng allocates a text, profile or other ancillary chunk's claimed length before it finds
+// that the data is shorter (its own length check is only a warning when reading), so a
+// 100-byte file could ask for 2 GiB. Every chunk before the first IDAT must therefore lie
+// inside the data. libpng could not read such a chunk anyway, so no file it would decode is
+// refused. Image data is read through a fixed-size buffer, so IDAT and what follows need no
+// such check.
+bool ChunksBeforeImageDataInside(const uint8_t* data, size_t size) {
+    uint64_t pos = kMinPngBytes;
+    for (;;) {
+        if (!picture_bytes::RangeInside(pos, kChunkOverheadBytes, size)) {
+            return false;
+        }
+        const uint8_t* chunk = data + pos;
+        const uint64_t length = picture_bytes::ReadBE32(chunk);
+        if (std::memcmp(chunk + 4, "IDAT", 4) == 0) {
+            return true;
+        }
+        if (!picture_bytes::RangeInside(pos, length + kChunkOverheadBytes, size)) {
+            return false;
+        }
+        pos += length + kChunkOverheadBytes;
+    }
+}
 
 bool AnyTranslucent(const uint8_t* pixels, uint64_t count) {
     for (uint64_t i = 0; i < count; ++i) {
@@ -28,7 +55,7 @@ bool AnyTranslucent(const uint8_t* pixels, uint64_t count) {
 }  // namespace
 
 bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
-    if (!data || size < kMinPngBytes) {
+    if (!data || size < kMinPngBytes || !ChunksBeforeImageDataInside(data, size)) {
         return false;
     }
     png_image image;

@@ -2,6 +2,8 @@
 // Wine tests start it with a fault name, click "fault", and read the report box it leaves.
 //
 //   OrvessaProbe.exe alloc|missing|stack|badname|nowindow|clock
+//   OrvessaProbe.exe read PATH    "fault" shows what ReadFileBytes gives for PATH: "size:" and
+//                                 the bytes in hex
 //
 // An end-of-program routine writes exit-routine-ran into the current folder (the program
 // folder), so a test can tell whether it ran.
@@ -10,8 +12,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "Codepage_win.h"
 #include "DeclaredCommands.h"
+#include "Dialogs.h"
 #include "Fatal.h"
 #include "FloatingPoint.h"
 #include "Memory.h"
@@ -22,9 +27,10 @@
 namespace {
 
 #define PROBE_RESULT "result"
-#define PROBE_COUNT "count"
+#define PROBE_COUNT "clicks"  // the count edit; "count" names its button
 
 char g_fault[32] = "";
+std::wstring g_path;
 int g_clicks = 0;
 
 void WriteMarker(const char* name) {
@@ -106,6 +112,13 @@ void OnFaultClick() {
         GetText(ProbeWindow, "no-such-control");
     } else if (std::strcmp(g_fault, "nowindow") == 0) {
         ReportFatalError("", 0, {0x52999999, 0x06000001});
+    } else if (std::strcmp(g_fault, "read") == 0) {
+        const Bytes bytes = ReadFileBytes(TextFromWide(g_path));
+        char text[16 + 3 * 256];
+        int at = std::snprintf(text, 16, "%d:", static_cast<int>(bytes.size()));
+        for (int32_t i = 0; i < bytes.size() && i < 256; ++i)
+            at += std::snprintf(text + at, 4, i ? " %02X" : "%02X", bytes.data()[i]);
+        SetText(ProbeWindow, PROBE_RESULT, Text(text));
     } else if (std::strcmp(g_fault, "clock") == 0) {
         // The order number on the real clock, shown for the test to compare with its own.
         SetText(ProbeWindow, PROBE_RESULT, MakeOrderNumber(false));
@@ -131,6 +144,7 @@ int32_t ApplicationMain() {
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv && argc > 1)
         WideCharToMultiByte(CP_ACP, 0, argv[1], -1, g_fault, sizeof g_fault - 1, nullptr, nullptr);
+    if (argv && argc > 2) g_path = argv[2];
     LocalFree(argv);
 
     InitServices();

@@ -12,6 +12,7 @@ namespace driver {
 struct Options {
     std::wstring program;     // Windows path of Orvessa.exe
     unsigned expectedAcp = 0; // ANSI code page the locale of this run must give; 0 = not told
+    std::wstring probe;       // Windows path of OrvessaProbe.exe, its library beside it; empty = not told
 };
 
 // Joins anything a wide stream can print; keeps failure messages one expression long.

@@ -32,4 +32,31 @@ void ClosePathsExitZero(Check&, const Options&);
 void TwoInstances(Check&, const Options&);
 void CodePage(Check&, const Options&);
 
+// The fatal report and the declared clock command, through the probe program.
+void FatalReports(Check&, const Options&);
+void PlantedSystemLibraryIgnored(Check&, const Options&);
+
+// The packaging and query buttons, their message boxes and the order number.
+void OrderNumberShanghaiClock(Check&, const Options&);
+void OrderNumberUtcClock(Check&, const Options&);
+void PackagingMessageBox(Check&, const Options&);
+void QueryHandsJoinPage(Check&, const Options&);
+void ManyClicksKeepEveryLine(Check&, const Options&);
+
+// The file-open dialog and whole-file reading.
+void OpenDialogSettings(Check&, const Options&);
+void ReadFileCases(Check&, const Options&);
+void FoldersOutsideGbk(Check&, const Options&);
+
+// The app icon row: files chosen in the dialog, shown in the picture box.
+void PictureFormatsShow(Check&, const Options&);
+void NotPicturesBlank(Check&, const Options&);
+void CancelRereadsLastChoice(Check&, const Options&);
+void GifAnimates(Check&, const Options&);
+void NewPictureStopsAnimation(Check&, const Options&);
+void CloseWhileAnimating(Check&, const Options&);
+void GifFramesCompose(Check&, const Options&);
+void AnimationThreadLifetime(Check&, const Options&);
+void PictureSurvivesRepaint(Check&, const Options&);
+
 } // namespace driver

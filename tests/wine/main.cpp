@@ -1,6 +1,7 @@
 // The GUI test driver: starts Orvessa.exe and works it as a user would.
 //
-//   OrvessaGuiTests --program PATH [--acp N] TEST...   run the named tests ("all" for every one)
+//   OrvessaGuiTests --program PATH [--probe PATH] [--acp N] TEST...
+//                                                       run the named tests ("all" for every one)
 //   OrvessaGuiTests --list                              print the test names
 //   OrvessaGuiTests --print-acp                         print this process's ANSI code page
 //   OrvessaGuiTests --wait-window [MS]                  wait for a visible main window of any
@@ -39,6 +40,25 @@ const TestCase kTests[] = {
     {"ClosePathsExitZero", driver::ClosePathsExitZero},
     {"TwoInstances", driver::TwoInstances},
     {"CodePage", driver::CodePage},
+    {"FatalReports", driver::FatalReports},
+    {"PlantedSystemLibraryIgnored", driver::PlantedSystemLibraryIgnored},
+    {"OrderNumberShanghaiClock", driver::OrderNumberShanghaiClock},
+    {"OrderNumberUtcClock", driver::OrderNumberUtcClock},
+    {"PackagingMessageBox", driver::PackagingMessageBox},
+    {"QueryHandsJoinPage", driver::QueryHandsJoinPage},
+    {"ManyClicksKeepEveryLine", driver::ManyClicksKeepEveryLine},
+    {"OpenDialogSettings", driver::OpenDialogSettings},
+    {"ReadFileCases", driver::ReadFileCases},
+    {"FoldersOutsideGbk", driver::FoldersOutsideGbk},
+    {"PictureFormatsShow", driver::PictureFormatsShow},
+    {"NotPicturesBlank", driver::NotPicturesBlank},
+    {"CancelRereadsLastChoice", driver::CancelRereadsLastChoice},
+    {"GifAnimates", driver::GifAnimates},
+    {"NewPictureStopsAnimation", driver::NewPictureStopsAnimation},
+    {"CloseWhileAnimating", driver::CloseWhileAnimating},
+    {"GifFramesCompose", driver::GifFramesCompose},
+    {"AnimationThreadLifetime", driver::AnimationThreadLifetime},
+    {"PictureSurvivesRepaint", driver::PictureSurvivesRepaint},
 };
 
 const TestCase* FindTest(const std::string& name) {
@@ -53,8 +73,8 @@ std::string Narrow(const wchar_t* text) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: OrvessaGuiTests --program PATH [--acp N] TEST... | --list | --print-acp |"
-                         " --wait-window [MS]\n");
+    std::fprintf(stderr, "usage: OrvessaGuiTests --program PATH [--probe PATH] [--acp N] TEST... | --list |"
+                         " --print-acp | --wait-window [MS]\n");
     return 2;
 }
 
@@ -96,6 +116,8 @@ int RunTests(int argc, wchar_t** argv) {
         const std::wstring arg = argv[i];
         if (arg == L"--program" && i + 1 < argc) {
             options.program = argv[++i];
+        } else if (arg == L"--probe" && i + 1 < argc) {
+            options.probe = argv[++i];
         } else if (arg == L"--acp" && i + 1 < argc) {
             options.expectedAcp = static_cast<unsigned>(std::wcstoul(argv[++i], nullptr, 10));
         } else if (arg.rfind(L"--", 0) == 0) {

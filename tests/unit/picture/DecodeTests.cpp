@@ -103,6 +103,68 @@ TEST(Decode, BmpAndPcxPixelsTopRowFirst) {
     }
 }
 
+// Rows wide enough for the word-at-a-time run-length path, with literals, runs of every length
+// (up to 63, across row ends and padding), index bytes above 0xC0 written as runs of one, and
+// the palette found both where it normally is (closing the file) and elsewhere.
+TEST(Decode, PcxWideRowsAndWhereThePaletteIs) {
+    constexpr int kWidth = 301, kHeight = 7;  // 302-byte rows: one byte of padding each
+    Bytes rows;
+    std::vector<uint8_t> indices;
+    uint32_t seed = 1;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    while (indices.size() < size_t{kWidth} * kHeight) {
+        // Literal stretches, 0xC0 (a literal despite its high bits) and runs of every length.
+        const uint8_t value = next() % 8 == 0 ? 0xC0 : static_cast<uint8_t>(next());
+        const unsigned length = next() % 2 == 0 ? 1 : next() % 70 + 1;
+        for (unsigned n = length; n != 0 && indices.size() < size_t{kWidth} * kHeight; --n) {
+            indices.push_back(value);
+            rows.push_back(value);
+            if (indices.size() % kWidth == 0) {
+                rows.push_back(value);  // the padding byte continues the run
+            }
+        }
+    }
+    Bytes palette(768);
+    for (size_t i = 0; i < palette.size(); ++i) {
+        palette[i] = static_cast<uint8_t>(next());
+    }
+    std::vector<Bgra> coloured, grey;
+    for (uint8_t i : indices) {
+        const size_t at = size_t{i} * 3;
+        coloured.push_back({palette[at + 2], palette[at + 1], palette[at], 255});
+        grey.push_back({i, i, i, 255});
+    }
+    const Bytes plain = MakePcx(kWidth, kHeight, 8, rows);
+    const Bytes withPalette = MakePcx(kWidth, kHeight, 8, rows, &palette);
+    Bytes trailing(800, 0);
+    trailing[0] = 13;               // not the marker: no palette
+    trailing[800 - 769] = 12;       // but a 12 where a closing palette's marker would be
+    Bytes decoy = plain;
+    decoy.insert(decoy.end(), trailing.begin(), trailing.end());
+    Bytes paletteThenMore = withPalette;
+    paletteThenMore.insert(paletteThenMore.end(), {1, 2, 3});
+
+    const struct {
+        const char* name;
+        const Bytes& file;
+        const std::vector<Bgra>& want;
+    } cases[] = {
+        {"palette closing the file", withPalette, coloured},
+        {"palette followed by three more bytes", paletteThenMore, coloured},
+        {"no palette", plain, grey},
+        {"no palette, a 12 769 bytes from the end", decoy, grey},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSink sink;
+        ASSERT_TRUE(DecodePcx(c.file.data(), c.file.size(), sink, nullptr));
+        EXPECT_EQ(c.want, sink.All());
+    }
+    TestSink sink;
+    EXPECT_FALSE(DecodePcx(plain.data(), 128 + (plain.size() - 128) / 2, sink, nullptr))
+        << "cut in the middle of the rows";
+}
+
 TEST(Decode, JpegColourAndGrey) {
     const Bgra colour[4] = {kRed, kGreen, kBlue, kWhite};
     const Bgra grey[4] = {

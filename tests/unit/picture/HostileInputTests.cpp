@@ -1,13 +1,39 @@
 // The crasher corpus: one row per fault, each a well-formed file with one thing broken, and
-// each must end with no picture. Under AddressSanitizer a read past the data fails the row too.
+// each must end with no picture. Under AddressSanitizer a read past the data fails the row too,
+// and so does any single allocation above the decoders' cap, the library's own included.
 #include <gtest/gtest.h>
 #include <zlib.h>
+
+#include <atomic>
 
 #include "Gif.h"
 #include "Picture.h"
 #include "PictureTestData.h"
 
+// Present when a sanitizer runtime is linked in (the native build always has one).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*mallocHook)(const volatile void*, size_t), void (*freeHook)(const volatile void*))
+    __attribute__((weak));
+
 namespace {
+
+std::atomic<size_t> gLargestAllocation{0};
+
+void NoteAllocation(const volatile void*, size_t size) {
+    size_t seen = gLargestAllocation.load();
+    while (size > seen && !gLargestAllocation.compare_exchange_weak(seen, size)) {
+    }
+}
+
+void NoteFree(const volatile void*) {}
+
+// Starts watching allocations; false when no sanitizer runtime can tell us about them.
+bool WatchAllocations() {
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks &&
+                                  __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteFree);
+    gLargestAllocation = 0;
+    return installed;
+}
 
 using Decoder = bool (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
 
@@ -26,6 +52,73 @@ Bytes WithIhdrSize(Bytes png, uint32_t width, uint32_t height) {
     return Patched(png, 29,
                    {static_cast<uint8_t>(crc >> 24), static_cast<uint8_t>(crc >> 16),
                     static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc)});
+}
+
+// A copy of `png` with a chunk inserted after IHDR (at 33) whose length field claims `length`
+// bytes while only `present` follow.
+Bytes WithChunkAfterHeader(const Bytes& png, const char* type, uint32_t length, const Bytes& present) {
+    Bytes chunk = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
+                   static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+    chunk.insert(chunk.end(), type, type + 4);
+    chunk.insert(chunk.end(), present.begin(), present.end());
+    Bytes out(png.begin(), png.begin() + 33);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    out.insert(out.end(), png.begin() + 33, png.end());
+    return out;
+}
+
+// A grey progressive JPEG, written by hand so that a large picture stays a small file: a DC
+// scan with every difference 0, then `acScans` identical AC scans (bands 1 to 63) in which one
+// end-of-band run covers 32767 blocks. Each Huffman table holds one symbol with the 1-bit code 0.
+Bytes EmptyScansJpeg(uint16_t width, uint16_t height, int acScans) {
+    const uint8_t wHi = static_cast<uint8_t>(width >> 8), wLo = static_cast<uint8_t>(width);
+    const uint8_t hHi = static_cast<uint8_t>(height >> 8), hLo = static_cast<uint8_t>(height);
+    Bytes b = {0xFF, 0xD8,                       // start of image
+               0xFF, 0xDB, 0, 67, 0};            // quantisation table 0 ...
+    b.insert(b.end(), 64, 1);                    // ... all ones
+    const Bytes frame = {0xFF, 0xC2, 0, 11, 8,   // progressive frame, 8-bit samples
+                         hHi, hLo, wHi, wLo, 1,  // height, width, one component:
+                         1, 0x11, 0};            // id 1, sampling 1 x 1, table 0
+    const Bytes tables = {0xFF, 0xC4, 0, 38,
+                          0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00,   // DC: "0" = diff 0
+                          0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0};  // AC: run of 2^14+
+    b.insert(b.end(), frame.begin(), frame.end());
+    b.insert(b.end(), tables.begin(), tables.end());
+    const size_t blocks = size_t{(width + 7u) / 8u} * ((height + 7u) / 8u);
+    const Bytes dcScan = {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 0, 0x00};  // component 1, Ss = Se = 0
+    b.insert(b.end(), dcScan.begin(), dcScan.end());
+    b.insert(b.end(), (blocks + 7) / 8, 0);  // one 0 bit per block
+    // Code 0 then 14 extra bits of 1: a run of 2^14 + 2^14 - 1 blocks.
+    Bytes acData;
+    uint32_t bits = 0;
+    int count = 0;
+    auto put = [&](int bit) {
+        bits = (bits << 1) | static_cast<uint32_t>(bit);
+        if (++count == 8) {
+            acData.push_back(static_cast<uint8_t>(bits));
+            if (acData.back() == 0xFF) {
+                acData.push_back(0);  // byte stuffing
+            }
+            bits = 0;
+            count = 0;
+        }
+    };
+    for (size_t run = 0; run < blocks; run += 32767) {
+        put(0);
+        for (int i = 0; i < 14; ++i) {
+            put(1);
+        }
+    }
+    while (count != 0) {
+        put(1);
+    }
+    const Bytes acScan = {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 1, 63, 0x00};  // Ss 1, Se 63, Ah = Al = 0
+    for (int i = 0; i < acScans; ++i) {
+        b.insert(b.end(), acScan.begin(), acScan.end());
+        b.insert(b.end(), acData.begin(), acData.end());
+    }
+    b.insert(b.end(), {0xFF, 0xD9});
+    return b;
 }
 
 const Bytes kTable4 = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255};
@@ -73,6 +166,8 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
         {"BMP height -2^31", DecodeBmp, Patched(bmp, 22, {0, 0, 0, 0x80}), true},
         {"BMP 100000 wide, rows not in the file", DecodeBmp, Patched(bmp, 18, {0xA0, 0x86, 1}),
          true},
+        {"BMP 100000 x 100000", DecodeBmp,
+         Patched(bmp, 18, {0xA0, 0x86, 1, 0, 0xA0, 0x86, 1, 0}), true},
         {"BMP rows offset wrapping 32 bits", DecodeBmp, Patched(bmp, 10, {0xF0, 0xFF, 0xFF, 0xFF}),
          true},
         {"BMP colours-used 2^30", DecodeBmp, Patched(bmp, 46, {0, 0, 0, 0x40}), true},
@@ -93,11 +188,16 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
         {"JPEG zero height", DecodeJpeg, Patched(jpeg, sof + 5, {0, 0}), true},
         {"JPEG four components (CMYK)", DecodeJpeg, WriteJpeg(16, 16, 4, Bytes(1024, 128)), true},
         {"JPEG 631 progressive scans", DecodeJpeg, QuadrantJpeg(1, JpegScans::TooMany), false},
+        {"JPEG 300 empty scans over 4096 x 4096, past the scan budget", DecodeJpeg,
+         EmptyScansJpeg(4096, 4096, 300), true},
         {"PNG cut in half", DecodePng, Cut(png, png.size() / 2), false},
         {"PNG signature only", DecodePng, Cut(png, 8), true},
         {"PNG 100000 x 100000, within libpng's limits", DecodePng,
          WithIhdrSize(png, 100000, 100000), true},
+        {"PNG 65535 x 65535", DecodePng, WithIhdrSize(png, 65535, 65535), true},
         {"PNG zero width", DecodePng, WithIhdrSize(png, 0, 2), true},
+        {"PNG text chunk claiming 1.5 GiB in a tiny file", DecodePng,
+         WithChunkAfterHeader(png, "tEXt", 0x60000000, {'k', 0, 'v'}), true},
         {"PNG header checksum wrong", DecodePng, Patched(png, 17, {1}), true},
         {"PNG larger than its pixel data", DecodePng, WithIhdrSize(png, 200, 200), false},
         {"GIF 13 bytes", DecodeGifFirstFrame, Cut(gif, 13), true},
@@ -134,10 +234,15 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.fault);
         TestSink sink;
+        const bool watching = WatchAllocations();
         EXPECT_FALSE(row.decode(row.file.data(), row.file.size(), sink, nullptr));
         if (row.refusedBeforeAllocating) {
             EXPECT_TRUE(sink.pixels.empty())
                 << "the sink was asked for " << sink.width << " x " << sink.height;
+        }
+        if (watching) {
+            EXPECT_LE(gLargestAllocation.load(), static_cast<size_t>(kMaxPicturePixels) * 4)
+                << "an allocation above the cap";
         }
     }
 }
