@@ -1,0 +1,340 @@
+// The file-open dialog of 选择图片 and whole-file reading. The dialog is the system's, run with
+// the program's settings: every file listed, one selection, names that do not exist refused,
+// the last chosen path offered again. Reading goes through the probe program, which shows
+// what the read service returned, and through the real dialog for folders whose names code
+// page 936 cannot write.
+#include "Tests.h"
+
+#include "Fixtures.h"
+#include "Session.h"
+
+#include <commctrl.h>
+
+namespace driver {
+
+namespace {
+
+// Control IDs of the system's open dialog.
+constexpr int kTypeCombo = 0x470; // cmb1, the file-type list
+constexpr int kNameCombo = 0x47C; // cmb13, the file name in the Explorer style
+constexpr int kNameEdit = 0x480;  // edt1, the file name in the older layout
+
+// A 24-bit bottom-up BMP of one colour.
+std::string SolidBmp(int width, int height, COLORREF colour) {
+    const int row = (width * 3 + 3) & ~3;
+    const int pixels = row * height;
+    std::string out;
+    auto put16 = [&](int v) {
+        out += static_cast<char>(v & 0xFF);
+        out += static_cast<char>((v >> 8) & 0xFF);
+    };
+    auto put32 = [&](int v) {
+        put16(v & 0xFFFF);
+        put16((v >> 16) & 0xFFFF);
+    };
+    out += "BM";
+    put32(14 + 40 + pixels); // file size
+    put32(0);                // reserved
+    put32(14 + 40);          // offset of the pixels
+    put32(40);               // BITMAPINFOHEADER
+    put32(width);
+    put32(height); // positive: bottom row first
+    put16(1);      // planes
+    put16(24);     // bits per pixel
+    put32(0);      // BI_RGB
+    put32(pixels);
+    put32(2835); // 72 dpi, both ways
+    put32(2835);
+    put32(0); // no palette
+    put32(0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            out += static_cast<char>(GetBValue(colour));
+            out += static_cast<char>(GetGValue(colour));
+            out += static_cast<char>(GetRValue(colour));
+        }
+        out.append(static_cast<size_t>(row - width * 3), '\0');
+    }
+    return out;
+}
+
+BOOL CALLBACK FindListView(HWND hwnd, LPARAM param) {
+    if (ClassOf(hwnd) != L"SysListView32") return TRUE;
+    *reinterpret_cast<HWND*>(param) = hwnd;
+    return FALSE;
+}
+
+BOOL CALLBACK FindVisibleEdit(HWND hwnd, LPARAM param) {
+    if (ClassOf(hwnd) != L"Edit" || !IsWindowVisible(hwnd)) return TRUE;
+    *reinterpret_cast<HWND*>(param) = hwnd;
+    return FALSE;
+}
+
+// The open dialog as the tests work it.
+struct OpenDialog {
+    HWND dialog = nullptr;
+    HWND name = nullptr; // the file-name edit
+
+    // The file list; a new one replaces the old whenever the dialog changes folder.
+    HWND List() const {
+        HWND list = nullptr;
+        EnumChildWindows(dialog, FindListView, reinterpret_cast<LPARAM>(&list));
+        return list;
+    }
+    // Types a name and presses the dialog's default button, as Enter in the name field does.
+    void Enter(const std::wstring& text) const {
+        Ask(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        PressDialogButton(dialog, IDOK);
+    }
+};
+
+bool FindNameField(OpenDialog& open) {
+    HWND combo = GetDlgItem(open.dialog, kNameCombo);
+    if (combo != nullptr && ClassOf(combo) == L"Edit") {
+        open.name = combo;
+    } else if (combo != nullptr) {
+        EnumChildWindows(combo, FindVisibleEdit, reinterpret_cast<LPARAM>(&open.name));
+    }
+    if (open.name == nullptr) {
+        HWND edit = GetDlgItem(open.dialog, kNameEdit);
+        if (edit != nullptr && ClassOf(edit) == L"Edit") open.name = edit;
+    }
+    if (open.name == nullptr) EnumChildWindows(open.dialog, FindVisibleEdit, reinterpret_cast<LPARAM>(&open.name));
+    return open.name != nullptr;
+}
+
+// Clicks 选择图片 and waits for the dialog and its file-name field.
+bool OpenTheDialog(Check& check, Session& session, OpenDialog& open) {
+    HWND button = session.Control(kButton1);
+    if (button == nullptr || !session.Front()) return false;
+    ClickCentre(button);
+    open = OpenDialog{};
+    open.dialog = WaitOtherDialogOf(session.Process().Pid(), nullptr);
+    if (!check.Expect(open.dialog != nullptr, L"a click on " + ControlName(kButton1) + L" opened no dialog"))
+        return false;
+    if (!check.Expect(FindNameField(open),
+                      L"the open dialog has no file-name field:" + DescribeChildren(open.dialog))) {
+        return false;
+    }
+    return true;
+}
+
+bool WaitClosed(HWND dialog) {
+    return WaitUntil(kStepTimeoutMs, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+}
+
+// Pixels of the picture box's inside that differ from the empty box, and those near `colour`.
+struct PictureLook {
+    int notBackground = 0;
+    int nearColour = 0;
+};
+
+PictureLook LookAtPicture(HWND picture, COLORREF colour) {
+    const RECT inside = ClientOnScreen(picture);
+    const ScreenCopy shot(inside);
+    return PictureLook{shot.CountOther(inside, GetSysColor(COLOR_BTNFACE)), shot.CountNear(inside, colour, 16)};
+}
+
+bool WaitPicture(Session& session, HWND picture, COLORREF colour) {
+    session.Front();
+    return WaitUntil(kStepTimeoutMs, [&] { return LookAtPicture(picture, colour).nearColour > 100; });
+}
+
+bool WaitBlank(Session& session, HWND picture) {
+    session.Front();
+    return WaitUntil(kStepTimeoutMs, [&] { return LookAtPicture(picture, 0).notBackground == 0; });
+}
+
+} // namespace
+
+// One run of 选择图片 after another: what the dialog offers, what it refuses, what Cancel
+// keeps.
+void OpenDialogSettings(Check& check, const Options& options) {
+    TempFolder folder;
+    if (!check.Expect(folder.Ok(), L"cannot create a scratch folder")) return;
+    const COLORREF red = RGB(0xE0, 0x10, 0x10);
+    // Four files and no folder: every one of them must be listed, whatever its type.
+    const bool written = WriteFileBytes(folder / L"one.bmp", SolidBmp(8, 8, red)) &&
+                         WriteFileBytes(folder / L"two.txt", "text") && WriteFileBytes(folder / L"three.xyz", "xyz") &&
+                         WriteFileBytes(folder / L"four", "");
+    if (!check.Expect(written, L"cannot write the files to choose from")) return;
+
+    Session session(check, options);
+    if (!session.Ok()) return;
+    HWND picture = session.Control(kPicture1);
+    HWND selectButton = session.Control(kButton1);
+    if (picture == nullptr || selectButton == nullptr) return;
+
+    // First run: nothing chosen yet.
+    OpenDialog open;
+    if (!OpenTheDialog(check, session, open)) return;
+    check.Expect(GetWindow(open.dialog, GW_OWNER) == session.Main(), L"the dialog is not owned by the main window");
+    check.Expect(!IsWindowEnabled(session.Main()), L"the main window is enabled while the dialog is up");
+    check.ExpectEq(L"file-name field of the first run", L"", TextOf(open.name));
+    if (HWND types = GetDlgItem(open.dialog, kTypeCombo); types != nullptr && IsWindowVisible(types)) {
+        check.ExpectEq(L"entries in the file-type list", 0, Ask(types, CB_GETCOUNT));
+    }
+    // Going to the folder: the dialog stays open and lists it.
+    open.Enter(folder.Path());
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return Ask(open.List(), LVM_GETITEMCOUNT) == 4; }),
+                 Cat(L"files listed in the folder: wanted 4, got ", Ask(open.List(), LVM_GETITEMCOUNT)));
+    check.Expect((GetWindowLongW(open.List(), GWL_STYLE) & LVS_SINGLESEL) != 0,
+                 L"the file list allows more than one selection");
+    PressDialogButton(open.dialog, IDCANCEL);
+    if (!check.Expect(WaitClosed(open.dialog), L"Cancel did not close the dialog")) return;
+    check.Expect(IsWindowEnabled(session.Main()) != FALSE, L"the main window stays disabled after the dialog");
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return session.Focus() == selectButton; }),
+                 L"after the dialog the focus is on " + session.FocusName() + L", not on " + ControlName(kButton1));
+    check.Expect(WaitBlank(session, picture), L"the picture box is not blank after a first run was cancelled");
+
+    // Second run: still nothing chosen; a name that does not exist is refused with the
+    // dialog's own warning; an existing file is taken.
+    if (!OpenTheDialog(check, session, open)) return;
+    check.ExpectEq(L"file-name field after a cancelled run", L"", TextOf(open.name));
+    open.Enter(folder / L"missing.bmp");
+    HWND warning = WaitOtherDialogOf(session.Process().Pid(), open.dialog);
+    if (check.Expect(warning != nullptr, L"a name that does not exist brought no warning")) {
+        check.Expect(IsWindow(open.dialog) && IsWindowVisible(open.dialog),
+                     L"the dialog closed on a name that does not exist");
+        PressDialogButton(warning, IDOK);
+        check.Expect(WaitClosed(warning), L"the warning did not close");
+    }
+    check.Expect(IsWindow(open.dialog) && IsWindowVisible(open.dialog), L"the dialog is gone after the warning");
+    const std::wstring chosen = folder / L"one.bmp";
+    open.Enter(chosen);
+    if (!check.Expect(WaitClosed(open.dialog), L"the dialog did not close on an existing file")) return;
+    check.Expect(WaitPicture(session, picture, red), L"the chosen picture does not show");
+
+    // Third run: the last chosen path is offered again. The system may show it whole, or
+    // open its folder and show the name.
+    if (!OpenTheDialog(check, session, open)) return;
+    const std::wstring offered = TextOf(open.name);
+    if (offered == NameOf(chosen)) {
+        check.Expect(WaitUntil(kStepTimeoutMs, [&] { return Ask(open.List(), LVM_GETITEMCOUNT) == 4; }),
+                     L"the dialog offers the last name but not in its folder");
+    } else {
+        check.ExpectEq(L"file-name field after a choice", chosen, offered);
+    }
+    // Confirmed as offered, it is the same file again, in a box emptied meanwhile.
+    PressDialogButton(open.dialog, IDCANCEL);
+    if (!check.Expect(WaitClosed(open.dialog), L"Cancel did not close the dialog")) return;
+    PostMessageW(session.Control(kButton2), BM_CLICK, 0, 0);
+    check.Expect(WaitBlank(session, picture), ControlName(kButton2) + L" did not empty the picture box");
+    if (!OpenTheDialog(check, session, open)) return;
+    PressDialogButton(open.dialog, IDOK);
+    if (!check.Expect(WaitClosed(open.dialog), L"the dialog did not close on the offered name")) return;
+    check.Expect(WaitPicture(session, picture, red), L"the offered name did not show the picture again");
+}
+
+// ReadFileBytes as the probe reports it: "size:" and the bytes in hex.
+void ReadFileCases(Check& check, const Options& options) {
+    TempFolder data;
+    if (!check.Expect(data.Ok(), L"cannot create a scratch folder")) return;
+    enum class Hold { None, Writer, Reader };
+    struct Row {
+        const wchar_t* what;
+        std::wstring path; // as given to the probe
+        std::wstring file; // where the content goes; empty writes no file
+        const char* bytes;
+        size_t size;
+        Hold hold; // another process keeps the file open meanwhile
+        const wchar_t* wanted;
+    };
+    // The probe runs in a sibling folder of `data`, which it makes its current folder.
+    const std::wstring relative = L"..\\" + NameOf(data.Path()) + L"\\relative.bin";
+    const Row rows[] = {
+        {L"an empty path", L"", L"", nullptr, 0, Hold::None, L"0:"},
+        {L"a file that does not exist", data / L"missing.bin", L"", nullptr, 0, Hold::None, L"0:"},
+        {L"a folder", data.Path(), L"", nullptr, 0, Hold::None, L"0:"},
+        {L"a file of zero bytes", data / L"empty.bin", data / L"empty.bin", "", 0, Hold::None, L"0:"},
+        {L"a file of one byte", data / L"one.bin", data / L"one.bin", "\xA5", 1, Hold::None, L"1:A5"},
+        {L"bytes past a NUL", data / L"zero-inside.bin", data / L"zero-inside.bin", "A\0\xFF", 3, Hold::None,
+         L"3:41 00 FF"},
+        {L"a file another process holds open for writing", data / L"written.bin", data / L"written.bin", "abc", 3,
+         Hold::Writer, L"0:"},
+        {L"a file another process holds open for reading", data / L"read.bin", data / L"read.bin", "abc", 3,
+         Hold::Reader, L"3:61 62 63"},
+        {L"a path relative to the program folder", relative, data / L"relative.bin", "xy", 2, Hold::None, L"2:78 79"},
+    };
+    for (const Row& row : rows) {
+        const std::wstring& file = row.file;
+        if (!file.empty() && !check.Expect(WriteFileBytes(file, std::string(row.bytes, row.size)),
+                                           Cat(row.what, L": cannot write the file"))) {
+            continue;
+        }
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (row.hold == Hold::Writer) {
+            held = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        } else if (row.hold == Hold::Reader) {
+            held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
+        if (row.hold != Hold::None &&
+            !check.Expect(held != INVALID_HANDLE_VALUE, Cat(row.what, L": cannot hold the file open"))) {
+            continue;
+        }
+        {
+            ProbeRun probe(check, options, {L"read", row.path});
+            if (probe.Ok()) {
+                probe.PostFault();
+                check.ExpectEq(Cat(L"read of ", row.what), row.wanted, probe.WaitResult());
+            }
+        }
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    }
+}
+
+// Folders and files whose names code page 936 cannot write are chosen in the dialog and
+// read all the same; a Chinese name, which it can write, is the control row.
+void FoldersOutsideGbk(Check& check, const Options& options) {
+    TempFolder top;
+    if (!check.Expect(top.Ok(), L"cannot create a scratch folder")) return;
+    struct Row {
+        const wchar_t* what;
+        std::wstring folder;
+        std::wstring file;
+        COLORREF colour;
+    };
+    const Row rows[] = {
+        {L"a Korean folder", L"\xD55C\xAE00" /* 한글 */, L"icon.bmp", RGB(0x10, 0xC0, 0x10)},
+        {L"an accented Latin folder and file", L"\x00C5ngstr\x00F6m" /* Ångström */, L"\x00F8re.bmp" /* øre.bmp */,
+         RGB(0x10, 0x10, 0xD0)},
+        {L"a Chinese folder", L"\x56FE\x7247" /* 图片 */, L"\x56FE\x6807.bmp" /* 图标.bmp */, RGB(0xD0, 0x10, 0xD0)},
+    };
+    Session session(check, options);
+    if (!session.Ok()) return;
+    HWND picture = session.Control(kPicture1);
+    if (picture == nullptr) return;
+    for (const Row& row : rows) {
+        const std::wstring folder = top / row.folder;
+        const std::wstring file = folder + L"\\" + row.file;
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+            // Wine names its files on the Unix side in the code page of the Unix locale; in
+            // the GBK run that cannot hold these names, so the UTF-8 run covers the row.
+            const DWORD error = GetLastError();
+            if (GetACP() == 936) {
+                check.Note(Cat(row.what, L": no such folder can exist in this run (error ", error,
+                               L"); left to the UTF-8 run"));
+            } else {
+                check.Fail(Cat(row.what, L": cannot create ", folder, L": error ", error));
+            }
+            continue;
+        }
+        if (!check.Expect(WriteFileBytes(file, SolidBmp(8, 8, row.colour)), Cat(row.what, L": cannot write ", file))) {
+            continue;
+        }
+        OpenDialog open;
+        if (!OpenTheDialog(check, session, open)) return;
+        open.Enter(file);
+        if (!check.Expect(WaitClosed(open.dialog), Cat(row.what, L": the dialog did not take ", file))) {
+            PressDialogButton(open.dialog, IDCANCEL);
+            WaitClosed(open.dialog);
+            continue;
+        }
+        check.Expect(WaitPicture(session, picture, row.colour),
+                     Cat(row.what, L": the picture chosen there does not show"));
+    }
+}
+
+} // namespace driver

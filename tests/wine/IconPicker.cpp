@@ -1,0 +1,243 @@
+#include "IconPicker.h"
+
+#include <cstdlib>
+
+namespace driver {
+
+namespace {
+
+constexpr int kCommonDialogCancel = IDCANCEL;
+
+struct EditSearch {
+    std::vector<HWND> edits;
+    std::wstring tree; // every descendant, for a failure message
+};
+
+BOOL CALLBACK CollectEdits(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<EditSearch*>(param);
+    const std::wstring name = ClassOf(hwnd);
+    search->tree += Cat(L" ", name, L"#", GetDlgCtrlID(hwnd), IsWindowVisible(hwnd) ? L"" : L"(hidden)");
+    if (name == L"Edit" && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) search->edits.push_back(hwnd);
+    return TRUE;
+}
+
+bool InsideComboBox(HWND hwnd) {
+    for (HWND parent = GetParent(hwnd); parent != nullptr; parent = GetParent(parent)) {
+        const std::wstring name = ClassOf(parent);
+        if (name == L"ComboBox" || name == L"ComboBoxEx32") return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::wstring ColourText(COLORREF colour) {
+    if (colour == CLR_INVALID) return L"nothing";
+    wchar_t text[16];
+    wsprintfW(text, L"#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return text;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    if (a == CLR_INVALID || b == CLR_INVALID) return false;
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+std::vector<Probe> Everywhere(COLORREF colour, int tolerance) {
+    return {{L"centre", 49, 49, colour, tolerance},
+            {L"top left", 3, 3, colour, tolerance},
+            {L"top right", 94, 3, colour, tolerance},
+            {L"bottom left", 3, 94, colour, tolerance},
+            {L"bottom right", 94, 94, colour, tolerance}};
+}
+
+// --- BoxShot ---------------------------------------------------------------------------
+
+BoxShot::BoxShot(HWND box) {
+    RECT client{};
+    GetClientRect(box, &client);
+    POINT origin{0, 0};
+    ClientToScreen(box, &origin);
+    width_ = client.right;
+    height_ = client.bottom;
+    if (width_ <= 0 || height_ <= 0) return;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap != nullptr) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        const auto* pixels = static_cast<const DWORD*>(bits);
+        pixels_.assign(pixels, pixels + static_cast<size_t>(width_) * static_cast<size_t>(height_));
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+COLORREF BoxShot::At(int x, int y) const {
+    if (pixels_.empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+    const DWORD bgrx = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+}
+
+// --- IconPicker ------------------------------------------------------------------------
+
+IconPicker::IconPicker(Check& check, Session& session) : check_(check), session_(session) {
+    if (!session.Ok()) return;
+    box_ = session.Control(kPicture1);
+    selectButton_ = session.Control(kButton1);
+    clearButton_ = session.Control(kButton2);
+}
+
+HWND IconPicker::OpenDialog(Press how) {
+    if (!Ok() || !session_.Front()) return nullptr;
+    if (how == Press::Click) {
+        ClickCentre(selectButton_);
+    } else {
+        if (!session_.TabTo(kButton1)) return nullptr;
+        PressKey(VK_SPACE);
+    }
+    // The dialog is the program's one top-level window besides the main window.
+    HWND dialog = nullptr;
+    WaitUntil(kStepTimeoutMs, [&] {
+        for (HWND hwnd : TopLevelWindowsOf(session_.Process().Pid())) {
+            if (hwnd != session_.Main()) dialog = hwnd;
+        }
+        return dialog != nullptr;
+    });
+    check_.Expect(dialog != nullptr, Cat(how == Press::Click ? L"a click on " : L"Space on ", ControlName(kButton1),
+                                         L" opened no dialog within ", kStepTimeoutMs, L" ms"));
+    return dialog;
+}
+
+HWND IconPicker::FileNameEdit(HWND dialog) {
+    EditSearch search;
+    EnumChildWindows(dialog, CollectEdits, reinterpret_cast<LPARAM>(&search));
+    // The file-name box is an edit inside a combo box in the Explorer-style dialog; an older
+    // layout has it as a plain edit, the dialog's only one.
+    for (HWND edit : search.edits) {
+        if (InsideComboBox(edit)) return edit;
+    }
+    if (search.edits.size() == 1) return search.edits.front();
+    check_.Fail(Cat(L"found no file-name box in the dialog of class ", ClassOf(dialog), L"; its windows:", search.tree));
+    return nullptr;
+}
+
+bool IconPicker::WaitClosed(HWND dialog, const std::wstring& after) {
+    const bool closed = WaitUntil(kStepTimeoutMs, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+    if (!check_.Expect(closed, after + L": the dialog is still open")) return false;
+    // The handler reads the file and sets the picture after the dialog has gone.
+    return check_.Expect(session_.Sync(), after + L": the program did not become idle");
+}
+
+bool IconPicker::Choose(const std::wstring& path, Press how) {
+    HWND dialog = OpenDialog(how);
+    if (dialog == nullptr) return false;
+    HWND edit = FileNameEdit(dialog);
+    if (edit == nullptr) return false;
+    if (!check_.Expect(BringToFront(dialog), L"the file dialog did not take the foreground")) return false;
+    // The box has the focus when the dialog opens; a click puts it there otherwise.
+    if (!WaitUntil(kStepTimeoutMs / 2, [&] { return FocusOf(dialog) == edit; })) ClickCentre(edit);
+    if (!check_.Expect(WaitUntil(kStepTimeoutMs, [&] { return FocusOf(dialog) == edit; }),
+                       L"the dialog's file-name box does not take the focus"))
+        return false;
+    // Typed over whatever the box holds: the previous choice is filled in when it opens.
+    // Keys, not messages, select it, so the selection cannot overtake the keys before it.
+    PressKey(VK_END);
+    PressKey(VK_HOME, kShift);
+    TypeKeys(path);
+    if (!WaitUntil(kStepTimeoutMs, [&] { return TextOf(edit) == path; })) {
+        check_.ExpectEq(L"the dialog's file-name box after typing", path, TextOf(edit));
+        return false;
+    }
+    PressKey(VK_RETURN);
+    return WaitClosed(dialog, L"Enter on " + Quoted(path));
+}
+
+bool IconPicker::Cancel(HWND dialog, Dismiss how) {
+    if (!check_.Expect(BringToFront(dialog), L"the file dialog did not take the foreground")) return false;
+    if (how == Dismiss::Esc) {
+        PressKey(VK_ESCAPE);
+    } else {
+        HWND button = GetDlgItem(dialog, kCommonDialogCancel);
+        if (!check_.Expect(button != nullptr, L"the file dialog has no cancel button")) return false;
+        ClickCentre(button);
+    }
+    return WaitClosed(dialog, how == Dismiss::Esc ? L"Esc in the file dialog" : L"a click on the dialog's cancel button");
+}
+
+bool IconPicker::Clear() {
+    if (!Ok() || !session_.Front()) return false;
+    // The click is input, handled after anything sent to the program, so there is nothing to
+    // wait for here: the caller waits for what the box then shows.
+    ClickCentre(clearButton_);
+    return true;
+}
+
+std::wstring IconPicker::WaitProbes(const std::vector<Probe>& probes, DWORD timeoutMs) {
+    std::wstring problems;
+    WaitUntil(timeoutMs, [&] {
+        const BoxShot shot(box_);
+        problems.clear();
+        for (const Probe& probe : probes) {
+            const COLORREF got = shot.At(probe.x, probe.y);
+            if (Near(got, probe.colour, probe.tolerance)) continue;
+            problems += Cat(problems.empty() ? L"" : L"; ", probe.where, L" (", probe.x, L",", probe.y, L"): wanted ",
+                            ColourText(probe.colour), probe.tolerance ? Cat(L" +/-", probe.tolerance) : L"",
+                            L", got ", ColourText(got));
+        }
+        return problems.empty();
+    });
+    return problems;
+}
+
+std::wstring IconPicker::WaitBlank(DWORD timeoutMs) {
+    const COLORREF face = Background();
+    std::wstring problems;
+    WaitUntil(timeoutMs, [&] {
+        const BoxShot shot(box_);
+        if (shot.Width() <= 0 || shot.Height() <= 0) {
+            problems = L"the box has no client area";
+            return false;
+        }
+        int other = 0;
+        COLORREF first = CLR_INVALID;
+        POINT at{0, 0};
+        for (int y = 0; y < shot.Height(); ++y) {
+            for (int x = 0; x < shot.Width(); ++x) {
+                if (shot.At(x, y) == face) continue;
+                if (other++ == 0) {
+                    first = shot.At(x, y);
+                    at = POINT{x, y};
+                }
+            }
+        }
+        problems = other == 0 ? L""
+                              : Cat(other, L" pixels are not the background ", ColourText(face), L", the first at (",
+                                    at.x, L",", at.y, L") is ", ColourText(first));
+        return other == 0;
+    });
+    return problems;
+}
+
+POINT IconPicker::CentreOnScreen() const {
+    RECT client{};
+    GetClientRect(box_, &client);
+    POINT centre{client.right / 2, client.bottom / 2};
+    ClientToScreen(box_, &centre);
+    return centre;
+}
+
+} // namespace driver
