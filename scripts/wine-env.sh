@@ -16,7 +16,7 @@
 # and the foreground window are per desktop, so tests that type must run one at a time.
 
 # Bump when the settings below change, so existing prefixes are rebuilt.
-ORVESSA_WINE_SETTINGS=2
+ORVESSA_WINE_SETTINGS=3
 
 orvessa_wine_cache_dir() {
     printf '%s\n' "${ORVESSA_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-wine}"
@@ -90,6 +90,11 @@ REG
                 /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
                 >>"$cache/wineboot.log" 2>&1
         done
+        # Wine draws the title-bar buttons with its Marlett font; Debian ships it apart from Wine
+        # (fonts-wine), and a prefix only finds it in its own Fonts folder.
+        if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+            cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+        fi
         wineserver -w
         printf '%s\n' "$stamp" >"$WINEPREFIX/.orvessa-stamp"
     ) 9>"$cache/prefix.lock"
