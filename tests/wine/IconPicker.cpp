@@ -70,42 +70,17 @@ std::vector<Probe> Everywhere(COLORREF colour, int tolerance) {
 
 // --- BoxShot ---------------------------------------------------------------------------
 
-BoxShot::BoxShot(HWND box) {
+BoxShot::BoxShot(HWND box) : copy_(ClientOnScreen(box)) {
     RECT client{};
     GetClientRect(box, &client);
-    POINT origin{0, 0};
-    ClientToScreen(box, &origin);
+    ClientToScreen(box, &origin_);
     width_ = client.right;
     height_ = client.bottom;
-    if (width_ <= 0 || height_ <= 0) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_; // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        const auto* pixels = static_cast<const DWORD*>(bits);
-        pixels_.assign(pixels, pixels + static_cast<size_t>(width_) * static_cast<size_t>(height_));
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 }
 
 COLORREF BoxShot::At(int x, int y) const {
-    if (pixels_.empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
-    const DWORD bgrx = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
-    return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+    return copy_.At(origin_.x + x, origin_.y + y);
 }
 
 // --- IconPicker ------------------------------------------------------------------------

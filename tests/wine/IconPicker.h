@@ -3,6 +3,7 @@
 // the box. What the picture box shows is read back as screen pixels of its client area.
 #pragma once
 
+#include "Fixtures.h"
 #include "Session.h"
 
 #include <string>
@@ -34,7 +35,8 @@ public:
 private:
     int width_ = 0;
     int height_ = 0;
-    std::vector<DWORD> pixels_;
+    POINT origin_{0, 0};
+    ScreenCopy copy_;
 };
 
 class IconPicker {

@@ -2,6 +2,7 @@
 // borders, the empty picture box, labels painted opaque with their captions in black.
 #include "Tests.h"
 
+#include "Fixtures.h"
 #include "Session.h"
 
 #include <cwchar>
@@ -12,50 +13,8 @@ namespace driver {
 namespace {
 
 // A copy of one screen rectangle as 32-bit pixels.
-class ScreenShot {
-public:
-    explicit ScreenShot(const RECT& screen) : origin_{screen.left, screen.top} {
-        width_ = screen.right - screen.left;
-        height_ = screen.bottom - screen.top;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_; // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        HDC screenDc = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screenDc);
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (bitmap != nullptr) {
-            HGDIOBJ old = SelectObject(memory, bitmap);
-            BitBlt(memory, 0, 0, width_, height_, screenDc, screen.left, screen.top, SRCCOPY);
-            GdiFlush();
-            const auto* pixels = static_cast<const DWORD*>(bits);
-            pixels_.assign(pixels, pixels + static_cast<size_t>(width_) * static_cast<size_t>(height_));
-            SelectObject(memory, old);
-            DeleteObject(bitmap);
-        }
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screenDc);
-    }
-
-    // The colour at a screen point, as a COLORREF; CLR_INVALID outside the copy.
-    COLORREF At(int x, int y) const {
-        x -= origin_.x;
-        y -= origin_.y;
-        if (pixels_.empty() || x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
-        const DWORD bgrx = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
-        return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
-    }
-
-private:
-    POINT origin_;
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<DWORD> pixels_;
-};
+// A copy of part of the screen, read pixel by pixel.
+using ScreenShot = ScreenCopy;
 
 std::wstring Colour(COLORREF colour) {
     if (colour == CLR_INVALID) return L"nothing";
