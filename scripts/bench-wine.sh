@@ -16,7 +16,7 @@ fi
 . "$root/scripts/wine-env.sh"
 orvessa_wine_prefix_ready
 orvessa_wine_env C.UTF-8
-bench=$build/tests/bench-win
+bench=$build/bench/win
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
