@@ -30,6 +30,10 @@ packages=(
     wine wine32 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei
     zip
     locales
+    # Fuzzing and the decoder benchmark (scripts/fuzz.sh, scripts/bench.sh), 64- and 32-bit.
+    clang libclang-rt-14-dev python3 libgif-dev libbenchmark-dev
+    libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386
+    libpng-dev:i386 libjpeg62-turbo-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
 )
 missing=()
 for p in "${packages[@]}"; do

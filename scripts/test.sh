@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the portable code natively (with AddressSanitizer
-# and UndefinedBehaviorSanitizer), then Orvessa.exe and its test programs under Wine on a
-# private Xvfb screen, in a Chinese and a Western locale.
+# and UndefinedBehaviorSanitizer), Orvessa.exe and its test programs under Wine on a private
+# Xvfb screen in a Chinese and a Western locale, then each picture decoder under libFuzzer
+# (FUZZ_SECONDS each, 60 by default, 64- and 32-bit) and over Debian's hostile picture files.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,3 +23,10 @@ cmake --build --preset windows -j "$jobs"
 echo "== Wine tests"
 "$root/scripts/wine-env.sh" >/dev/null
 "$root/scripts/xvfb-run.sh" ctest --preset windows
+
+echo "== fuzzing the picture decoders"
+# The two architectures side by side, one on each core.
+FUZZ_JOBS=${FUZZ_JOBS:-2} "$root/scripts/fuzz.sh"
+
+echo "== hostile and odd picture files"
+"$root/scripts/corpus.sh"

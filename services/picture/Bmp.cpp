@@ -41,15 +41,26 @@ void ConvertIndexedRow(const uint8_t* src, uint8_t* out, uint32_t width, uint32_
             StoreWord(out + 4 * x, palette.words[src[x]]);
         }
     } else if (bits == 4) {
-        // High nibble is the left pixel.
-        for (uint32_t x = 0; x < width; ++x) {
+        // High nibble is the left pixel. Whole bytes first, two pixels each.
+        uint32_t x = 0;
+        for (; x + 2 <= width; x += 2) {
             const uint8_t pair = src[x >> 1];
-            const unsigned index = (x & 1) ? (pair & 0x0Fu) : (pair >> 4);
-            StoreWord(out + 4 * x, palette.words[index]);
+            StoreWord(out + 4 * x, palette.words[pair >> 4]);
+            StoreWord(out + 4 * x + 4, palette.words[pair & 0x0Fu]);
+        }
+        if (x < width) {
+            StoreWord(out + 4 * x, palette.words[src[x >> 1] >> 4]);
         }
     } else {
-        // Most significant bit is the left pixel.
-        for (uint32_t x = 0; x < width; ++x) {
+        // Most significant bit is the left pixel. Whole bytes first, eight pixels each.
+        uint32_t x = 0;
+        for (; x + 8 <= width; x += 8) {
+            const unsigned byte = src[x >> 3];
+            for (unsigned k = 0; k < 8; ++k) {
+                StoreWord(out + 4 * (x + k), palette.words[(byte >> (7 - k)) & 1u]);
+            }
+        }
+        for (; x < width; ++x) {
             const unsigned index = (static_cast<unsigned>(src[x >> 3]) >> (7 - (x & 7))) & 1u;
             StoreWord(out + 4 * x, palette.words[index]);
         }

@@ -12,9 +12,10 @@
 // Limits for hostile data: the pixel cap before the sink is asked for memory; libjpeg's own
 // memory (coefficient buffers of progressive images) limited by max_memory_to_use; at most
 // kMaxScans scans, and fewer for large pictures (ScanLimit), checked by a progress monitor, so a
-// file of thousands of tiny progressive scans cannot keep the decoder busy. Data that ends early (libjpeg's "premature end" warning)
-// is treated as an error: a truncated file gives no picture rather than a grey-filled one.
-// Other warnings (stray bytes before a marker and the like) are ignored.
+// file of thousands of tiny progressive scans cannot keep the decoder busy. Data that ends early
+// (libjpeg's "premature end" warning) is treated as an error: a truncated file gives no picture
+// rather than a grey-filled one. Other warnings (stray bytes before a marker and the like) are
+// ignored.
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h uses FILE and size_t without including their headers
 #include <cstring>

@@ -35,7 +35,7 @@ constexpr size_t kMaxMonoRowBytes = (65536 + 7) / 8;  // widest window, already 
 // The fast path of RunLengthReader::Read moves machine words.
 using Word = size_t;
 constexpr Word kEveryByte = ~Word{0} / 0xFF;  // 0x0101...01
-// A word of literals, then a run of up to 63 bytes written as whole words.
+// A word of literals, then a run of up to 63 bytes written in 16-byte pieces.
 constexpr size_t kFastOutputRoom = sizeof(Word) + 64;
 
 // Bit 7 of each byte of the result is set where that byte of `bytes` starts a run (> 0xC0).
@@ -73,10 +73,11 @@ public:
         }
         runLeft -= done;
         // Away from both ends, a word of the stream at a time: its leading literal bytes are
-        // copied as they are, then the run that follows them (if any) is written as whole words.
-        // Bytes written past a token are rewritten by the next one. In photographs literals and
-        // runs alternate at random, so deciding byte by byte would cost a mispredicted branch
-        // every few bytes; this way the only branches are on long runs and all-literal words.
+        // copied as they are, then the run that follows them (if any) is written in 16-byte
+        // pieces. Bytes written past a token are rewritten by the next one. In photographs
+        // literals and runs alternate at random, so deciding byte by byte would cost a
+        // mispredicted branch every few bytes; this way the only branches are on long runs and
+        // all-literal words.
         while (count - done >= kFastOutputRoom && static_cast<size_t>(end - p) > sizeof(Word)) {
             Word bytes;
             std::memcpy(&bytes, p, sizeof bytes);
@@ -87,15 +88,22 @@ public:
                 done += sizeof(Word);
                 continue;
             }
-            const size_t literals = LowestSetBit(runFlags) / 8;
-            p += literals;
+            // The run's count byte is in the word already; its value byte may be just past it.
+            const unsigned flagBit = LowestSetBit(runFlags);
+            const size_t literals = flagBit / 8;
+            const size_t run = static_cast<size_t>((bytes >> (flagBit - 7)) & 0xFF) - kRunFlag;
+            const Word fill = Word{p[literals + 1]} * kEveryByte;
+            p += literals + 2;
             done += literals;
-            const size_t run = size_t{p[0]} - kRunFlag;
-            const Word fill = Word{p[1]} * kEveryByte;
-            for (size_t i = 0; i < run; i += sizeof(Word)) {
-                std::memcpy(out + done + i, &fill, sizeof fill);
+            // Nearly all runs are short: 16 bytes without a test, then the rest of a long one.
+            Word fills[16 / sizeof(Word)];
+            for (Word& f : fills) {
+                f = fill;
             }
-            p += 2;
+            std::memcpy(out + done, fills, 16);
+            for (size_t i = 16; i < run; i += 16) {
+                std::memcpy(out + done + i, fills, 16);
+            }
             done += run;
         }
         bool ok = true;
@@ -132,13 +140,26 @@ public:
 
     // Decodes and drops `count` bytes (row padding).
     bool Skip(size_t count) {
-        uint8_t scratch[2];
         while (count != 0) {
-            const size_t n = count < sizeof scratch ? count : sizeof scratch;
-            if (!Read(scratch, n)) {
+            if (runLeft_ != 0) {
+                const size_t n = runLeft_ < count ? runLeft_ : count;
+                runLeft_ -= n;
+                count -= n;
+                continue;
+            }
+            if (p_ == end_) {
                 return false;
             }
-            count -= n;
+            const uint8_t b = *p_++;
+            if (b <= kRunFlag) {
+                --count;
+                continue;
+            }
+            if (p_ == end_) {
+                return false;
+            }
+            runValue_ = *p_++;
+            runLeft_ = size_t{b} - kRunFlag;
         }
         return true;
     }
@@ -235,7 +256,15 @@ bool Decode1(RunLengthReader& reader, uint8_t* out, size_t width, size_t height)
             return false;
         }
         uint8_t* dst = out + y * width * 4;
-        for (size_t x = 0; x < width; ++x) {
+        // Whole bytes first, eight pixels each.
+        size_t x = 0;
+        for (; x + 8 <= width; x += 8) {
+            const unsigned byte = row[x >> 3];
+            for (unsigned k = 0; k < 8; ++k) {
+                StoreWord(dst + 4 * (x + k), ((byte >> (7 - k)) & 1u) != 0 ? white : black);
+            }
+        }
+        for (; x < width; ++x) {
             const bool set = ((static_cast<unsigned>(row[x >> 3]) >> (7 - (x & 7))) & 1u) != 0;
             StoreWord(dst + 4 * x, set ? white : black);
         }

@@ -137,8 +137,8 @@ TEST(Decode, PcxWideRowsAndWhereThePaletteIs) {
     const Bytes plain = MakePcx(kWidth, kHeight, 8, rows);
     const Bytes withPalette = MakePcx(kWidth, kHeight, 8, rows, &palette);
     Bytes trailing(800, 0);
-    trailing[0] = 13;               // not the marker: no palette
-    trailing[800 - 769] = 12;       // but a 12 where a closing palette's marker would be
+    trailing[0] = 13;          // not the marker: no palette
+    trailing[800 - 769] = 12;  // but a 12 where a closing palette's marker would be
     Bytes decoy = plain;
     decoy.insert(decoy.end(), trailing.begin(), trailing.end());
     Bytes paletteThenMore = withPalette;

@@ -11,8 +11,9 @@
 #include "PictureTestData.h"
 
 // Present when a sanitizer runtime is linked in (the native build always has one).
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*mallocHook)(const volatile void*, size_t), void (*freeHook)(const volatile void*))
+using MallocHook = void (*)(const volatile void*, size_t);
+using FreeHook = void (*)(const volatile void*);
+extern "C" int __sanitizer_install_malloc_and_free_hooks(MallocHook, FreeHook)
     __attribute__((weak));
 
 namespace {
@@ -29,8 +30,9 @@ void NoteFree(const volatile void*) {}
 
 // Starts watching allocations; false when no sanitizer runtime can tell us about them.
 bool WatchAllocations() {
-    static const bool installed = __sanitizer_install_malloc_and_free_hooks &&
-                                  __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteFree);
+    static const bool installed =
+        __sanitizer_install_malloc_and_free_hooks &&
+        __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteFree);
     gLargestAllocation = 0;
     return installed;
 }
@@ -56,7 +58,8 @@ Bytes WithIhdrSize(Bytes png, uint32_t width, uint32_t height) {
 
 // A copy of `png` with a chunk inserted after IHDR (at 33) whose length field claims `length`
 // bytes while only `present` follow.
-Bytes WithChunkAfterHeader(const Bytes& png, const char* type, uint32_t length, const Bytes& present) {
+Bytes WithChunkAfterHeader(const Bytes& png, const char* type, uint32_t length,
+                           const Bytes& present) {
     Bytes chunk = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
                    static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
     chunk.insert(chunk.end(), type, type + 4);
@@ -73,17 +76,19 @@ Bytes WithChunkAfterHeader(const Bytes& png, const char* type, uint32_t length, 
 Bytes EmptyScansJpeg(uint16_t width, uint16_t height, int acScans) {
     const uint8_t wHi = static_cast<uint8_t>(width >> 8), wLo = static_cast<uint8_t>(width);
     const uint8_t hHi = static_cast<uint8_t>(height >> 8), hLo = static_cast<uint8_t>(height);
-    Bytes b = {0xFF, 0xD8,                       // start of image
-               0xFF, 0xDB, 0, 67, 0};            // quantisation table 0 ...
-    b.insert(b.end(), 64, 1);                    // ... all ones
-    const Bytes frame = {0xFF, 0xC2, 0, 11, 8,   // progressive frame, 8-bit samples
-                         hHi, hLo, wHi, wLo, 1,  // height, width, one component:
-                         1, 0x11, 0};            // id 1, sampling 1 x 1, table 0
-    const Bytes tables = {0xFF, 0xC4, 0, 38,
-                          0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00,   // DC: "0" = diff 0
-                          0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0};  // AC: run of 2^14+
-    b.insert(b.end(), frame.begin(), frame.end());
-    b.insert(b.end(), tables.begin(), tables.end());
+    // Start of image; quantisation table 0, all ones.
+    Bytes b = {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0};
+    b.insert(b.end(), 64, 1);
+    // Progressive frame of 8-bit samples: height, width, one component (id 1, 1 x 1, table 0).
+    b.insert(b.end(), {0xFF, 0xC2, 0, 11, 8, hHi, hLo, wHi, wLo, 1, 1, 0x11, 0});
+    const auto oneSymbolTable = [&b](uint8_t classAndId, uint8_t symbol) {
+        b.insert(b.end(), {classAndId, 1});  // one code of length 1 ...
+        b.insert(b.end(), 15, 0);            // ... and none longer
+        b.push_back(symbol);
+    };
+    b.insert(b.end(), {0xFF, 0xC4, 0, 38});
+    oneSymbolTable(0x00, 0x00);  // DC table 0: a difference of 0
+    oneSymbolTable(0x10, 0xE0);  // AC table 0: an end-of-band run of 2^14 plus 14 extra bits
     const size_t blocks = size_t{(width + 7u) / 8u} * ((height + 7u) / 8u);
     const Bytes dcScan = {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 0, 0x00};  // component 1, Ss = Se = 0
     b.insert(b.end(), dcScan.begin(), dcScan.end());
@@ -166,8 +171,8 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
         {"BMP height -2^31", DecodeBmp, Patched(bmp, 22, {0, 0, 0, 0x80}), true},
         {"BMP 100000 wide, rows not in the file", DecodeBmp, Patched(bmp, 18, {0xA0, 0x86, 1}),
          true},
-        {"BMP 100000 x 100000", DecodeBmp,
-         Patched(bmp, 18, {0xA0, 0x86, 1, 0, 0xA0, 0x86, 1, 0}), true},
+        {"BMP 100000 x 100000", DecodeBmp, Patched(bmp, 18, {0xA0, 0x86, 1, 0, 0xA0, 0x86, 1, 0}),
+         true},
         {"BMP rows offset wrapping 32 bits", DecodeBmp, Patched(bmp, 10, {0xF0, 0xFF, 0xFF, 0xFF}),
          true},
         {"BMP colours-used 2^30", DecodeBmp, Patched(bmp, 46, {0, 0, 0, 0x40}), true},

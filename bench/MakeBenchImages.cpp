@@ -1,0 +1,270 @@
+// Writes the decoder benchmark's input files: a 3000 x 2000 photo-like picture (smooth
+// gradients with noise) and a flat one, each in every format and variant the decoders read,
+// and a 500 x 500 ten-frame GIF. BMP, PCX and GIF come from the unit tests' writers; JPEG and
+// PNG from libjpeg and libpng with the settings of ordinary files (JPEG quality 90 with 4:2:0
+// chroma, PNG at libpng's default compression).
+//
+//   make_bench_images OUTPUT_FOLDER
+#include <cmath>
+#include <cstdio>  // jpeglib.h uses FILE and size_t without including their headers
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "PictureTestData.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 3000;
+constexpr int kHeight = 2000;
+constexpr int kAnimSide = 500;
+constexpr int kAnimFrames = 10;
+
+fs::path gOut;
+
+void Save(const std::string& name, const Bytes& bytes) {
+    std::ofstream(gOut / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    std::cout << name << ": " << bytes.size() << " bytes\n";
+}
+
+struct Rgba {
+    int width = 0, height = 0;
+    Bytes px;  // R, G, B, A
+    const uint8_t* At(int x, int y) const {
+        return px.data() +
+               (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4;
+    }
+};
+
+uint8_t Clamp(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+// Smooth colour fields plus a little noise, like a photograph; alpha a soft diagonal ramp.
+Rgba Photo(int width, int height, int shift) {
+    Rgba img{width, height, Bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)};
+    uint32_t seed = 12345;
+    uint8_t* p = img.px.data();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x, p += 4) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = static_cast<double>(seed >> 24) / 255.0 * 16.0 - 8.0;
+            const double fx = (x + shift) / 350.0, fy = y / 420.0;
+            p[0] = Clamp(128 + 100 * std::sin(fx) * std::cos(fy * 0.7) + noise);
+            p[1] = Clamp(110 + 90 * std::cos(fx * 0.6 + fy) + noise);
+            p[2] = Clamp(120 + 80 * std::sin(fy * 1.3 - fx * 0.4) + noise);
+            p[3] = Clamp(40 + 215.0 * (x + y) / (width + height));
+        }
+    }
+    return img;
+}
+
+Rgba Flat(int width, int height) {
+    Rgba img{width, height, Bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)};
+    for (size_t i = 0; i < img.px.size(); i += 4) {
+        img.px[i] = 200;
+        img.px[i + 1] = 120;
+        img.px[i + 2] = 40;
+        img.px[i + 3] = 160;
+    }
+    return img;
+}
+
+// 3-3-2 palette: 8 reds, 8 greens, 4 blues.
+uint8_t Index332(const uint8_t* rgb) {
+    return static_cast<uint8_t>((rgb[0] & 0xE0) | ((rgb[1] >> 3) & 0x1C) | (rgb[2] >> 6));
+}
+Bytes Palette332Rgb() {
+    Bytes rgb;
+    for (int i = 0; i < 256; ++i) {
+        rgb.push_back(static_cast<uint8_t>((i >> 5) * 255 / 7));
+        rgb.push_back(static_cast<uint8_t>(((i >> 2) & 7) * 255 / 7));
+        rgb.push_back(static_cast<uint8_t>((i & 3) * 255 / 3));
+    }
+    return rgb;
+}
+bool Ink(const uint8_t* rgb) { return rgb[0] * 3 + rgb[1] * 6 + rgb[2] > 128 * 10; }
+
+size_t Padded(size_t bytes, size_t multiple) {
+    return (bytes + multiple - 1) / multiple * multiple;
+}
+
+void WriteBmps(const std::string& name, const Rgba& img) {
+    const size_t w = static_cast<size_t>(img.width);
+    std::vector<Bgra> table;
+    const Bytes pal = Palette332Rgb();
+    for (int i = 0; i < 256; ++i) {
+        table.push_back({pal[3 * i + 2], pal[3 * i + 1], pal[3 * i], 0});
+    }
+    for (uint16_t bits : {24, 32, 8, 1}) {
+        const size_t rowBytes = Padded((w * bits + 7) / 8, 4);
+        Bytes rows(rowBytes * static_cast<size_t>(img.height), 0);
+        for (int y = 0; y < img.height; ++y) {  // bottom row first
+            uint8_t* row = rows.data() + static_cast<size_t>(img.height - 1 - y) * rowBytes;
+            for (int x = 0; x < img.width; ++x) {
+                const uint8_t* c = img.At(x, y);
+                const size_t ux = static_cast<size_t>(x);
+                if (bits == 24 || bits == 32) {
+                    uint8_t* d = row + ux * (bits / 8);
+                    d[0] = c[2];
+                    d[1] = c[1];
+                    d[2] = c[0];
+                } else if (bits == 8) {
+                    row[ux] = Index332(c);
+                } else if (Ink(c)) {
+                    row[ux / 8] = static_cast<uint8_t>(row[ux / 8] | (0x80 >> (ux % 8)));
+                }
+            }
+        }
+        const std::vector<Bgra> used = bits == 8   ? table
+                                       : bits == 1 ? std::vector<Bgra>{kBlack, kWhite}
+                                                   : std::vector<Bgra>{};
+        Save(name + "-bmp" + std::to_string(bits) + ".bmp",
+             MakeBmp(img.width, img.height, bits, rows, used));
+    }
+}
+
+void WritePcxs(const std::string& name, const Rgba& img) {
+    const size_t w = static_cast<size_t>(img.width);
+    const Bytes pal = Palette332Rgb();
+    for (int bits : {8, 1}) {
+        const size_t rowBytes = Padded(bits == 8 ? w : (w + 7) / 8, 2);
+        Bytes rows(rowBytes * static_cast<size_t>(img.height), 0);
+        for (int y = 0; y < img.height; ++y) {
+            uint8_t* row = rows.data() + static_cast<size_t>(y) * rowBytes;
+            for (int x = 0; x < img.width; ++x) {
+                const uint8_t* c = img.At(x, y);
+                const size_t ux = static_cast<size_t>(x);
+                if (bits == 8) {
+                    row[ux] = Index332(c);
+                } else if (Ink(c)) {
+                    row[ux / 8] = static_cast<uint8_t>(row[ux / 8] | (0x80 >> (ux % 8)));
+                }
+            }
+        }
+        Save(name + "-pcx" + std::to_string(bits) + ".pcx",
+             MakePcx(img.width, img.height, bits, rows, bits == 8 ? &pal : nullptr));
+    }
+}
+
+Bytes Indices(const Rgba& img) {
+    Bytes out(static_cast<size_t>(img.width) * static_cast<size_t>(img.height));
+    for (size_t i = 0; i < out.size(); ++i) {
+        out[i] = Index332(img.px.data() + 4 * i);
+    }
+    return out;
+}
+
+void WriteGif(const std::string& name, const Rgba& img) {
+    GifWriter gif(img.width, img.height, Palette332Rgb());
+    gif.Control(0, 0).Image({0, 0, img.width, img.height, Indices(img), {}, false, 8});
+    Save(name + ".gif", gif.Trailer());
+}
+
+void WriteAnimation() {
+    GifWriter gif(kAnimSide, kAnimSide, Palette332Rgb());
+    for (int f = 0; f < kAnimFrames; ++f) {
+        gif.Control(1, 10).Image({0,
+                                  0,
+                                  kAnimSide,
+                                  kAnimSide,
+                                  Indices(Photo(kAnimSide, kAnimSide, 40 * f)),
+                                  {},
+                                  false,
+                                  8});
+    }
+    Save("anim-500x500x10.gif", gif.Trailer());
+}
+
+void WriteJpegs(const std::string& name, const Rgba& img) {
+    Bytes rgb(static_cast<size_t>(img.width) * static_cast<size_t>(img.height) * 3);
+    for (size_t i = 0, n = rgb.size() / 3; i < n; ++i) {
+        std::memcpy(&rgb[3 * i], &img.px[4 * i], 3);
+    }
+    for (bool progressive : {false, true}) {
+        jpeg_compress_struct cinfo;
+        jpeg_error_mgr errors;
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_compress(&cinfo);
+        unsigned char* buffer = nullptr;
+        unsigned long size = 0;
+        jpeg_mem_dest(&cinfo, &buffer, &size);
+        cinfo.image_width = static_cast<JDIMENSION>(img.width);
+        cinfo.image_height = static_cast<JDIMENSION>(img.height);
+        cinfo.input_components = 3;
+        cinfo.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&cinfo);  // 4:2:0 chroma
+        jpeg_set_quality(&cinfo, 90, TRUE);
+        if (progressive) {
+            jpeg_simple_progression(&cinfo);
+        }
+        jpeg_start_compress(&cinfo, TRUE);
+        while (cinfo.next_scanline < cinfo.image_height) {
+            JSAMPROW row =
+                &rgb[static_cast<size_t>(cinfo.next_scanline) * static_cast<size_t>(img.width) * 3];
+            jpeg_write_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_compress(&cinfo);
+        jpeg_destroy_compress(&cinfo);
+        Save(name + (progressive ? "-progressive.jpg" : "-baseline.jpg"),
+             Bytes(buffer, buffer + size));
+        std::free(buffer);
+    }
+}
+
+void WritePngs(const std::string& name, const Rgba& img) {
+    for (bool alpha : {false, true}) {
+        Bytes samples;
+        if (alpha) {
+            samples = img.px;
+        } else {
+            samples.resize(img.px.size() / 4 * 3);
+            for (size_t i = 0, n = samples.size() / 3; i < n; ++i) {
+                std::memcpy(&samples[3 * i], &img.px[4 * i], 3);
+            }
+        }
+        png_image image;
+        std::memset(&image, 0, sizeof image);
+        image.version = PNG_IMAGE_VERSION;
+        image.width = static_cast<png_uint_32>(img.width);
+        image.height = static_cast<png_uint_32>(img.height);
+        image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+        png_alloc_size_t size = 0;
+        png_image_write_to_memory(&image, nullptr, &size, 0, samples.data(), 0, nullptr);
+        Bytes out(size);
+        png_image_write_to_memory(&image, out.data(), &size, 0, samples.data(), 0, nullptr);
+        out.resize(size);
+        Save(name + (alpha ? "-rgba.png" : "-rgb.png"), out);
+    }
+}
+
+void WriteAll(const std::string& name, const Rgba& img) {
+    WriteBmps(name, img);
+    WritePcxs(name, img);
+    WriteGif(name, img);
+    WriteJpegs(name, img);
+    WritePngs(name, img);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: make_bench_images OUTPUT_FOLDER\n";
+        return 2;
+    }
+    gOut = argv[1];
+    fs::create_directories(gOut);
+    WriteAll("photo", Photo(kWidth, kHeight, 0));
+    WriteAll("flat", Flat(kWidth, kHeight));
+    WriteAnimation();
+    return 0;
+}

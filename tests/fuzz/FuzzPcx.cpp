@@ -1,0 +1,20 @@
+// PCX, both kinds: the run-length decoder, the in-place palette expansion of 8-bit images and
+// the promise that every pixel is written (the sink clears to alpha 0).
+#include "FuzzTarget.h"
+
+const char kFuzzTargetName[] = "pcx";
+
+bool FuzzTargetSelects(PictureKind kind) {
+    return kind == PictureKind::Pcx8 || kind == PictureKind::Pcx1;
+}
+
+bool FuzzTargetRun(const uint8_t* data, size_t size) {
+    fuzz::Sink sink;
+    ImageInfo info;
+    if (!DecodePcx(data, size, sink, &info)) {
+        return false;
+    }
+    fuzz::CheckDecoded(sink, info);
+    fuzz::CheckOpaque(sink);
+    return true;
+}

@@ -1,0 +1,58 @@
+#include <cstring>
+#include <new>
+
+#include "FuzzTarget.h"
+
+namespace fuzz {
+
+int64_t gSinkMaxPixels = int64_t{1} * 1024 * 1024;
+
+uint8_t* Sink::Allocate(int32_t width, int32_t height) {
+    ++requests_;
+    pixels_.reset();
+    width_ = height_ = 0;
+    Require(width >= 1 && height >= 1 && int64_t{width} * height <= kMaxPicturePixels,
+            "the sink is asked only for sizes within the cap");
+    const int64_t pixels = int64_t{width} * height;
+    if (pixels > gSinkMaxPixels) {
+        return nullptr;
+    }
+    const size_t bytes = static_cast<size_t>(pixels) * 4;
+    pixels_.reset(new (std::nothrow) uint8_t[bytes]);
+    if (!pixels_) {
+        return nullptr;
+    }
+    std::memset(pixels_.get(), 0, bytes);
+    width_ = width;
+    height_ = height;
+    return pixels_.get();
+}
+
+void CheckDecoded(const Sink& sink, const ImageInfo& info) {
+    Require(sink.Requests() == 1, "one request for the pixels");
+    Require(sink.Pixels() != nullptr, "a decoded picture has pixels");
+    Require(info.width == sink.Width() && info.height == sink.Height(),
+            "the info gives the size the sink was asked for");
+}
+
+void CheckOpaque(const Sink& sink) {
+    const uint8_t* p = sink.Pixels();
+    const size_t n = sink.PixelCount();
+    for (size_t i = 0; i < n; ++i) {
+        if (p[4 * i + 3] != 255) {
+            Broken("an opaque picture has alpha 255 in every pixel (one was never written?)");
+        }
+    }
+}
+
+void CheckAlphaFlag(const Sink& sink, const ImageInfo& info) {
+    const uint8_t* p = sink.Pixels();
+    const size_t n = sink.PixelCount();
+    bool translucent = false;
+    for (size_t i = 0; i < n && !translucent; ++i) {
+        translucent = p[4 * i + 3] != 255;
+    }
+    Require(translucent == info.hasAlpha, "hasAlpha is set exactly when a pixel is not opaque");
+}
+
+}  // namespace fuzz
