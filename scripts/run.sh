@@ -9,7 +9,8 @@ cd "$root"
 
 "$root/scripts/setup.sh"
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target Orvessa
+# The test driver is what tells the screenshot when the window is on the screen.
+cmake --build --preset windows -j "$(nproc)" --target Orvessa OrvessaGuiTests
 exe="$root/build/windows/app/Orvessa.exe"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
