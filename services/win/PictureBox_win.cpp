@@ -85,10 +85,6 @@ uint64_t HashPixels(const uint8_t* p, size_t n) {
 constexpr size_t kMaxAnimationCacheBytes = size_t{32} << 20;
 constexpr size_t kMaxAnimationSteps = 65536;
 
-COLORREF ResolveBackground(uint32_t color) {
-    return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
-}
-
 // Stretches a DIB onto a rectangle of a DC, smoothing when the screen has the colours for it.
 void StretchDib(HDC dc, const Dib& dib, const PlacedRect& to) {
     if (!dib.bitmap || to.width <= 0 || to.height <= 0) return;
@@ -105,6 +101,23 @@ void StretchDib(HDC dc, const Dib& dib, const PlacedRect& to) {
     SetStretchBltMode(dc, previousMode);
     SelectObject(source, old);
     DeleteDC(source);
+}
+
+// Makes `target` a copy of `source` scaled to width x height. False when no bitmap can be had.
+bool ScaleInto(Dib& target, const Dib& source, int32_t width, int32_t height) {
+    if (!target.Create(width, height)) return false;
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (!dc) {
+        target.Release();
+        return false;
+    }
+    const HGDIOBJ old = SelectObject(dc, target.bitmap);
+    StretchDib(dc, source, PlacedRect{0, 0, width, height});
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return true;
 }
 
 }  // namespace
@@ -132,7 +145,7 @@ private:
     int32_t DisplayMode() const { return desc_ ? desc_->picture.displayMode : 0; }
     bool Animate() const { return desc_ ? desc_->picture.animate : true; }
     COLORREF Background() const {
-        return ResolveBackground(desc_ ? desc_->picture.background : kSystemButtonFace);
+        return ResolveColor(desc_ ? desc_->picture.background : kSystemButtonFace);
     }
     void Discard();
     bool Decode(PictureKind kind);
@@ -331,16 +344,10 @@ void PictureBox::DrawBitmap(HDC dc, const RECT& client) {
         StretchDib(dc, *source, to);
         return;
     }
-    if (!scaled_.bitmap || scaled_.width != to.width || scaled_.height != to.height) {
-        if (!scaled_.Create(to.width, to.height)) {
-            StretchDib(dc, *source, to);
-            return;
-        }
-        const HDC target = CreateCompatibleDC(dc);
-        const HGDIOBJ old = SelectObject(target, scaled_.bitmap);
-        StretchDib(target, *source, PlacedRect{0, 0, to.width, to.height});
-        SelectObject(target, old);
-        DeleteDC(target);
+    if ((!scaled_.bitmap || scaled_.width != to.width || scaled_.height != to.height) &&
+        !ScaleInto(scaled_, *source, to.width, to.height)) {
+        StretchDib(dc, *source, to);
+        return;
     }
     const HDC cached = CreateCompatibleDC(dc);
     const HGDIOBJ old = SelectObject(cached, scaled_.bitmap);
@@ -422,24 +429,17 @@ void PictureBox::RecordStep(bool frame, int32_t delayMs) {
         GetClientRect(hwnd_, &client);
         const PlacedRect to =
             PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
-        const size_t bytes = static_cast<size_t>(std::max(to.width, 1)) *
-                             static_cast<size_t>(std::max(to.height, 1)) * 4;
+        const int32_t w = std::max(to.width, 1);
+        const int32_t h = std::max(to.height, 1);
+        const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
         auto drawn = std::make_unique<Dib>();
-        const HDC screenDc = GetDC(nullptr);
-        const HDC target = CreateCompatibleDC(screenDc);
-        ReleaseDC(nullptr, screenDc);
-        if (cacheBytes_ + bytes <= kMaxAnimationCacheBytes && target &&
-            drawn->Create(std::max(to.width, 1), std::max(to.height, 1))) {
-            const HGDIOBJ old = SelectObject(target, drawn->bitmap);
-            StretchDib(target, screen_, PlacedRect{0, 0, drawn->width, drawn->height});
-            SelectObject(target, old);
+        if (cacheBytes_ + bytes <= kMaxAnimationCacheBytes && ScaleInto(*drawn, screen_, w, h)) {
             cacheBytes_ += bytes;
             step.drawn = std::move(drawn);
         } else {
             // Too many or too large frames to keep: play this picture by decoding every step.
             caching_ = false;
         }
-        if (target) DeleteDC(target);
     }
     EnterCriticalSection(&lock_);
     current_ = step.drawn.get();

@@ -61,6 +61,8 @@ ServiceState& Services();
 void RegisterWindowClasses();
 bool PreTranslateWindowMessage(MSG& msg);
 LiveWindow* FindLiveWindow(const WindowDescription& desc);
+// A colour of a description as the platform's: kSystemButtonFace becomes the button face.
+COLORREF ResolveColor(uint32_t color);
 void DestroyAllWindows();
 
 // The end-of-program clean-up; runExitRoutines is false after a fatal report.

@@ -51,10 +51,6 @@ const char kEventControlInvalid[] =
 
 HFONT GuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
-COLORREF ResolveColor(uint32_t color) {
-    return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
-}
-
 HBRUSH BrushFor(uint32_t color) {
     if (color == kSystemButtonFace) return GetSysColorBrush(COLOR_BTNFACE);
     static std::map<uint32_t, HBRUSH> brushes;  // a handful of colours, kept for the process
@@ -158,6 +154,24 @@ LRESULT ControlColors(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     return reinterpret_cast<LRESULT>(BrushFor(c->desc->background));
 }
 
+// What a parent of controls (the window, or a group box) does with their notifications and
+// colour requests. True when the message was one of them.
+bool HandleChildMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (msg) {
+    case WM_COMMAND:
+        RouteCommand(hwnd, wParam, lParam);
+        *result = 0;
+        return true;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        *result = ControlColors(hwnd, wParam, lParam);
+        return true;
+    default:
+        return false;
+    }
+}
+
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -166,14 +180,9 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
     }
     LiveWindow* w = WindowFromHwnd(hwnd);
+    LRESULT handled = 0;
+    if (HandleChildMessage(hwnd, msg, wParam, lParam, &handled)) return handled;
     switch (msg) {
-    case WM_COMMAND:
-        RouteCommand(hwnd, wParam, lParam);
-        return 0;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        return ControlColors(hwnd, wParam, lParam);
     case WM_ACTIVATE:
         if (w && LOWORD(wParam) == WA_INACTIVE) {
             const HWND focus = GetFocus();
@@ -202,14 +211,9 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 // and colour requests to the window, and paints its own interior.
 LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                               DWORD_PTR) {
+    LRESULT handled = 0;
+    if (HandleChildMessage(hwnd, msg, wParam, lParam, &handled)) return handled;
     switch (msg) {
-    case WM_COMMAND:
-        RouteCommand(hwnd, wParam, lParam);
-        return 0;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        return ControlColors(hwnd, wParam, lParam);
     case WM_ERASEBKGND: {
         LiveWindow* w = ProgramWindowContaining(hwnd);
         LiveControl* c = w ? ControlFromHwnd(*w, hwnd) : nullptr;
@@ -398,6 +402,10 @@ std::wstring WindowTextOf(HWND hwnd) {
 }
 
 }  // namespace
+
+COLORREF ResolveColor(uint32_t color) {
+    return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
+}
 
 LiveWindow* FindLiveWindow(const WindowDescription& desc) {
     LoadedWindow* loaded = FindLoaded(desc);
