@@ -26,7 +26,7 @@ fi
 packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev nasm
-    libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev libgmock-dev
+    libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev libgmock-dev googletest
     wine wine32 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei
     zip
     locales
