@@ -8,6 +8,13 @@ set(CMAKE_CXX_COMPILER ${ORVESSA_MINGW_PREFIX}-g++)
 set(CMAKE_RC_COMPILER ${ORVESSA_MINGW_PREFIX}-windres)
 set(CMAKE_ASM_NASM_COMPILER nasm)
 
+# SSE2 for integer and memory code, as MSVC builds 32-bit x86 by default: every processor that
+# runs a current Windows has it. Floating point stays on the x87 (FloatingPoint_win.cpp sets
+# its precision). Windows keeps the stack only 4-byte aligned where it calls us (window
+# procedures, thread starts), so functions that need more realign it themselves.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mincoming-stack-boundary=2")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mincoming-stack-boundary=2")
+
 # Libraries are searched in the mingw sysroot and in the cache of cross-built dependencies.
 set(CMAKE_FIND_ROOT_PATH /usr/${ORVESSA_MINGW_PREFIX})
 # The same place scripts/build-deps.sh installs into.

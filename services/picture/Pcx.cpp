@@ -15,7 +15,12 @@
 // Without it (no 12, or fewer than 768 bytes after it) the image is shown as greyscale,
 // index i as (i, i, i). A 1-bit image is monochrome: bit 1 white, bit 0 black.
 // Data that ends before the last row is refused.
+#include <cstdint>
 #include <cstring>
+
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
 
 #include "Picture.h"
 #include "PictureBytes.h"
@@ -30,86 +35,162 @@ constexpr size_t kHeaderBytes = 128;
 constexpr uint8_t kPaletteMarker = 12;
 constexpr size_t kPaletteBytes = 768;
 constexpr uint8_t kRunFlag = 0xC0;
-constexpr size_t kMaxMonoRowBytes = (65536 + 7) / 8;  // widest window, already even
 
-// The fast path of RunLengthReader::Read moves machine words.
+// The fast path of RunLengthReader::Read looks at a block of the stream at a time, one bit of
+// a machine word per byte.
 using Word = size_t;
+constexpr size_t kBlockBytes = 8 * sizeof(Word);
 constexpr Word kEveryByte = ~Word{0} / 0xFF;  // 0x0101...01
-// A word of literals, then a run of up to 63 bytes written in 16-byte pieces.
-constexpr size_t kFastOutputRoom = sizeof(Word) + 64;
+constexpr Word kOddBits = ~Word{0} / 3 * 2;   // 0xAAAA...AA
+// Bytes moved per copy or fill step: one register where the processor has 16-byte ones.
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2) || \
+    defined(__aarch64__) || defined(_M_ARM64)
+constexpr size_t kPiece = 16;
+#else
+constexpr size_t kPiece = 2 * sizeof(Word);
+#endif
 
-// Bit 7 of each byte of the result is set where that byte of `bytes` starts a run (> 0xC0).
-// The low seven bits of a byte plus 0x3F reach 0x80 exactly when they are 0x41 or more, and
-// cannot carry into the next byte.
-inline Word RunFlags(Word bytes) {
+// Bit 7 of each byte of the result is set where that byte of `bytes` is above 0xC0. The low
+// seven bits of a byte plus 0x3F reach 0x80 exactly when they are 0x41 or more, and cannot
+// carry into the next byte.
+inline Word AboveRunFlag(Word bytes) {
     const Word high = bytes & (kEveryByte * 0x80);
     const Word low = bytes & (kEveryByte * 0x7F);
     return (low + kEveryByte * 0x3F) & high;
 }
 
-inline unsigned LowestSetBit(Word w) {
-    if constexpr (sizeof(Word) == sizeof(unsigned long long)) {
-        return static_cast<unsigned>(__builtin_ctzll(w));
-    } else {
-        return static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(w)));
-    }
+// Bit i of the result is bit 8i of `lowBits`, whose other bits are clear: the multiplication
+// moves each byte's bit into the top byte (or nibble) without carries.
+inline Word GatherByteBits(Word lowBits) {
+#if SIZE_MAX > 0xFFFFFFFFu
+    return (lowBits * Word{0x0102040810204080u}) >> 56;
+#else
+    return (lowBits * Word{0x10204080u}) >> 28;
+#endif
 }
 
-class RunLengthReader {
-public:
-    RunLengthReader(const uint8_t* begin, const uint8_t* end) : p_(begin), end_(end) {}
+// Bit i is set where byte i of the block at `p` is above 0xC0.
+inline Word BlockFlags(const uint8_t* p) {
+    Word mask = 0;
+    for (size_t k = 0; k < kBlockBytes / sizeof(Word); ++k) {
+        Word bytes;
+        std::memcpy(&bytes, p + k * sizeof(Word), sizeof bytes);
+        mask |= GatherByteBits(AboveRunFlag(bytes) >> 7) << (k * sizeof(Word));
+    }
+    return mask;
+}
 
-    // Writes the next `count` decoded bytes; false when the data ends first. The cursor and the
-    // run in progress are kept in locals: the output is bytes, which may alias any member, so
-    // members would be reloaded after every byte written.
-    bool Read(uint8_t* out, size_t count) {
+// Of the flagged bytes of a block that starts on a token, the ones that start a run: in each
+// stretch of consecutive flagged bytes the first is a count, the second its value, and so on.
+// Subtracting the flags from their own shadow makes the borrow walk each stretch, leaving
+// the parity of every position within its stretch.
+inline Word RunStarts(Word flags) {
+    return ((((flags << 1) | kOddBits) - flags) ^ kOddBits) & flags;
+}
+
+// `w` is not zero.
+inline unsigned LowestSetBit(Word w) {
+#if defined(_MSC_VER) && SIZE_MAX > 0xFFFFFFFFu
+    unsigned long at;
+    _BitScanForward64(&at, w);
+    return static_cast<unsigned>(at);
+#elif defined(_MSC_VER)
+    unsigned long at;
+    _BitScanForward(&at, w);
+    return static_cast<unsigned>(at);
+#elif SIZE_MAX > 0xFFFFFFFFu
+    return static_cast<unsigned>(__builtin_ctzll(w));
+#else
+    return static_cast<unsigned>(__builtin_ctz(w));
+#endif
+}
+
+// `n` bytes from `src`, in whole pieces (at least one): up to kPiece - 1 bytes past `n` are
+// written and read too.
+inline void CopyPieces(uint8_t* dst, const uint8_t* src, size_t n) {
+    size_t i = 0;
+    do {
+        std::memcpy(dst + i, src + i, kPiece);
+        i += kPiece;
+    } while (i < n);
+}
+
+inline void FillPieces(uint8_t* dst, uint8_t value, size_t n) {
+    Word fill[kPiece / sizeof(Word)];
+    for (Word& f : fill) {
+        f = Word{value} * kEveryByte;
+    }
+    size_t i = 0;
+    do {
+        std::memcpy(dst + i, fill, kPiece);
+        i += kPiece;
+    } while (i < n);
+}
+
+// The most bytes one block can decode to: at most one run of 63 per two stream bytes.
+constexpr size_t kMostPerBlock = 32 * kBlockBytes;
+
+// The decoded stream, a chunk at a time. The stream is one sequence of bytes: runs carry on
+// from one row into the next, and rows are cut from it by the reader of the chunks.
+class RunLengthStream {
+public:
+    // About this many bytes per chunk, so that a chunk is still in the cache when it is used.
+    static constexpr size_t kChunk = 8192;
+
+    // `total`: the bytes the picture needs. No more are decoded, so Position() is where the
+    // picture's data ends.
+    RunLengthStream(const uint8_t* begin, const uint8_t* end, size_t total)
+        : p_(begin), end_(end), left_(total) {}
+
+    // Decodes the next chunk into Chunk(): between one byte and kChunk + kMostPerBlock, and
+    // none once the total is reached or the data has ended (Failed() tells which).
+    size_t Next() {
+        uint8_t* const out = chunk_;
         const uint8_t* p = p_;
         const uint8_t* const end = end_;
-        size_t runLeft = runLeft_;
-        const uint8_t runValue = runValue_;
-        size_t done = runLeft < count ? runLeft : count;
-        for (size_t i = 0; i < done; ++i) {
-            out[i] = runValue;
+        const size_t goal = left_ < kChunk ? left_ : kChunk;
+        size_t done = runLeft_ < goal ? runLeft_ : goal;
+        std::memset(out, runValue_, done);
+        runLeft_ -= done;
+        // Whole blocks of the stream while a block, whatever it holds, fits within both the
+        // chunk's spare room and the picture. Where the block's runs start is found for the
+        // whole block at once, so stepping from one token to the next is a bit clear rather
+        // than a chain of loads and tests through every byte: in photographs, literals and
+        // runs alternate every few bytes. Literals and runs are written in whole pieces; the
+        // bytes written past a token are rewritten by the next one or lie in the spare room.
+        if (runLeft_ == 0) {
+            uint8_t* o = out + done;  // pointers: the 32-bit build has registers for little else
+            const size_t fastLeft = left_ >= kMostPerBlock ? left_ - kMostPerBlock : 0;
+            uint8_t* const safeEnd = out + (fastLeft < goal ? fastLeft : goal);
+            while (o < safeEnd && static_cast<size_t>(end - p) >= kBlockBytes + kPiece) {
+                Word starts = RunStarts(BlockFlags(p));
+                const uint8_t* token = p;  // where the next token of the block begins
+                while (starts != 0) {
+                    const uint8_t* const run = p + LowestSetBit(starts);
+                    const size_t literals = static_cast<size_t>(run - token);
+                    CopyPieces(o, token, literals);
+                    o += literals;
+                    const size_t length = size_t{*run} - kRunFlag;
+                    FillPieces(o, run[1], length);
+                    o += length;
+                    token = run + 2;
+                    starts &= starts - 1;
+                }
+                const uint8_t* const blockEnd = p + kBlockBytes;
+                if (token < blockEnd) {
+                    const size_t literals = static_cast<size_t>(blockEnd - token);
+                    CopyPieces(o, token, literals);
+                    o += literals;
+                    token = blockEnd;
+                }
+                p = token;
+            }
+            done = static_cast<size_t>(o - out);
         }
-        runLeft -= done;
-        // Away from both ends, a word of the stream at a time: its leading literal bytes are
-        // copied as they are, then the run that follows them (if any) is written in 16-byte
-        // pieces. Bytes written past a token are rewritten by the next one. In photographs
-        // literals and runs alternate at random, so deciding byte by byte would cost a
-        // mispredicted branch every few bytes; this way the only branches are on long runs and
-        // all-literal words.
-        while (count - done >= kFastOutputRoom && static_cast<size_t>(end - p) > sizeof(Word)) {
-            Word bytes;
-            std::memcpy(&bytes, p, sizeof bytes);
-            std::memcpy(out + done, &bytes, sizeof bytes);
-            const Word runFlags = RunFlags(bytes);
-            if (runFlags == 0) {
-                p += sizeof(Word);
-                done += sizeof(Word);
-                continue;
-            }
-            // The run's count byte is in the word already; its value byte may be just past it.
-            const unsigned flagBit = LowestSetBit(runFlags);
-            const size_t literals = flagBit / 8;
-            const size_t run = static_cast<size_t>((bytes >> (flagBit - 7)) & 0xFF) - kRunFlag;
-            const Word fill = Word{p[literals + 1]} * kEveryByte;
-            p += literals + 2;
-            done += literals;
-            // Nearly all runs are short: 16 bytes without a test, then the rest of a long one.
-            Word fills[16 / sizeof(Word)];
-            for (Word& f : fills) {
-                f = fill;
-            }
-            std::memcpy(out + done, fills, 16);
-            for (size_t i = 16; i < run; i += 16) {
-                std::memcpy(out + done + i, fills, 16);
-            }
-            done += run;
-        }
-        bool ok = true;
-        while (done < count) {
-            if (p == end) {
-                ok = false;
+        // Byte by byte up to the goal, near the ends of the data and of the picture.
+        while (done < goal) {
+            if (end - p < 1 || (*p > kRunFlag && end - p < 2)) {
+                failed_ = true;
                 break;
             }
             const uint8_t b = *p++;
@@ -117,52 +198,23 @@ public:
                 out[done++] = b;
                 continue;
             }
-            if (p == end) {
-                ok = false;
-                break;
-            }
             const uint8_t value = *p++;
             const size_t run = size_t{b} - kRunFlag;
-            const size_t n = run < count - done ? run : count - done;
-            for (size_t i = 0; i < n; ++i) {
-                out[done + i] = value;
-            }
+            const size_t n = run < goal - done ? run : goal - done;
+            std::memset(out + done, value, n);
             done += n;
-            if (n < run) {
-                runLeft = run - n;  // carries on into the next row
-                runValue_ = value;
-            }
+            runLeft_ = run - n;  // the rest of a run that reaches past the goal
+            runValue_ = value;
         }
         p_ = p;
-        runLeft_ = runLeft;
-        return ok;
+        left_ -= done;
+        return done;
     }
 
-    // Decodes and drops `count` bytes (row padding).
-    bool Skip(size_t count) {
-        while (count != 0) {
-            if (runLeft_ != 0) {
-                const size_t n = runLeft_ < count ? runLeft_ : count;
-                runLeft_ -= n;
-                count -= n;
-                continue;
-            }
-            if (p_ == end_) {
-                return false;
-            }
-            const uint8_t b = *p_++;
-            if (b <= kRunFlag) {
-                --count;
-                continue;
-            }
-            if (p_ == end_) {
-                return false;
-            }
-            runValue_ = *p_++;
-            runLeft_ = size_t{b} - kRunFlag;
-        }
-        return true;
-    }
+    const uint8_t* Chunk() const { return chunk_; }
+
+    // True when the data ended before the total.
+    bool Failed() const { return failed_; }
 
     // The first byte after what has been decoded.
     const uint8_t* Position() const { return p_; }
@@ -170,8 +222,11 @@ public:
 private:
     const uint8_t* p_;
     const uint8_t* end_;
+    size_t left_;
     size_t runLeft_ = 0;
     uint8_t runValue_ = 0;
+    bool failed_ = false;
+    uint8_t chunk_[kChunk + kMostPerBlock + kPiece];
 };
 
 size_t EvenUp(size_t n) { return n + (n & 1); }
@@ -180,9 +235,46 @@ size_t EvenUp(size_t n) { return n + (n & 1); }
 // Checked before allocating, so a tiny file cannot ask for a picture it could never fill.
 uint64_t MostDecodedBytes(uint64_t streamBytes) { return streamBytes / 2 * 63 + (streamBytes & 1); }
 
+// Cuts the decoded stream into rows of `rowBytes` (the stored width, padding included) and
+// hands each piece of a row to `take(row, first, bytes, count)`: `count` bytes that begin at
+// byte `first` of row `row`. False when the data ends before the last row.
+template <typename Take>
+bool ReadRows(RunLengthStream& stream, size_t rowBytes, Take take) {
+    size_t row = 0;
+    size_t first = 0;
+    for (size_t n; (n = stream.Next()) != 0;) {
+        const uint8_t* bytes = stream.Chunk();
+        while (n != 0) {
+            const size_t piece = rowBytes - first < n ? rowBytes - first : n;
+            take(row, first, bytes, piece);
+            bytes += piece;
+            n -= piece;
+            first += piece;
+            if (first == rowBytes) {
+                first = 0;
+                ++row;
+            }
+        }
+    }
+    return !stream.Failed();
+}
+
 void ReadPalette(const uint8_t* rgb, uint32_t* palette) {
     for (size_t i = 0; i < 256; ++i) {
         palette[i] = OpaqueWord(rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i]);
+    }
+}
+
+// The pixel words of the indices of a row piece; the padding byte has no pixel.
+void ExpandPiece(uint8_t* rowOut, size_t width, size_t first, const uint8_t* indices,
+                 size_t count, const uint32_t* palette) {
+    if (first >= width) {
+        return;
+    }
+    const size_t n = count < width - first ? count : width - first;
+    uint8_t* dst = rowOut + 4 * first;
+    for (size_t i = 0; i < n; ++i) {
+        StoreWord(dst + 4 * i, palette[indices[i]]);
     }
 }
 
@@ -197,42 +289,46 @@ void ExpandInPlace(uint8_t* out, size_t count, const uint32_t* palette) {
 }
 
 // The palette normally closes the file. When the byte 769 bytes from the end is its marker,
-// each row is expanded as soon as it is decoded, while its indices are still in the cache, and
-// at the end the pixel data must have stopped right at that marker. Otherwise (or if it did
-// not stop there) the whole picture's indices are decoded first into the last quarter of its
+// pixels are written as their indices are decoded, while they are still in the cache, and at
+// the end the pixel data must have stopped right at that marker. Otherwise (or if it did not
+// stop there) the whole picture's indices are decoded first into the last quarter of its
 // buffer and expanded once the palette, or its absence, is known. Either way the stream is
-// read once per attempt and no second buffer is needed.
+// read once per attempt and no second picture-sized buffer is needed.
 bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t width,
              size_t height) {
-    const size_t padding = EvenUp(width) - width;
-    const size_t rowBytes = width * 4;
+    const size_t rowBytes = EvenUp(width);
     uint32_t palette[256];
     const uint8_t* const closingMarker = dataEnd - kPaletteBytes - 1;
     if (static_cast<size_t>(dataEnd - stream) > kPaletteBytes && *closingMarker == kPaletteMarker) {
         ReadPalette(closingMarker + 1, palette);
-        RunLengthReader reader(stream, dataEnd);
-        for (size_t y = 0; y < height; ++y) {
-            uint8_t* row = out + y * rowBytes;
-            // A failure here would recur the same way below: the stream is the same.
-            if (!reader.Read(row + 3 * width, width) || !reader.Skip(padding)) {
-                return false;
-            }
-            ExpandInPlace(row, width, palette);
+        RunLengthStream decoded(stream, dataEnd, rowBytes * height);
+        const bool ok = ReadRows(decoded, rowBytes,
+                                 [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
+                                     ExpandPiece(out + row * width * 4, width, first, bytes, n,
+                                                 palette);
+                                 });
+        // A failure here would recur the same way below: the stream is the same.
+        if (!ok) {
+            return false;
         }
-        if (reader.Position() == closingMarker) {
+        if (decoded.Position() == closingMarker) {
             return true;
         }
     }
 
-    RunLengthReader reader(stream, dataEnd);
     const size_t pixels = width * height;
     uint8_t* indices = out + 3 * pixels;
-    for (size_t y = 0; y < height; ++y) {
-        if (!reader.Read(indices + y * width, width) || !reader.Skip(padding)) {
-            return false;
-        }
+    RunLengthStream decoded(stream, dataEnd, rowBytes * height);
+    const bool ok =
+        ReadRows(decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
+            if (first < width) {
+                std::memcpy(indices + row * width + first, bytes, n < width - first ? n : width - first);
+            }
+        });
+    if (!ok) {
+        return false;
     }
-    const uint8_t* tail = reader.Position();
+    const uint8_t* tail = decoded.Position();
     const size_t after = static_cast<size_t>(dataEnd - tail);
     if (after > kPaletteBytes && tail[0] == kPaletteMarker) {
         ReadPalette(tail + 1, palette);
@@ -246,30 +342,35 @@ bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t
     return true;
 }
 
-bool Decode1(RunLengthReader& reader, uint8_t* out, size_t width, size_t height) {
-    uint8_t row[kMaxMonoRowBytes];
+// Monochrome: bit 1 white, bit 0 black, the first pixel in the top bit of each byte.
+bool Decode1(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t width,
+             size_t height) {
     const size_t rowBytes = EvenUp((width + 7) / 8);
     const uint32_t black = OpaqueWord(0, 0, 0);
     const uint32_t white = OpaqueWord(255, 255, 255);
-    for (size_t y = 0; y < height; ++y) {
-        if (!reader.Read(row, rowBytes)) {
-            return false;
+    RunLengthStream decoded(stream, dataEnd, rowBytes * height);
+    return ReadRows(decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes,
+                                           size_t n) {
+        const size_t x0 = 8 * first;
+        if (x0 >= width) {
+            return;  // padding
         }
-        uint8_t* dst = out + y * width * 4;
-        // Whole bytes first, eight pixels each.
-        size_t x = 0;
-        for (; x + 8 <= width; x += 8) {
-            const unsigned byte = row[x >> 3];
+        uint8_t* dst = out + (row * width + x0) * 4;
+        const size_t left = width - x0;
+        const size_t whole = n < left / 8 ? n : left / 8;
+        for (size_t i = 0; i < whole; ++i, dst += 32) {
+            const unsigned byte = bytes[i];
             for (unsigned k = 0; k < 8; ++k) {
-                StoreWord(dst + 4 * (x + k), ((byte >> (7 - k)) & 1u) != 0 ? white : black);
+                StoreWord(dst + 4 * k, ((byte >> (7 - k)) & 1u) != 0 ? white : black);
             }
         }
-        for (; x < width; ++x) {
-            const bool set = ((static_cast<unsigned>(row[x >> 3]) >> (7 - (x & 7))) & 1u) != 0;
-            StoreWord(dst + 4 * x, set ? white : black);
+        if (whole < n && whole == left / 8) {  // the row's last byte, partly used
+            const unsigned byte = bytes[whole];
+            for (size_t k = 0; k < left % 8; ++k) {
+                StoreWord(dst + 4 * k, ((byte >> (7 - k)) & 1u) != 0 ? white : black);
+            }
         }
-    }
-    return true;
+    });
 }
 
 }  // namespace
@@ -305,13 +406,9 @@ bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     }
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
-    bool ok = false;
-    if (kind == PictureKind::Pcx8) {
-        ok = Decode8(data + kHeaderBytes, data + size, out, w, h);
-    } else {
-        RunLengthReader reader(data + kHeaderBytes, data + size);
-        ok = Decode1(reader, out, w, h);
-    }
+    const uint8_t* const stream = data + kHeaderBytes;
+    const bool ok = kind == PictureKind::Pcx8 ? Decode8(stream, data + size, out, w, h)
+                                              : Decode1(stream, data + size, out, w, h);
     if (ok) {
         picture_bytes::SetInfo(info, width, height, false);
     }

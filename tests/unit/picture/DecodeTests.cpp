@@ -103,66 +103,111 @@ TEST(Decode, BmpAndPcxPixelsTopRowFirst) {
     }
 }
 
-// Rows wide enough for the word-at-a-time run-length path, with literals, runs of every length
-// (up to 63, across row ends and padding), index bytes above 0xC0 written as runs of one, and
-// the palette found both where it normally is (closing the file) and elsewhere.
-TEST(Decode, PcxWideRowsAndWhereThePaletteIs) {
-    constexpr int kWidth = 301, kHeight = 7;  // 302-byte rows: one byte of padding each
-    Bytes rows;
-    std::vector<uint8_t> indices;
-    uint32_t seed = 1;
+// Index rows of `width` x `height` (each stored row one byte longer when the width is odd) with
+// what photographs and drawings mix: runs of every length up to 63 and beyond, across row ends
+// and padding; index bytes above 0xC0, written as runs of one, so that count and value bytes
+// above 0xC0 follow each other; 0xC0 itself, a literal despite its high bits; and stretches of
+// a hundred literals with no run among them.
+struct PcxRows {
+    Bytes stored;                  // as MakePcx takes them, padding included
+    std::vector<uint8_t> indices;  // the picture's own
+};
+
+PcxRows RandomPcxRows(int width, int height, uint32_t seed) {
+    const size_t w = static_cast<size_t>(width);
+    const size_t pixels = w * static_cast<size_t>(height);
     auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
-    while (indices.size() < size_t{kWidth} * kHeight) {
-        // Literal stretches, 0xC0 (a literal despite its high bits) and runs of every length.
+    PcxRows rows;
+    auto put = [&](uint8_t value) {
+        rows.indices.push_back(value);
+        rows.stored.push_back(value);
+        if (w % 2 != 0 && rows.indices.size() % w == 0) {
+            rows.stored.push_back(value);  // the padding byte continues the run
+        }
+    };
+    while (rows.indices.size() < pixels) {
+        if (next() % 32 == 0) {
+            const unsigned start = next();
+            for (unsigned n = 0; n < 100 && rows.indices.size() < pixels; ++n) {
+                put(static_cast<uint8_t>((start + n) % 0xC0));
+            }
+            continue;
+        }
         const uint8_t value = next() % 8 == 0 ? 0xC0 : static_cast<uint8_t>(next());
         const unsigned length = next() % 2 == 0 ? 1 : next() % 70 + 1;
-        for (unsigned n = length; n != 0 && indices.size() < size_t{kWidth} * kHeight; --n) {
-            indices.push_back(value);
-            rows.push_back(value);
-            if (indices.size() % kWidth == 0) {
-                rows.push_back(value);  // the padding byte continues the run
-            }
+        for (unsigned n = length; n != 0 && rows.indices.size() < pixels; --n) {
+            put(value);
         }
     }
-    Bytes palette(768);
-    for (size_t i = 0; i < palette.size(); ++i) {
-        palette[i] = static_cast<uint8_t>(next());
-    }
-    std::vector<Bgra> coloured, grey;
-    for (uint8_t i : indices) {
-        const size_t at = size_t{i} * 3;
-        coloured.push_back({palette[at + 2], palette[at + 1], palette[at], 255});
-        grey.push_back({i, i, i, 255});
-    }
-    const Bytes plain = MakePcx(kWidth, kHeight, 8, rows);
-    const Bytes withPalette = MakePcx(kWidth, kHeight, 8, rows, &palette);
-    Bytes trailing(800, 0);
-    trailing[0] = 13;          // not the marker: no palette
-    trailing[800 - 769] = 12;  // but a 12 where a closing palette's marker would be
-    Bytes decoy = plain;
-    decoy.insert(decoy.end(), trailing.begin(), trailing.end());
-    Bytes paletteThenMore = withPalette;
-    paletteThenMore.insert(paletteThenMore.end(), {1, 2, 3});
+    return rows;
+}
 
-    const struct {
-        const char* name;
-        const Bytes& file;
-        const std::vector<Bgra>& want;
-    } cases[] = {
-        {"palette closing the file", withPalette, coloured},
-        {"palette followed by three more bytes", paletteThenMore, coloured},
-        {"no palette", plain, grey},
-        {"no palette, a 12 769 bytes from the end", decoy, grey},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestSink sink;
-        ASSERT_TRUE(DecodePcx(c.file.data(), c.file.size(), sink, nullptr));
-        EXPECT_EQ(c.want, sink.All());
+// Pictures small and large (many chunks of the decoder's stream), with the palette found both
+// where it normally is (closing the file) and elsewhere.
+TEST(Decode, PcxRunsLiteralsAndWhereThePaletteIs) {
+    for (auto [width, height] : {std::array<int, 2>{301, 7}, {1001, 61}, {2000, 9}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        const PcxRows rows = RandomPcxRows(width, height, static_cast<uint32_t>(width));
+        uint32_t seed = 7;
+        Bytes palette(768);
+        for (uint8_t& b : palette) {
+            b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+        }
+        std::vector<Bgra> coloured, grey;
+        for (uint8_t i : rows.indices) {
+            const size_t at = size_t{i} * 3;
+            coloured.push_back({palette[at + 2], palette[at + 1], palette[at], 255});
+            grey.push_back({i, i, i, 255});
+        }
+        const Bytes plain = MakePcx(width, height, 8, rows.stored);
+        const Bytes withPalette = MakePcx(width, height, 8, rows.stored, &palette);
+        Bytes trailing(800, 0);
+        trailing[0] = 13;          // not the marker: no palette
+        trailing[800 - 769] = 12;  // but a 12 where a closing palette's marker would be
+        Bytes decoy = plain;
+        decoy.insert(decoy.end(), trailing.begin(), trailing.end());
+        Bytes paletteThenMore = withPalette;
+        paletteThenMore.insert(paletteThenMore.end(), {1, 2, 3});
+
+        const struct {
+            const char* name;
+            const Bytes& file;
+            const std::vector<Bgra>& want;
+        } cases[] = {
+            {"palette closing the file", withPalette, coloured},
+            {"palette followed by three more bytes", paletteThenMore, coloured},
+            {"no palette", plain, grey},
+            {"no palette, a 12 769 bytes from the end", decoy, grey},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            TestSink sink;
+            ASSERT_TRUE(DecodePcx(c.file.data(), c.file.size(), sink, nullptr));
+            EXPECT_EQ(c.want, sink.All());
+        }
+        for (size_t cut : {size_t{129}, (plain.size() + 128) / 2, plain.size() - 1}) {
+            TestSink sink;
+            EXPECT_FALSE(DecodePcx(plain.data(), cut, sink, nullptr)) << "cut at " << cut;
+        }
     }
+}
+
+TEST(Decode, PcxMonochromeWideRows) {
+    constexpr int kWidth = 3001, kHeight = 40;  // the last byte of each row holds one pixel
+    const size_t rowBytes = (kWidth + 7) / 8;   // 376: already even
+    const PcxRows random = RandomPcxRows(static_cast<int>(rowBytes), kHeight, 99);
+    const Bytes& stored = random.stored;  // even width: no padding added
+    std::vector<Bgra> want;
+    for (size_t y = 0; y < kHeight; ++y) {
+        for (size_t x = 0; x < kWidth; ++x) {
+            const bool set = (stored[y * rowBytes + x / 8] >> (7 - x % 8) & 1) != 0;
+            want.push_back(set ? kWhite : kBlack);
+        }
+    }
+    const Bytes file = MakePcx(kWidth, kHeight, 1, stored);
     TestSink sink;
-    EXPECT_FALSE(DecodePcx(plain.data(), 128 + (plain.size() - 128) / 2, sink, nullptr))
-        << "cut in the middle of the rows";
+    ASSERT_TRUE(DecodePcx(file.data(), file.size(), sink, nullptr));
+    EXPECT_EQ(want, sink.All());
 }
 
 TEST(Decode, JpegColourAndGrey) {
