@@ -110,47 +110,6 @@ std::string UnixPathOf(const std::wstring& path) {
     return out;
 }
 
-// --- Launched --------------------------------------------------------------------------
-
-Launched::Launched(const std::wstring& path, const std::vector<std::wstring>& args, const std::wstring& folder) {
-    // Every argument quoted, so an empty one survives as an empty argument. None of the
-    // tests passes a quote or a trailing backslash.
-    std::wstring commandLine = L"\"" + path + L"\"";
-    for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
-        startError_ = Cat(L"cannot start ", path, L": error ", GetLastError());
-        return;
-    }
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    pid_ = info.dwProcessId;
-}
-
-Launched::~Launched() {
-    if (process_ == nullptr) return;
-    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process_, 0xDEAD);
-        WaitForSingleObject(process_, kExitTimeoutMs);
-    }
-    CloseHandle(process_);
-}
-
-bool Launched::Running() const {
-    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
-
-bool Launched::WaitExit(DWORD timeoutMs, DWORD& exitCode) {
-    exitCode = STILL_ACTIVE;
-    if (process_ == nullptr) return false;
-    const bool ended = WaitUntil(timeoutMs, [this] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; });
-    if (ended) GetExitCodeProcess(process_, &exitCode);
-    return ended;
-}
-
 // --- Boxes and dialogs -----------------------------------------------------------------
 
 namespace {
@@ -446,7 +405,7 @@ ProbeRun::ProbeRun(Check& check, const Options& options, const std::vector<std::
                   CopyFileW(library.c_str(), (folder_ / L"OrvessaProbeLib.dll").c_str(), TRUE);
     if (plantKernel32) copied = copied && CopyFileW(library.c_str(), (folder_ / L"kernel32.dll").c_str(), TRUE);
     if (!check_.Expect(copied, Cat(L"cannot copy the probe from ", options.probe, L": error ", GetLastError()))) return;
-    process_ = std::make_unique<Launched>(program, args, folder_.Path());
+    process_ = std::make_unique<Program>(program, args, folder_.Path());
     if (!process_->Started()) {
         check_.Fail(process_->StartError());
         return;

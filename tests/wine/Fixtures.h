@@ -38,27 +38,6 @@ std::wstring NameOf(const std::wstring& path);
 // The Unix path of a Windows path, through Wine's own mapping; empty outside Wine.
 std::string UnixPathOf(const std::wstring& path);
 
-// A started process with a command line and a working folder. Like Program, it does not
-// outlive the test.
-class Launched {
-public:
-    Launched(const std::wstring& path, const std::vector<std::wstring>& args, const std::wstring& folder);
-    ~Launched();
-    Launched(const Launched&) = delete;
-    Launched& operator=(const Launched&) = delete;
-
-    bool Started() const { return process_ != nullptr; }
-    const std::wstring& StartError() const { return startError_; }
-    DWORD Pid() const { return pid_; }
-    bool Running() const;
-    bool WaitExit(DWORD timeoutMs, DWORD& exitCode);
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
-    std::wstring startError_;
-};
-
 // A message box as the program shows it.
 struct BoxView {
     std::wstring caption;
@@ -143,7 +122,7 @@ public:
     HWND Main() const { return main_; }
     HWND Control(int id);
     const TempFolder& Folder() const { return folder_; }
-    Launched& Process() { return *process_; }
+    Program& Process() { return *process_; }
     // A click on "fault" that returns at once, whatever the handler then does.
     void PostFault();
     // The result box once it holds something, or what it holds at the deadline.
@@ -152,7 +131,7 @@ public:
 private:
     Check& check_;
     TempFolder folder_; // outlives the process, which runs from it
-    std::unique_ptr<Launched> process_;
+    std::unique_ptr<Program> process_;
     HWND main_ = nullptr;
 };
 

@@ -14,13 +14,15 @@ void PumpMessages() {
 
 // --- Program ---------------------------------------------------------------------------
 
-Program::Program(const std::wstring& path) {
+Program::Program(const std::wstring& path, const std::vector<std::wstring>& args,
+                 const std::wstring& folder) {
     std::wstring commandLine = L"\"" + path + L"\"";
+    for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         const DWORD error = GetLastError();
         startError_ = L"cannot start " + path + L": error " + std::to_wstring(error);
         return;

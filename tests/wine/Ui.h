@@ -35,7 +35,10 @@ bool WaitUntil(DWORD timeoutMs, Condition condition) {
 // the destructor ends it if it is still running.
 class Program {
 public:
-    explicit Program(const std::wstring& path);
+    // Every argument is passed quoted, so an empty one survives as an empty argument; none of
+    // the tests passes a quote or a trailing backslash. An empty `folder` keeps the driver's.
+    explicit Program(const std::wstring& path, const std::vector<std::wstring>& args = {},
+                     const std::wstring& folder = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
