@@ -105,89 +105,133 @@ inline unsigned LowestSetBit(Word w) {
 #endif
 }
 
-// `n` bytes from `src`, in whole pieces (at least one): up to kPiece - 1 bytes past `n` are
-// written and read too.
-inline void CopyPieces(uint8_t* dst, const uint8_t* src, size_t n) {
-    size_t i = 0;
-    do {
-        std::memcpy(dst + i, src + i, kPiece);
-        i += kPiece;
-    } while (i < n);
-}
+// What the decoder writes for each decoded byte. Both kinds write in whole pieces: the fast
+// path writes up to kOvershoot - 1 units past the end of a literal stretch or a run, and reads
+// up to kPiece - 1 stream bytes past a literal stretch.
+//
+// The byte itself, for a stream that is cut into rows afterwards.
+struct ByteOut {
+    static constexpr size_t kUnitBytes = 1;
+    static constexpr size_t kOvershoot = kPiece;
 
-inline void FillPieces(uint8_t* dst, uint8_t value, size_t n) {
-    Word fill[kPiece / sizeof(Word)];
-    for (Word& f : fill) {
-        f = Word{value} * kEveryByte;
+    void Literals(uint8_t* dst, const uint8_t* src, size_t n) const {
+        size_t i = 0;
+        do {
+            std::memcpy(dst + i, src + i, kPiece);
+            i += kPiece;
+        } while (i < n);
     }
-    size_t i = 0;
-    do {
-        std::memcpy(dst + i, fill, kPiece);
-        i += kPiece;
-    } while (i < n);
-}
+    void Run(uint8_t* dst, uint8_t value, size_t n) const {
+        Word fill[kPiece / sizeof(Word)];
+        for (Word& f : fill) {
+            f = Word{value} * kEveryByte;
+        }
+        size_t i = 0;
+        do {
+            std::memcpy(dst + i, fill, kPiece);
+            i += kPiece;
+        } while (i < n);
+    }
+    void Literal(uint8_t* dst, uint8_t value) const { *dst = value; }
+    void ExactRun(uint8_t* dst, uint8_t value, size_t n) const { std::memset(dst, value, n); }
+};
 
-// The most bytes one block can decode to: at most one run of 63 per two stream bytes.
+// The pixel word of the byte's palette entry, for a picture whose stored rows are its rows.
+struct PixelOut {
+    static constexpr size_t kUnitBytes = 4;
+    static constexpr size_t kOvershoot = 16;
+    const uint32_t* palette;
+
+    void Literals(uint8_t* dst, const uint8_t* src, size_t n) const {
+        size_t i = 0;
+        do {
+            for (size_t k = 0; k < 4; ++k) {
+                StoreWord(dst + 4 * (i + k), palette[src[i + k]]);
+            }
+            i += 4;
+        } while (i < n);
+    }
+    void Run(uint8_t* dst, uint8_t value, size_t n) const {
+        uint32_t fill[16];
+        for (uint32_t& f : fill) {
+            f = palette[value];
+        }
+        size_t i = 0;
+        do {
+            std::memcpy(dst + 4 * i, fill, sizeof fill);
+            i += 16;
+        } while (i < n);
+    }
+    void Literal(uint8_t* dst, uint8_t value) const { StoreWord(dst, palette[value]); }
+    void ExactRun(uint8_t* dst, uint8_t value, size_t n) const {
+        for (size_t i = 0; i < n; ++i) {
+            StoreWord(dst + 4 * i, palette[value]);
+        }
+    }
+};
+
+// The most units one block can write: at most one run of 63 per two stream bytes (one
+// literal, then runs to the end of the block and past it by the last value byte), and the
+// pieces written past the last of them.
 constexpr size_t kMostPerBlock = 32 * kBlockBytes;
+static_assert(kBlockBytes / 2 * 63 + 1 + ByteOut::kOvershoot - 1 <= kMostPerBlock &&
+                  kBlockBytes / 2 * 63 + 1 + PixelOut::kOvershoot - 1 <= kMostPerBlock,
+              "a block's writes must stay within kMostPerBlock units");
 
-// The decoded stream, a chunk at a time. The stream is one sequence of bytes: runs carry on
-// from one row into the next, and rows are cut from it by the reader of the chunks.
-class RunLengthStream {
+// The run-length decoder. The stream is one sequence of bytes: runs carry on from one row
+// into the next.
+class RunLengthReader {
 public:
-    // About this many bytes per chunk, so that a chunk is still in the cache when it is used.
-    static constexpr size_t kChunk = 8192;
+    RunLengthReader(const uint8_t* begin, const uint8_t* end) : p_(begin), end_(end) {}
 
-    // `total`: the bytes the picture needs. No more are decoded, so Position() is where the
-    // picture's data ends.
-    RunLengthStream(const uint8_t* begin, const uint8_t* end, size_t total)
-        : p_(begin), end_(end), left_(total) {}
-
-    // Decodes the next chunk into Chunk(): between one byte and kChunk + kMostPerBlock, and
-    // none once the total is reached or the data has ended (Failed() tells which).
-    size_t Next() {
-        uint8_t* const out = chunk_;
+    // Decodes at least `goal` bytes into `dst` as `out` writes them, and no more than `most`;
+    // nothing is written past `most` units. Returns the count decoded, less than `goal` only
+    // when the data ends first (Failed()).
+    template <class Out>
+    size_t Read(const Out& out, uint8_t* dst, size_t goal, size_t most) {
+        constexpr size_t unit = Out::kUnitBytes;
         const uint8_t* p = p_;
         const uint8_t* const end = end_;
-        const size_t goal = left_ < kChunk ? left_ : kChunk;
         size_t done = runLeft_ < goal ? runLeft_ : goal;
-        std::memset(out, runValue_, done);
-        runLeft_ -= done;
-        // Whole blocks of the stream while a block, whatever it holds, fits within both the
-        // chunk's spare room and the picture. Where the block's runs start is found for the
-        // whole block at once, so stepping from one token to the next is a bit clear rather
-        // than a chain of loads and tests through every byte: in photographs, literals and
-        // runs alternate every few bytes. Literals and runs are written in whole pieces; the
-        // bytes written past a token are rewritten by the next one or lie in the spare room.
-        if (runLeft_ == 0) {
-            uint8_t* o = out + done;  // pointers: the 32-bit build has registers for little else
-            const size_t fastLeft = left_ >= kMostPerBlock ? left_ - kMostPerBlock : 0;
-            uint8_t* const safeEnd = out + (fastLeft < goal ? fastLeft : goal);
-            while (o < safeEnd && static_cast<size_t>(end - p) >= kBlockBytes + kPiece) {
+        if (done != 0) {
+            out.ExactRun(dst, runValue_, done);
+            runLeft_ -= done;
+        }
+        // Whole blocks of the stream while a block, whatever it holds, fits below `most`.
+        // Where the block's runs start is found for the whole block at once, so stepping from
+        // one token to the next is a bit clear rather than a chain of loads and tests through
+        // every byte: in photographs, literals and runs alternate every few bytes. The units
+        // written past a token are rewritten by the next one or lie beyond the goal.
+        if (runLeft_ == 0 && most >= kMostPerBlock) {
+            uint8_t* o = dst + done * unit;  // pointers: the 32-bit build has few registers
+            const size_t fastGoal = goal < most - kMostPerBlock ? goal : most - kMostPerBlock;
+            uint8_t* const fastEnd = dst + fastGoal * unit;
+            while (o < fastEnd && static_cast<size_t>(end - p) >= kBlockBytes + kPiece) {
                 Word starts = RunStarts(BlockFlags(p));
                 const uint8_t* token = p;  // where the next token of the block begins
                 while (starts != 0) {
                     const uint8_t* const run = p + LowestSetBit(starts);
                     const size_t literals = static_cast<size_t>(run - token);
-                    CopyPieces(o, token, literals);
-                    o += literals;
+                    out.Literals(o, token, literals);
+                    o += literals * unit;
                     const size_t length = size_t{*run} - kRunFlag;
-                    FillPieces(o, run[1], length);
-                    o += length;
+                    out.Run(o, run[1], length);
+                    o += length * unit;
                     token = run + 2;
                     starts &= starts - 1;
                 }
                 const uint8_t* const blockEnd = p + kBlockBytes;
                 if (token < blockEnd) {
                     const size_t literals = static_cast<size_t>(blockEnd - token);
-                    CopyPieces(o, token, literals);
-                    o += literals;
+                    out.Literals(o, token, literals);
+                    o += literals * unit;
                     token = blockEnd;
                 }
                 p = token;
             }
-            done = static_cast<size_t>(o - out);
+            done = static_cast<size_t>(o - dst) / unit;
         }
-        // Byte by byte up to the goal, near the ends of the data and of the picture.
+        // Token by token up to the goal, near the ends of the data and of `most`.
         while (done < goal) {
             if (end - p < 1 || (*p > kRunFlag && end - p < 2)) {
                 failed_ = true;
@@ -195,25 +239,23 @@ public:
             }
             const uint8_t b = *p++;
             if (b <= kRunFlag) {
-                out[done++] = b;
+                out.Literal(dst + done * unit, b);
+                ++done;
                 continue;
             }
             const uint8_t value = *p++;
             const size_t run = size_t{b} - kRunFlag;
             const size_t n = run < goal - done ? run : goal - done;
-            std::memset(out + done, value, n);
+            out.ExactRun(dst + done * unit, value, n);
             done += n;
             runLeft_ = run - n;  // the rest of a run that reaches past the goal
             runValue_ = value;
         }
         p_ = p;
-        left_ -= done;
         return done;
     }
 
-    const uint8_t* Chunk() const { return chunk_; }
-
-    // True when the data ended before the total.
+    // True when the data ended before a goal.
     bool Failed() const { return failed_; }
 
     // The first byte after what has been decoded.
@@ -222,11 +264,40 @@ public:
 private:
     const uint8_t* p_;
     const uint8_t* end_;
-    size_t left_;
     size_t runLeft_ = 0;
     uint8_t runValue_ = 0;
     bool failed_ = false;
-    uint8_t chunk_[kChunk + kMostPerBlock + kPiece];
+};
+
+// The decoded stream of a picture, a chunk at a time, to be cut into rows.
+class RunLengthStream {
+public:
+    // About this many bytes per chunk, so that a chunk is still in the cache when it is used.
+    static constexpr size_t kChunk = 8192;
+
+    // `total`: the bytes the picture needs. No more are decoded, so Position() is where the
+    // picture's data ends.
+    RunLengthStream(const uint8_t* begin, const uint8_t* end, size_t total)
+        : reader_(begin, end), left_(total) {}
+
+    // Decodes the next chunk into Chunk(): between one byte and kChunk + kMostPerBlock, and
+    // none once the total is reached or the data has ended (Failed() tells which).
+    size_t Next() {
+        const size_t goal = left_ < kChunk ? left_ : kChunk;
+        const size_t most = left_ < kChunk + kMostPerBlock ? left_ : kChunk + kMostPerBlock;
+        const size_t done = reader_.Read(ByteOut{}, chunk_, goal, most);
+        left_ -= done;
+        return done;
+    }
+
+    const uint8_t* Chunk() const { return chunk_; }
+    bool Failed() const { return reader_.Failed(); }
+    const uint8_t* Position() const { return reader_.Position(); }
+
+private:
+    RunLengthReader reader_;
+    size_t left_;
+    uint8_t chunk_[kChunk + kMostPerBlock];
 };
 
 size_t EvenUp(size_t n) { return n + (n & 1); }
@@ -289,11 +360,12 @@ void ExpandInPlace(uint8_t* out, size_t count, const uint32_t* palette) {
 }
 
 // The palette normally closes the file. When the byte 769 bytes from the end is its marker,
-// pixels are written as their indices are decoded, while they are still in the cache, and at
-// the end the pixel data must have stopped right at that marker. Otherwise (or if it did not
-// stop there) the whole picture's indices are decoded first into the last quarter of its
-// buffer and expanded once the palette, or its absence, is known. Either way the stream is
-// read once per attempt and no second picture-sized buffer is needed.
+// pixels are written as their indices are decoded, and at the end the pixel data must have
+// stopped right at that marker: straight into the picture when its stored rows are its rows
+// (an even width), otherwise through the chunks cut into rows, while they are in the cache.
+// Otherwise (or if it did not stop there) the whole picture's indices are decoded first into
+// the last quarter of its buffer and expanded once the palette, or its absence, is known.
+// Either way the stream is read once per attempt and no second picture-sized buffer is needed.
 bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t width,
              size_t height) {
     const size_t rowBytes = EvenUp(width);
@@ -301,17 +373,27 @@ bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t
     const uint8_t* const closingMarker = dataEnd - kPaletteBytes - 1;
     if (static_cast<size_t>(dataEnd - stream) > kPaletteBytes && *closingMarker == kPaletteMarker) {
         ReadPalette(closingMarker + 1, palette);
-        RunLengthStream decoded(stream, dataEnd, rowBytes * height);
-        const bool ok = ReadRows(decoded, rowBytes,
-                                 [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
-                                     ExpandPiece(out + row * width * 4, width, first, bytes, n,
-                                                 palette);
-                                 });
-        // A failure here would recur the same way below: the stream is the same.
-        if (!ok) {
-            return false;
+        const uint8_t* position = nullptr;
+        if (rowBytes == width) {
+            RunLengthReader reader(stream, dataEnd);
+            const size_t pixels = width * height;
+            // A failure here would recur the same way below: the stream is the same.
+            if (reader.Read(PixelOut{palette}, out, pixels, pixels) != pixels) {
+                return false;
+            }
+            position = reader.Position();
+        } else {
+            RunLengthStream decoded(stream, dataEnd, rowBytes * height);
+            const bool ok =
+                ReadRows(decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
+                    ExpandPiece(out + row * width * 4, width, first, bytes, n, palette);
+                });
+            if (!ok) {
+                return false;
+            }
+            position = decoded.Position();
         }
-        if (decoded.Position() == closingMarker) {
+        if (position == closingMarker) {
             return true;
         }
     }

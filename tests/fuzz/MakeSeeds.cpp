@@ -77,13 +77,20 @@ void PcxSeeds() {
     Save("pcx", "8bit-runs.pcx", MakePcx(7, 4, 8, Bytes(32, 0xC7), &palette));
     Save("pcx", "8bit-grey.pcx", MakePcx(4, 4, 8, Ramp(16)));
     Save("pcx", "1bit.pcx", MakePcx(13, 3, 1, Ramp(6)));
-    // Rows long enough for the word-at-a-time path: literals and runs mixed.
-    Bytes wide = Ramp(200 * 3, 193);
-    for (size_t i = 0; i < wide.size(); i += 23) {
-        std::fill(wide.begin() + static_cast<long>(i),
-                  wide.begin() + static_cast<long>(std::min(i + 9, wide.size())), 0xC7);
-    }
-    Save("pcx", "8bit-wide.pcx", MakePcx(200, 3, 8, wide, &palette));
+    // Pictures of more than 2048 bytes, so the block-at-a-time path runs: literals and runs
+    // mixed, straight into pixels (even width), through rows with padding (odd width), and
+    // monochrome.
+    auto mixed = [](size_t bytes) {
+        Bytes b = Ramp(bytes, 193);
+        for (size_t i = 0; i < b.size(); i += 23) {
+            std::fill(b.begin() + static_cast<long>(i),
+                      b.begin() + static_cast<long>(std::min(i + 9, b.size())), 0xC7);
+        }
+        return b;
+    };
+    Save("pcx", "8bit-wide.pcx", MakePcx(200, 12, 8, mixed(200 * 12), &palette));
+    Save("pcx", "8bit-wide-odd.pcx", MakePcx(201, 12, 8, mixed(202 * 12), &palette));
+    Save("pcx", "1bit-wide.pcx", MakePcx(1000, 20, 1, mixed(126 * 20)));
 }
 
 void GifSeeds() {
