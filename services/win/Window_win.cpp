@@ -287,9 +287,10 @@ int EditMinimumHeight() {
     return tm.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE);
 }
 
-HWND CreateControlWindow(LiveWindow& w, LiveControl& c) {
+HWND CreateControlWindow(LiveControl& c, HWND parent) {
     const ControlDescription& d = *c.desc;
     DWORD style = WS_CHILD;
+    if (d.visible) style |= WS_VISIBLE;
     if (d.tabStop) style |= WS_TABSTOP;
     if (!d.enabled) style |= WS_DISABLED;
     const wchar_t* cls = nullptr;
@@ -328,7 +329,7 @@ HWND CreateControlWindow(LiveWindow& w, LiveControl& c) {
     }
     const std::wstring text = WideFromText(d.text);
     const HWND hwnd = CreateWindowExW(
-        0, cls, text.c_str(), style, d.left, d.top, d.width, height, w.hwnd,
+        0, cls, text.c_str(), style, d.left, d.top, d.width, height, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + c.index + 1)),
         GetModuleHandleW(nullptr), const_cast<ControlDescription*>(&d));
     if (!hwnd) return nullptr;
@@ -472,7 +473,10 @@ void CreateMainWindow() {
         SetWindowPos(w.hwnd, nullptr, x, y, d.width, d.height, SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(w.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
 
-    // Every control hidden first, as a child of the window.
+    // Each control is made in its final parent, and among its siblings in table order: a new
+    // child goes below the siblings made before it, so the earlier entry lies on top without
+    // restacking. A group box is made before the controls it holds. The window is hidden until
+    // every control exists, so nothing is drawn twice.
     w.controls.resize(static_cast<size_t>(d.controlCount));
     for (int32_t i = 0; i < d.controlCount; ++i) {
         LiveControl& c = w.controls[static_cast<size_t>(i)];
@@ -482,37 +486,21 @@ void CreateMainWindow() {
             c.dialog = std::make_unique<FileDialogState>();
             c.dialog->fileName = Text(c.desc->dialog.fileName);
             c.dialog->exactPath = WideFromText(c.desc->dialog.fileName);
-            continue;
         }
-        c.hwnd = CreateControlWindow(w, c);
+    }
+    const auto make = [&](LiveControl& c, HWND parent) {
+        c.hwnd = CreateControlWindow(c, parent);
         if (!c.hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
-    }
-    // Controls described inside a group box become its children, keeping their coordinates.
+    };
     for (LiveControl& c : w.controls) {
-        if (!c.hwnd || !c.desc->parent) continue;
-        LiveControl* group = FindControl(w, c.desc->parent);
-        if (!group || !group->hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
-        SetParent(c.hwnd, group->hwnd);
+        if (c.desc->kind == ControlKind::CommonDlg || c.desc->parent) continue;
+        make(c, w.hwnd);
+        if (c.desc->kind != ControlKind::GroupBox) continue;
+        for (LiveControl& inner : w.controls)
+            if (inner.desc->kind != ControlKind::CommonDlg && inner.desc->parent &&
+                std::strcmp(inner.desc->parent, c.desc->name) == 0)
+                make(inner, c.hwnd);
     }
-    // Among siblings the earlier entry lies on top.
-    for (size_t i = 0; i < w.controls.size(); ++i) {
-        LiveControl& c = w.controls[i];
-        if (!c.hwnd) continue;
-        HWND above = HWND_TOP;
-        for (size_t j = i; j-- > 0;) {
-            const LiveControl& earlier = w.controls[j];
-            const bool sameParent = (earlier.desc->parent == nullptr && c.desc->parent == nullptr) ||
-                                    (earlier.desc->parent && c.desc->parent &&
-                                     std::strcmp(earlier.desc->parent, c.desc->parent) == 0);
-            if (earlier.hwnd && sameParent) {
-                above = earlier.hwnd;
-                break;
-            }
-        }
-        SetWindowPos(c.hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-    for (LiveControl& c : w.controls)
-        if (c.hwnd && c.desc->visible) ShowWindow(c.hwnd, SW_SHOWNA);
     --w.suppressEvents;
 
     ShowWindow(w.hwnd, SW_SHOWNORMAL);
