@@ -7,6 +7,7 @@
 #include "DeclaredCommands.h"
 #include "Fatal.h"
 #include "ServiceState_win.h"
+#include "SystemLibrary_win.h"
 
 extern "C" uint32_t __cdecl OrvCallStdcall(const void* function, const uint32_t* args,
                                            uint32_t count, int32_t* stackDelta);
@@ -94,20 +95,13 @@ const char kNotFoundBeforeLibrary[] =
 const char kNotFoundBeforeCommand[] = "\xA1\xB1\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE\xA1\xB0";
 const char kNotFoundEnd[] = "\xA1\xB1";
 
-std::wstring SystemFolder() {
-    wchar_t buffer[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
-}
-
 // A library that Windows itself provides is loaded from the system folder only: a file of the
 // same name planted beside the program must not stand in for it. Any other library is looked
 // for in the program folder first, then by the system's standard search.
 HMODULE LoadDeclaredLibrary(const char* library) {
     const std::wstring name = WideFromText(library);
-    const std::wstring system = SystemFolder();
-    if (!system.empty()) {
-        const std::wstring systemPath = system + L'\\' + name;
+    const std::wstring systemPath = SystemFolderPath(name);
+    if (!systemPath.empty()) {
         if (GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES)
             return LoadLibraryW(systemPath.c_str());
     }

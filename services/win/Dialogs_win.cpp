@@ -8,6 +8,7 @@
 #include "Codepage_win.h"
 #include "Dialogs.h"
 #include "ServiceState_win.h"
+#include "SystemLibrary_win.h"
 
 namespace {
 
@@ -130,7 +131,10 @@ bool RunOpenDialog(const WindowDescription& window, const char* control) {
     ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
     ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
     ofn.Flags = flags;
-    const BOOL chosen = GetOpenFileNameW(&ofn);
+    // Without the library there is no dialog, as when the user cancels it.
+    const auto getOpenFileName =
+        SystemFunction<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");
+    const BOOL chosen = getOpenFileName ? getOpenFileName(&ofn) : FALSE;
 
     if (owner) EnableWindow(owner, TRUE);
     if (focus && IsWindow(focus)) SetFocus(focus);
@@ -164,5 +168,9 @@ Bytes ReadFileBytes(const Text& path) {
 
 void OpenWebAddress(const Text& address) {
     const HWND owner = FindWindowExW(nullptr, nullptr, nullptr, L"Microsoft Internet Explorer");
-    ShellExecuteW(owner, L"open", WideFromText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const auto shellExecute =
+        SystemFunction<HINSTANCE(WINAPI*)(HWND, const wchar_t*, const wchar_t*, const wchar_t*,
+                                          const wchar_t*, INT)>(L"shell32.dll", "ShellExecuteW");
+    if (shellExecute)
+        shellExecute(owner, L"open", WideFromText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
