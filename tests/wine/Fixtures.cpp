@@ -188,13 +188,7 @@ double IconLikeness(HWND iconControl, const wchar_t* systemIcon) {
     // The icon's corners are transparent: they show the control's background.
     const COLORREF background = shot.At(client.left, client.top);
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBgraHeader(width, height);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
@@ -257,17 +251,22 @@ void FirmClick(HWND target, POINT point) {
 
 // --- Pixels ----------------------------------------------------------------------------
 
+BITMAPINFO TopDownBgraHeader(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 ScreenCopy::ScreenCopy(const RECT& screen) : origin_{screen.left, screen.top} {
     width_ = screen.right - screen.left;
     height_ = screen.bottom - screen.top;
     if (width_ <= 0 || height_ <= 0) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_; // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBgraHeader(width_, height_);
     HDC screenDc = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screenDc);
     void* bits = nullptr;

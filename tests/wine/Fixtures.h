@@ -55,11 +55,16 @@ void PressDialogButton(HWND dialog, int id);
 // How close the icon shown in `iconControl` is to a system icon: the share of pixels that
 // match when the icon is drawn on the control's own background, 0 to 1.
 double IconLikeness(HWND iconControl, const wchar_t* systemIcon);
-// Centre of the close box on the title bar, found by hit-testing.
+// Centre of the close box on the title bar, found by hit-testing the top right of the window:
+// the frame's exact metrics are the platform's business. The centre, because the button tracks
+// the mouse while pressed and a release on its very edge may miss it.
 bool FindCloseButton(HWND window, POINT& point);
 // Presses and releases the left button at `point`, waiting for the window under it to take
 // the mouse first, so the release is never taken before the press.
 void FirmClick(HWND target, POINT point);
+
+// The header of a 32-bit picture of `width` x `height`, top row first.
+BITMAPINFO TopDownBgraHeader(int width, int height);
 
 // A copy of one screen rectangle.
 class ScreenCopy {

@@ -3,35 +3,14 @@
 // run is the one its locale promises.
 #include "Tests.h"
 
+#include "Fixtures.h"
 #include "Session.h"
 
-#include <climits>
 #include <cstdlib>
 
 namespace driver {
 
 namespace {
-
-// Finds the centre of the close button on the title bar by hit-testing the top right of
-// the window; the frame's exact metrics are the platform's business. The centre, because
-// the button tracks the mouse while pressed and a release on its very edge may miss it.
-bool FindCloseButton(HWND main, POINT& point) {
-    RECT window{};
-    GetWindowRect(main, &window);
-    RECT button{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
-    for (int y = window.top; y < window.top + 40; ++y) {
-        for (int x = window.right - 80; x < window.right; ++x) {
-            if (Ask(main, WM_NCHITTEST, 0, MAKELPARAM(x, y)) != HTCLOSE) continue;
-            button.left = x < button.left ? x : button.left;
-            button.top = y < button.top ? y : button.top;
-            button.right = x > button.right ? x : button.right;
-            button.bottom = y > button.bottom ? y : button.bottom;
-        }
-    }
-    if (button.left > button.right) return false;
-    point = POINT{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
-    return true;
-}
 
 enum class CloseBy { Esc, SysCommand, AltF4, CloseButtonClick };
 

@@ -115,13 +115,7 @@ IconPixels ReadIcon(HICON icon, int size) {
     IconPixels out;
     ICONINFO info{};
     if (icon == nullptr || !GetIconInfo(icon, &info)) return out;
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof header.bmiHeader;
-    header.bmiHeader.biWidth = size;
-    header.bmiHeader.biHeight = -size;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO header = TopDownBgraHeader(size, size);
     std::vector<DWORD> colour(static_cast<size_t>(size * size)), mask(static_cast<size_t>(size * size));
     HDC dc = GetDC(nullptr);
     const bool ok = info.hbmColor != nullptr &&
