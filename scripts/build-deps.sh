@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Cross-builds the static i686 libpng and libjpeg-turbo that Orvessa.exe links, from Debian's
 # source packages at the versions Debian 12 serves. The result is cached outside the tree
-# (ORVESSA_DEPS_CACHE) and reused while its stamp matches the pinned versions.
+# (ORVESSA_DEPS_CACHE) and reused while its stamp matches the pinned versions, the compiler
+# and the toolchain file (whose flags the libraries are built with too).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 PNG_VERSION=1.6.39-2+deb12u5
 JPEG_VERSION=1:2.1.5-2
 cache=${ORVESSA_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-deps}
-stamp_text="patched libpng1.6=$PNG_VERSION libjpeg-turbo=$JPEG_VERSION toolchain=$(i686-w64-mingw32-gcc -dumpversion)"
+toolchain=$here/../cmake/toolchain-mingw-i686.cmake
+stamp_text="patched libpng1.6=$PNG_VERSION libjpeg-turbo=$JPEG_VERSION toolchain=$(i686-w64-mingw32-gcc -dumpversion) $(sha256sum <"$toolchain" | cut -c1-16)"
 prefix=$cache/i686
 
 if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp_text" ]; then
@@ -23,7 +25,6 @@ apt-get source -q --download-only "libpng1.6=$PNG_VERSION" "libjpeg-turbo=$JPEG_
 for dsc in *.dsc; do dpkg-source -x "$dsc" >/dev/null; done
 
 jobs=$(nproc)
-toolchain=$here/../cmake/toolchain-mingw-i686.cmake
 
 # libjpeg-turbo keeps the 6b interface by default; its SIMD code needs nasm.
 cmake -S libjpeg-turbo-2.1.5 -B build-jpeg -G Ninja \
