@@ -1,21 +1,16 @@
 // Writes the decoder benchmark's input files: a 3000 x 2000 photo-like picture (smooth
 // gradients with noise) and a flat one, each in every format and variant the decoders read,
-// and a 500 x 500 ten-frame GIF. BMP, PCX and GIF come from the unit tests' writers; JPEG and
-// PNG from libjpeg and libpng with the settings of ordinary files (JPEG quality 90 with 4:2:0
-// chroma, PNG at libpng's default compression).
+// and a 500 x 500 ten-frame GIF, all through the unit tests' writers; JPEG and PNG with the
+// settings of ordinary files (JPEG quality 90 with 4:2:0 chroma, PNG at libpng's default
+// compression).
 //
 //   make_bench_images OUTPUT_FOLDER
 #include <cmath>
-#include <cstdio>  // jpeglib.h uses FILE and size_t without including their headers
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
-
-#include <jpeglib.h>
-#include <png.h>
 
 #include "PictureTestData.h"
 
@@ -184,66 +179,26 @@ void WriteAnimation() {
     Save("anim-500x500x10.gif", gif.Trailer());
 }
 
-void WriteJpegs(const std::string& name, const Rgba& img) {
-    Bytes rgb(static_cast<size_t>(img.width) * static_cast<size_t>(img.height) * 3);
+Bytes WithoutAlpha(const Rgba& img) {
+    Bytes rgb(img.px.size() / 4 * 3);
     for (size_t i = 0, n = rgb.size() / 3; i < n; ++i) {
         std::memcpy(&rgb[3 * i], &img.px[4 * i], 3);
     }
-    for (bool progressive : {false, true}) {
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr errors;
-        cinfo.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&cinfo);
-        unsigned char* buffer = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&cinfo, &buffer, &size);
-        cinfo.image_width = static_cast<JDIMENSION>(img.width);
-        cinfo.image_height = static_cast<JDIMENSION>(img.height);
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&cinfo);  // 4:2:0 chroma
-        jpeg_set_quality(&cinfo, 90, TRUE);
-        if (progressive) {
-            jpeg_simple_progression(&cinfo);
-        }
-        jpeg_start_compress(&cinfo, TRUE);
-        while (cinfo.next_scanline < cinfo.image_height) {
-            JSAMPROW row =
-                &rgb[static_cast<size_t>(cinfo.next_scanline) * static_cast<size_t>(img.width) * 3];
-            jpeg_write_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        jpeg_destroy_compress(&cinfo);
-        Save(name + (progressive ? "-progressive.jpg" : "-baseline.jpg"),
-             Bytes(buffer, buffer + size));
-        std::free(buffer);
-    }
+    return rgb;
+}
+
+// Quality 90 with 4:2:0 chroma, as cameras and editors save photographs.
+void WriteJpegs(const std::string& name, const Rgba& img) {
+    const Bytes rgb = WithoutAlpha(img);
+    Save(name + "-baseline.jpg",
+         WriteJpeg(img.width, img.height, 3, rgb, JpegScans::Baseline, 90, true));
+    Save(name + "-progressive.jpg",
+         WriteJpeg(img.width, img.height, 3, rgb, JpegScans::Progressive, 90, true));
 }
 
 void WritePngs(const std::string& name, const Rgba& img) {
-    for (bool alpha : {false, true}) {
-        Bytes samples;
-        if (alpha) {
-            samples = img.px;
-        } else {
-            samples.resize(img.px.size() / 4 * 3);
-            for (size_t i = 0, n = samples.size() / 3; i < n; ++i) {
-                std::memcpy(&samples[3 * i], &img.px[4 * i], 3);
-            }
-        }
-        png_image image;
-        std::memset(&image, 0, sizeof image);
-        image.version = PNG_IMAGE_VERSION;
-        image.width = static_cast<png_uint_32>(img.width);
-        image.height = static_cast<png_uint_32>(img.height);
-        image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-        png_alloc_size_t size = 0;
-        png_image_write_to_memory(&image, nullptr, &size, 0, samples.data(), 0, nullptr);
-        Bytes out(size);
-        png_image_write_to_memory(&image, out.data(), &size, 0, samples.data(), 0, nullptr);
-        out.resize(size);
-        Save(name + (alpha ? "-rgba.png" : "-rgb.png"), out);
-    }
+    Save(name + "-rgb.png", WritePng(img.width, img.height, WithoutAlpha(img), false));
+    Save(name + "-rgba.png", WritePng(img.width, img.height, img.px));
 }
 
 void WriteAll(const std::string& name, const Rgba& img) {

@@ -249,22 +249,23 @@ GifWriter& GifWriter::Raw(const Bytes& bytes) {
     return *this;
 }
 
-Bytes WritePng(int width, int height, const Bytes& rgba) {
+Bytes WritePng(int width, int height, const Bytes& samples, bool alpha) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGBA;
+    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
     png_alloc_size_t size = 0;
-    png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
+    png_image_write_to_memory(&image, nullptr, &size, 0, samples.data(), 0, nullptr);
     Bytes out(size);
-    png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr);
+    png_image_write_to_memory(&image, out.data(), &size, 0, samples.data(), 0, nullptr);
     out.resize(size);
     return out;
 }
 
-Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, JpegScans scans) {
+Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, JpegScans scans,
+                int quality, bool subsampled) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -277,8 +278,8 @@ Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, Jpe
     cinfo.input_components = components;
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    for (int i = 0; i < cinfo.num_components; ++i) {
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    for (int i = 0; i < cinfo.num_components && !subsampled; ++i) {
         cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
     }
     // Greyscale only: DC, then every AC coefficient on its own in ten bit planes: 631 scans.

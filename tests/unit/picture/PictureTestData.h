@@ -91,12 +91,13 @@ private:
     Bytes out_;
 };
 
-// PNG from R, G, B, A samples; JPEG from grey, R, G, B or C, M, Y, K samples (no chroma
-// subsampling, quality 100).
-Bytes WritePng(int width, int height, const Bytes& rgba);
+// PNG from R, G, B, A samples (or R, G, B without `alpha`); JPEG from grey, R, G, B or
+// C, M, Y, K samples, at quality 100 without chroma subsampling unless asked otherwise
+// (`subsampled`: libjpeg's default 4:2:0).
+Bytes WritePng(int width, int height, const Bytes& samples, bool alpha = true);
 enum class JpegScans { Baseline, Progressive, TooMany };
 Bytes WriteJpeg(int width, int height, int components, const Bytes& samples,
-                JpegScans scans = JpegScans::Baseline);
+                JpegScans scans = JpegScans::Baseline, int quality = 100, bool subsampled = false);
 // 16 x 16 in four 8 x 8 blocks, so no JPEG block mixes two colours: red, green / blue, white,
 // or greys 40, 90 / 160, 230 with one component.
 Bytes QuadrantJpeg(int components, JpegScans scans = JpegScans::Baseline);
