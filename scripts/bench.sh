@@ -21,16 +21,9 @@ packages=(clang cmake ninja-build python3
     libbenchmark-dev libgif-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
     libbenchmark-dev:i386 libgif-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386
     zlib1g-dev:i386 libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "bench: installing ${missing[*]}"
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# shellcheck source=packages.sh
+. "$root/scripts/packages.sh"
+orvessa_install_packages bench "${packages[@]}"
 
 simd_ok=1
 "$root/scripts/check-jpeg-simd.sh" || simd_ok=0

@@ -26,10 +26,9 @@ started=$SECONDS
 # --- files -----------------------------------------------------------------------------------
 # Test-file packages; one Debian does not have is skipped with a note.
 corpus_packages=(gdk-pixbuf-tests libsdl2-image-tests)
-missing=()
-for p in "${corpus_packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+# shellcheck source=packages.sh
+. "$root/scripts/packages.sh"
+mapfile -t missing < <(orvessa_missing_packages "${corpus_packages[@]}")
 if [ "${#missing[@]}" -gt 0 ]; then
     apt-get update -q >/dev/null
     for p in "${missing[@]}"; do

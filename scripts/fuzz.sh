@@ -29,16 +29,9 @@ cache=${ORVESSA_FUZZ_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-fuzz}
 # --- packages --------------------------------------------------------------------------------
 packages=(clang libclang-rt-14-dev cmake ninja-build dpkg-dev zlib1g-dev
     libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "fuzz: installing ${missing[*]}"
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
-fi
+# shellcheck source=packages.sh
+. "$root/scripts/packages.sh"
+orvessa_install_packages fuzz "${packages[@]}"
 
 # --- instrumented libpng and libjpeg-turbo ---------------------------------------------------
 src=$("$root/scripts/fetch-picture-sources.sh")

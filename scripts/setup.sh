@@ -35,10 +35,9 @@ packages=(
     libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386
     libpng-dev:i386 libjpeg62-turbo-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
 )
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+# shellcheck source=packages.sh
+. "$(dirname "$0")/packages.sh"
+mapfile -t missing < <(orvessa_missing_packages "${packages[@]}")
 if [ "${#missing[@]}" -gt 0 ] || [ "$need_update" = 1 ]; then
     apt-get update -q
 fi
