@@ -101,10 +101,8 @@ const char kNotFoundEnd[] = "\xA1\xB1";
 HMODULE LoadDeclaredLibrary(const char* library) {
     const std::wstring name = WideFromText(library);
     const std::wstring systemPath = SystemFolderPath(name);
-    if (!systemPath.empty()) {
-        if (GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-            return LoadLibraryW(systemPath.c_str());
-    }
+    if (!systemPath.empty() && GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return LoadLibraryW(systemPath.c_str());
     const std::wstring& folder = Services().programFolder;
     if (!folder.empty()) {
         const std::wstring local = folder + L'\\' + name;

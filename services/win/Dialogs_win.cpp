@@ -1,6 +1,5 @@
 #include <windows.h>
 #include <commdlg.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <string>

@@ -9,8 +9,8 @@
 // The system folder's path of `name`; empty when the folder cannot be had.
 std::wstring SystemFolderPath(const std::wstring& name);
 
-// A function of a system library, loaded the first time it is asked for and kept for the
-// rest of the process; null when the library or the function is missing. For calls that only
+// A function of a system library, which is loaded the first time it is asked for and never
+// released; null when the library or the function is missing. For calls that only
 // a handler makes: importing their library would load it, and what it loads, at every start.
 template <typename Function>
 Function SystemFunction(const wchar_t* library, const char* name) {
