@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the portable code natively (with AddressSanitizer
 # and UndefinedBehaviorSanitizer), Orvessa.exe and its test programs under Wine on a private
-# Xvfb screen in a Chinese and a Western locale, then each picture decoder under libFuzzer
+# Xvfb screen in a Chinese and a Western locale, the decoders against a reference decoder over
+# standard picture suites, then each picture decoder under libFuzzer
 # (FUZZ_SECONDS each, 60 by default, 64- and 32-bit) and over Debian's hostile picture files.
 set -euo pipefail
 
@@ -15,6 +16,9 @@ echo "== native build and unit tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
+
+echo "== conformance with a reference decoder"
+"$root/scripts/conformance.sh"
 
 echo "== Windows build"
 cmake --preset windows >/dev/null

@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Compares the portable decoders with a reference decoder (Pillow) over standard test suites.
+
+    conformance.py --dump PICTURE_DUMP --source-root DIR [--only SUITE]... [--verbose]
+
+suites.txt names the suites, one a line: a name, a glob of files and the largest difference
+allowed per channel (0 for lossless formats). A glob that starts with "src:" is taken inside
+DIR (scripts/fetch-picture-sources.sh prints it: Debian's source packages of the libraries and
+of Pillow); any other glob is an absolute path (installed test packages).
+
+differences.txt lists every intended difference: "suite/file outcome reason". A file that is
+not listed must give what the reference gives: the same size and, pixel by pixel, channels
+within the suite's tolerance (where both alphas are 0 the colour is not compared: a fully
+transparent pixel shows the background whatever its colour). Both refusing a file counts as
+agreement. An animation is compared frame by frame. Outcomes:
+    refused      we give no picture; the reference gives one
+    ours-only    we give a picture; the reference refuses the file
+    differs      both give a picture and the pixels (or the frame count) differ
+    frames       the still picture agrees; the frames of the animation differ
+A listed difference that does not occur (any more) is a failure too, so the list stays true.
+Every failure names its file. Exit status 0 when everything agrees or is listed.
+"""
+import argparse
+import glob
+import os
+import subprocess
+import sys
+
+from PIL import Image, ImageSequence
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUTCOMES = ("refused", "ours-only", "differs", "frames")
+
+
+def read_table(name, columns):
+    """Rows of a whitespace-separated table; the last column takes the rest of the line."""
+    rows = []
+    with open(os.path.join(HERE, name), encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            fields = line.split(None, columns - 1)
+            if len(fields) != columns:
+                sys.exit(f"{name}:{number}: want {columns} fields: {line}")
+            rows.append(fields)
+    return rows
+
+
+def suite_files(pattern, source_root):
+    if pattern.startswith("src:"):
+        pattern = os.path.join(source_root, pattern[4:])
+    return sorted(p for p in glob.glob(pattern) if os.path.isfile(p))
+
+
+def reference(path):
+    """(width, height, [RGBA bytes per frame]) from Pillow, or None when it refuses the file."""
+    try:
+        with Image.open(path) as im:
+            frames = []
+            for frame in ImageSequence.Iterator(im):
+                frames.append(frame.convert("RGBA").tobytes())
+            return im.size[0], im.size[1], frames
+    except Exception:  # any refusal, whatever Pillow calls it
+        return None
+
+
+def ours(dump, paths):
+    """{path: None (refused) | "skipped" | (width, height, [RGBA bytes per picture])}."""
+    out = subprocess.run([dump] + paths, stdout=subprocess.PIPE, check=False)
+    if out.returncode != 0:
+        sys.exit(f"conformance: {dump} failed with status {out.returncode}")
+    data = out.stdout
+    results = {}
+    at = 0
+    for path in paths:
+        end = data.index(b"\n", at)
+        words = data[at:end].split()
+        at = end + 1
+        if words[0] == b"refused":
+            results[path] = None
+        elif words[0] == b"skipped":
+            results[path] = "skipped"
+        else:
+            width, height, count = int(words[1]), int(words[2]), int(words[3])
+            size = width * height * 4
+            pictures = [data[at + i * size : at + (i + 1) * size] for i in range(count)]
+            at += count * size
+            results[path] = (width, height, pictures)
+    return results
+
+
+def largest_difference(a, b):
+    """The largest per-channel difference of two RGBA pictures, ignoring colour where both
+    pixels are fully transparent; with the first pixel where it occurs."""
+    worst, where = 0, -1
+    for i in range(0, len(a), 4):
+        if a[i + 3] == 0 and b[i + 3] == 0:
+            continue
+        d = max(abs(a[i + k] - b[i + k]) for k in range(4))
+        if d > worst:
+            worst, where = d, i // 4
+    return worst, where
+
+
+def compare(mine, ref, tolerance):
+    """The outcome of one file: None when it agrees, else (outcome, what)."""
+    if mine is None and ref is None:
+        return None
+    if mine is None:
+        return "refused", "we refuse it; the reference gives a picture"
+    if ref is None:
+        return "ours-only", "the reference refuses it; we give a picture"
+    (w, h, pictures), (rw, rh, frames) = mine, ref
+    if (w, h) != (rw, rh):
+        return "differs", f"size {w}x{h}, the reference {rw}x{rh}"
+    worst, where = largest_difference(pictures[0], frames[0])
+    if worst > tolerance:
+        return "differs", f"channel off by {worst} at ({where % w}, {where // w})"
+    if len(pictures) > 1:
+        animation = pictures[1:]
+        if len(animation) != len(frames):
+            return "frames", f"{len(animation)} frames, the reference {len(frames)}"
+        for n, (a, b) in enumerate(zip(animation, frames)):
+            worst, where = largest_difference(a, b)
+            if worst > tolerance:
+                return "frames", f"frame {n}: channel off by {worst} at ({where % w}, {where // w})"
+    return None
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--dump", required=True)
+    parser.add_argument("--source-root", required=True)
+    parser.add_argument("--only", action="append", default=[])
+    parser.add_argument("--verbose", action="store_true")
+    args = parser.parse_args()
+
+    listed = {}
+    for key, outcome, reason in read_table("differences.txt", 3):
+        if outcome not in OUTCOMES:
+            sys.exit(f"differences.txt: {key}: unknown outcome {outcome}")
+        listed[key] = outcome
+    failures = []
+    seen = set()
+    for name, pattern, tolerance in read_table("suites.txt", 3):
+        if args.only and name not in args.only:
+            continue
+        paths = suite_files(pattern, args.source_root)
+        if not paths:
+            failures.append(f"{name}: no files match {pattern}")
+            continue
+        results = ours(args.dump, paths)
+        # Files are named inside the suite: "bmp/g/pal1.bmp".
+        common = os.path.commonpath([os.path.dirname(p) for p in paths])
+        counts = {"agree": 0, "listed": 0, "skipped": 0}
+        for path in paths:
+            key = f"{name}/{os.path.relpath(path, common)}"
+            seen.add(key)
+            mine = results[path]
+            if mine == "skipped":
+                counts["skipped"] += 1
+                continue
+            found = compare(mine, reference(path), int(tolerance))
+            expected = listed.get(key)
+            if found is None and expected is None:
+                counts["agree"] += 1
+            elif found is not None and found[0] == expected:
+                counts["listed"] += 1
+                if args.verbose:
+                    print(f"  listed {key}: {found[1]}")
+            elif found is None:
+                failures.append(f"{key}: listed as {expected}, but it agrees with the reference")
+            else:
+                failures.append(f"{key}: {found[1]}" + (f" (listed as {expected})" if expected else ""))
+        print(f"conformance {name}: {len(paths)} files, {counts['agree']} agree, "
+              f"{counts['listed']} listed differences, {counts['skipped']} not decoded here")
+    if not args.only:
+        for key in sorted(set(listed) - seen):
+            failures.append(f"{key}: listed in differences.txt but no such file in its suite")
+    for failure in failures:
+        print(f"conformance FAIL {failure}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
