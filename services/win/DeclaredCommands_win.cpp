@@ -6,6 +6,7 @@
 #include "Codepage_win.h"
 #include "DeclaredCommands.h"
 #include "Fatal.h"
+#include "Handles_win.h"
 #include "ServiceState_win.h"
 #include "SystemLibrary_win.h"
 
@@ -84,7 +85,7 @@ namespace {
 
 struct Resolved {
     FARPROC address = nullptr;
-    HMODULE module = nullptr;
+    OwnedModule module;
 };
 
 std::vector<Resolved> g_resolved;
@@ -98,17 +99,17 @@ const char kNotFoundEnd[] = "\xA1\xB1";
 // A library that Windows itself provides is loaded from the system folder only: a file of the
 // same name planted beside the program must not stand in for it. Any other library is looked
 // for in the program folder first, then by the system's standard search.
-HMODULE LoadDeclaredLibrary(const char* library) {
+OwnedModule LoadDeclaredLibrary(const char* library) {
     const std::wstring name = WideFromText(library);
     const std::wstring systemPath = SystemFolderPath(name);
     if (!systemPath.empty() && GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return LoadLibraryW(systemPath.c_str());
+        return OwnedModule(LoadLibraryW(systemPath.c_str()));
     const std::wstring& folder = Services().programFolder;
     if (!folder.empty()) {
         const std::wstring local = folder + L'\\' + name;
-        if (HMODULE m = LoadLibraryW(local.c_str())) return m;
+        if (OwnedModule m{LoadLibraryW(local.c_str())}) return m;
     }
-    return LoadLibraryW(name.c_str());
+    return OwnedModule(LoadLibraryW(name.c_str()));
 }
 
 FARPROC Resolve(int32_t n) {
@@ -120,10 +121,10 @@ FARPROC Resolve(int32_t n) {
     if (r.address) return r.address;
 
     const DeclaredCommand& c = table[n];
-    HMODULE module = LoadDeclaredLibrary(c.library);
-    FARPROC address = module ? GetProcAddress(module, c.command) : nullptr;
+    OwnedModule module = LoadDeclaredLibrary(c.library);
+    FARPROC address = module ? GetProcAddress(module.Get(), c.command) : nullptr;
     if (!address) {
-        if (module) FreeLibrary(module);
+        module.Reset();
         std::string message = kNotFoundBeforeLibrary;
         message += c.library ? c.library : "";
         message += kNotFoundBeforeCommand;
@@ -132,7 +133,7 @@ FARPROC Resolve(int32_t n) {
         ReportFatalError(message.c_str(), 0, {});
     }
     r.address = address;
-    r.module = module;
+    r.module = std::move(module);
     return address;
 }
 
@@ -149,9 +150,5 @@ uint32_t CallDeclaredCommand(int32_t n, const uint32_t* args, uint32_t argCount,
 }
 
 void ReleaseDeclaredCommands() {
-    for (Resolved& r : g_resolved) {
-        if (r.module) FreeLibrary(r.module);
-        r = Resolved();
-    }
     g_resolved.clear();
 }

@@ -6,6 +6,7 @@
 
 #include "Codepage_win.h"
 #include "Dialogs.h"
+#include "Handles_win.h"
 #include "ServiceState_win.h"
 #include "SystemLibrary_win.h"
 
@@ -146,22 +147,21 @@ bool RunOpenDialog(const WindowDescription& window, const char* control) {
 Bytes ReadFileBytes(const Text& path) {
     if (path.empty()) return Bytes();
     const std::wstring name = PlatformPath(path);
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Bytes();
+    const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return Bytes();
     Bytes result;
     LARGE_INTEGER size{};
     // Sizes of 2 GiB or more are refused whole, not wrapped into a smaller count.
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= 0x7FFFFFFF) {
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart <= 0x7FFFFFFF) {
         Bytes buffer = Bytes::TryAllocate(static_cast<int32_t>(size.QuadPart));
         DWORD got = 0;
         if (!buffer.empty() &&
-            ReadFile(file, buffer.data(), static_cast<DWORD>(size.QuadPart), &got, nullptr)) {
+            ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(size.QuadPart), &got, nullptr)) {
             buffer.Truncate(static_cast<int32_t>(got));
             result = std::move(buffer);
         }
     }
-    CloseHandle(file);
     return result;
 }
 

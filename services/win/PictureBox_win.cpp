@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Gif.h"
+#include "Handles_win.h"
 #include "Picture.h"
 #include "PictureDisplay.h"
 #include "ServiceState_win.h"
@@ -23,15 +24,20 @@ namespace {
 
 constexpr DWORD kIconVersion = 0x00030000;
 
-// A 32-bit top-down DIB section; the decoder's pixels go straight into its bits.
+// A 32-bit top-down DIB section; the decoder's pixels go straight into its bits. The bitmap is
+// owned: a Dib dropped anywhere (a replaced pass, a cleared cache) deletes it.
 struct Dib {
-    HBITMAP bitmap = nullptr;
+    OwnedBitmap bitmap;
     uint8_t* bits = nullptr;
     int32_t width = 0;
     int32_t height = 0;
 
+    Dib() = default;
+    Dib(const Dib&) = delete;
+    Dib& operator=(const Dib&) = delete;
+
     bool Create(int32_t w, int32_t h) {
-        Release();
+        Clear();
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof bi.bmiHeader;
         bi.bmiHeader.biWidth = w;
@@ -40,16 +46,15 @@ struct Dib {
         bi.bmiHeader.biBitCount = 32;
         bi.bmiHeader.biCompression = BI_RGB;
         void* p = nullptr;
-        bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+        bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0));
         if (!bitmap) return false;
         bits = static_cast<uint8_t*>(p);
         width = w;
         height = h;
         return true;
     }
-    void Release() {
-        if (bitmap) DeleteObject(bitmap);
-        bitmap = nullptr;
+    void Clear() {
+        bitmap.Reset();
         bits = nullptr;
         width = height = 0;
     }
@@ -88,35 +93,29 @@ constexpr size_t kMaxAnimationSteps = 65536;
 // Stretches a DIB onto a rectangle of a DC, smoothing when the screen has the colours for it.
 void StretchDib(HDC dc, const Dib& dib, const PlacedRect& to) {
     if (!dib.bitmap || to.width <= 0 || to.height <= 0) return;
-    const HDC screen = GetDC(nullptr);
-    const bool deep = GetDeviceCaps(screen, BITSPIXEL) > 16;
-    ReleaseDC(nullptr, screen);
-    const HDC source = CreateCompatibleDC(dc);
-    const HGDIOBJ old = SelectObject(source, dib.bitmap);
+    const bool deep = GetDeviceCaps(WindowDc(nullptr).Get(), BITSPIXEL) > 16;
+    const OwnedMemoryDc source(CreateCompatibleDC(dc));
+    if (!source) return;
+    const SelectedObject selected(source.Get(), dib.bitmap.Get());
     const int previousMode = SetStretchBltMode(dc, deep ? HALFTONE : COLORONCOLOR);
     POINT origin;
     if (deep) SetBrushOrgEx(dc, 0, 0, &origin);
-    StretchBlt(dc, to.x, to.y, to.width, to.height, source, 0, 0, dib.width, dib.height, SRCCOPY);
+    StretchBlt(dc, to.x, to.y, to.width, to.height, source.Get(), 0, 0, dib.width, dib.height,
+               SRCCOPY);
     if (deep) SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
     SetStretchBltMode(dc, previousMode);
-    SelectObject(source, old);
-    DeleteDC(source);
 }
 
 // Makes `target` a copy of `source` scaled to width x height. False when no bitmap can be had.
 bool ScaleInto(Dib& target, const Dib& source, int32_t width, int32_t height) {
     if (!target.Create(width, height)) return false;
-    const HDC screen = GetDC(nullptr);
-    const HDC dc = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
+    const OwnedMemoryDc dc(CreateCompatibleDC(WindowDc(nullptr).Get()));
     if (!dc) {
-        target.Release();
+        target.Clear();
         return false;
     }
-    const HGDIOBJ old = SelectObject(dc, target.bitmap);
-    StretchDib(dc, source, PlacedRect{0, 0, width, height});
-    SelectObject(dc, old);
-    DeleteDC(dc);
+    const SelectedObject selected(dc.Get(), target.bitmap.Get());
+    StretchDib(dc.Get(), source, PlacedRect{0, 0, width, height});
     return true;
 }
 
@@ -124,14 +123,8 @@ bool ScaleInto(Dib& target, const Dib& source, int32_t width, int32_t height) {
 
 class PictureBox {
 public:
-    PictureBox(HWND hwnd, const ControlDescription* desc) : hwnd_(hwnd), desc_(desc) {
-        InitializeCriticalSection(&lock_);
-    }
-    ~PictureBox() {
-        StopAnimation();
-        Discard();
-        DeleteCriticalSection(&lock_);
-    }
+    PictureBox(HWND hwnd, const ControlDescription* desc) : hwnd_(hwnd), desc_(desc) {}
+    ~PictureBox() { StopAnimation(); }
     PictureBox(const PictureBox&) = delete;
     PictureBox& operator=(const PictureBox&) = delete;
 
@@ -182,15 +175,15 @@ private:
     Dib blended_;
     COLORREF blendedFor_ = 0;
     Dib scaled_;  // the picture at its drawn size, when that is smaller
-    HICON icon_ = nullptr;
+    OwnedIcon icon_;
 
     // Animation: the composed screen is shared with the worker under lock_.
     std::unique_ptr<GifAnimation> gif_;
     Dib screen_;
     int32_t firstDelayMs_ = 0;
-    CRITICAL_SECTION lock_;
-    HANDLE thread_ = nullptr;
-    HANDLE wake_ = nullptr;  // set to cut a wait short when a stop is requested
+    CriticalSection lock_;
+    OwnedThread thread_;
+    OwnedEvent wake_;  // set to cut a wait short when a stop is requested
     volatile LONG state_ = static_cast<LONG>(State::Stopped);
     // Kept by the worker; current_ (the frame on screen, at its drawn size) is read by
     // painting under lock_.
@@ -212,12 +205,11 @@ void PictureBox::Discard() {
     replaying_ = false;
     replayAt_ = 0;
     gif_.reset();
-    screen_.Release();
-    picture_.Release();
-    blended_.Release();
-    scaled_.Release();
-    if (icon_) DestroyIcon(icon_);
-    icon_ = nullptr;
+    screen_.Clear();
+    picture_.Clear();
+    blended_.Clear();
+    scaled_.Clear();
+    icon_.Reset();
     decoded_ = false;
     hasAlpha_ = false;
     width_ = height_ = 0;
@@ -290,10 +282,10 @@ bool PictureBox::DecodeIcon() {
     IconEntryChoice entry;
     if (!ChooseIconEntry(data_.data(), static_cast<size_t>(data_.size()), &entry)) return false;
     PBYTE image = data_.data() + entry.offset;
-    icon_ = CreateIconFromResourceEx(image, entry.size, TRUE, kIconVersion, entry.width,
-                                     entry.height, LR_DEFAULTCOLOR);
+    icon_.Reset(CreateIconFromResourceEx(image, entry.size, TRUE, kIconVersion, entry.width,
+                                         entry.height, LR_DEFAULTCOLOR));
     if (!icon_ && entry.bitCount != 16 && !entry.isPng)
-        icon_ = CreateIconFromResource(image, entry.size, TRUE, kIconVersion);
+        icon_.Reset(CreateIconFromResource(image, entry.size, TRUE, kIconVersion));
     if (!icon_) return false;
     width_ = entry.width;
     height_ = entry.height;
@@ -303,9 +295,8 @@ bool PictureBox::DecodeIcon() {
 void PictureBox::Paint(HDC dc) {
     RECT client;
     GetClientRect(hwnd_, &client);
-    const HBRUSH background = CreateSolidBrush(Background());
-    FillRect(dc, &client, background);
-    DeleteObject(background);
+    const OwnedBrush background(CreateSolidBrush(Background()));
+    FillRect(dc, &client, background.Get());
     if (!decoded_) return;
 
     if (gif_) {
@@ -315,7 +306,7 @@ void PictureBox::Paint(HDC dc) {
     }
     const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
     if (icon_) {
-        DrawIconEx(dc, to.x, to.y, icon_, to.width, to.height, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, to.x, to.y, icon_.Get(), to.width, to.height, 0, nullptr, DI_NORMAL);
         return;
     }
     DrawBitmap(dc, client);
@@ -330,7 +321,7 @@ void PictureBox::DrawBitmap(HDC dc, const RECT& client) {
         // until the background colour changes.
         const COLORREF bg = Background();
         if (!blended_.bitmap || blendedFor_ != bg) {
-            scaled_.Release();
+            scaled_.Clear();
             if (!blended_.Create(picture_.width, picture_.height)) return;
             BlendOntoBackground(picture_.bits, blended_.bits, picture_.PixelCount(), GetBValue(bg),
                                 GetGValue(bg), GetRValue(bg));
@@ -349,31 +340,28 @@ void PictureBox::DrawBitmap(HDC dc, const RECT& client) {
         StretchDib(dc, *source, to);
         return;
     }
-    const HDC cached = CreateCompatibleDC(dc);
-    const HGDIOBJ old = SelectObject(cached, scaled_.bitmap);
-    BitBlt(dc, to.x, to.y, to.width, to.height, cached, 0, 0, SRCCOPY);
-    SelectObject(cached, old);
-    DeleteDC(cached);
+    const OwnedMemoryDc cached(CreateCompatibleDC(dc));
+    if (!cached) return;
+    const SelectedObject selected(cached.Get(), scaled_.bitmap.Get());
+    BitBlt(dc, to.x, to.y, to.width, to.height, cached.Get(), 0, 0, SRCCOPY);
 }
 
 void PictureBox::DrawScreen(HDC dc) {
     RECT client;
     GetClientRect(hwnd_, &client);
     const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
-    EnterCriticalSection(&lock_);
+    const Locked locked(lock_);
     StretchDib(dc, current_ ? *current_ : screen_, to);
-    LeaveCriticalSection(&lock_);
 }
 
 void PictureBox::StartAnimation() {
-    wake_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    wake_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!wake_) return;
     state_ = static_cast<LONG>(State::Running);
-    thread_ = CreateThread(nullptr, 0, AnimationThread, this, 0, nullptr);
+    thread_.Reset(CreateThread(nullptr, 0, AnimationThread, this, 0, nullptr));
     if (!thread_) {
         state_ = static_cast<LONG>(State::Stopped);
-        CloseHandle(wake_);
-        wake_ = nullptr;
+        wake_.Reset();
     }
 }
 
@@ -381,12 +369,10 @@ void PictureBox::StartAnimation() {
 void PictureBox::StopAnimation() {
     if (!thread_) return;
     InterlockedExchange(&state_, static_cast<LONG>(State::StopRequested));
-    SetEvent(wake_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    CloseHandle(wake_);
-    thread_ = nullptr;
-    wake_ = nullptr;
+    SetEvent(wake_.Get());
+    WaitForSingleObject(thread_.Get(), INFINITE);
+    thread_.Reset();
+    wake_.Reset();
     state_ = static_cast<LONG>(State::Stopped);
 }
 
@@ -413,7 +399,7 @@ bool PictureBox::WaitFrame(DWORD shownAt, int32_t delayMs) {
         if (state_ != static_cast<LONG>(State::Running)) return false;
         const DWORD elapsed = GetTickCount() - shownAt;
         if (elapsed >= static_cast<DWORD>(delayMs)) return true;
-        WaitForSingleObject(wake_, static_cast<DWORD>(delayMs) - elapsed);
+        WaitForSingleObject(wake_.Get(), static_cast<DWORD>(delayMs) - elapsed);
     }
 }
 
@@ -441,7 +427,7 @@ void PictureBox::RecordStep(bool frame, int32_t delayMs) {
             caching_ = false;
         }
     }
-    EnterCriticalSection(&lock_);
+    const Locked locked(lock_);
     current_ = step.drawn.get();
     pass_.push_back(std::move(step));
     if (!caching_) {
@@ -449,14 +435,11 @@ void PictureBox::RecordStep(bool frame, int32_t delayMs) {
         pass_.clear();
         previousPass_.clear();
     }
-    LeaveCriticalSection(&lock_);
 }
 
 void PictureBox::ShowCurrent() {
-    if (const HDC dc = GetDC(hwnd_)) {
-        DrawScreen(dc);
-        ReleaseDC(hwnd_, dc);
-    }
+    const WindowDc dc(hwnd_);
+    if (dc) DrawScreen(dc.Get());
 }
 
 void PictureBox::RunAnimation() {
@@ -473,37 +456,41 @@ void PictureBox::RunAnimation() {
             replayAt_ = (replayAt_ + 1) % previousPass_.size();
             delayMs = step.delayMs;
             if (step.frame) {
-                EnterCriticalSection(&lock_);
-                current_ = step.drawn.get();
-                LeaveCriticalSection(&lock_);
+                {
+                    const Locked locked(lock_);
+                    current_ = step.drawn.get();
+                }
                 ShowCurrent();
             }
             continue;
         }
-        EnterCriticalSection(&lock_);
-        const GifAnimation::Step step = gif_->Next(screen_.bits, &delayMs);
-        LeaveCriticalSection(&lock_);
+        GifAnimation::Step step = GifAnimation::Step::NoFrame;
+        {
+            const Locked locked(lock_);
+            step = gif_->Next(screen_.bits, &delayMs);
+        }
         const bool frame = step == GifAnimation::Step::Frame;
         if (caching_ && gif_->Passes() != passes) {
             // A new pass begins with this step. If the pass just ended repeats the one
             // before it, every later pass will too.
             passes = gif_->Passes();
-            EnterCriticalSection(&lock_);
-            if (SamePass(pass_, previousPass_)) {
-                replaying_ = true;
-                replayAt_ = 1 % previousPass_.size();
-                pass_.clear();
-                const AnimationStep& first = previousPass_[0];
-                if (first.frame) current_ = first.drawn.get();
-                delayMs = first.delayMs;
-            } else {
-                previousPass_.swap(pass_);
-                for (const AnimationStep& old : pass_)
-                    if (old.drawn) cacheBytes_ -= static_cast<size_t>(old.drawn->width) *
-                                                  static_cast<size_t>(old.drawn->height) * 4;
-                pass_.clear();
+            {
+                const Locked locked(lock_);
+                if (SamePass(pass_, previousPass_)) {
+                    replaying_ = true;
+                    replayAt_ = 1 % previousPass_.size();
+                    pass_.clear();
+                    const AnimationStep& first = previousPass_[0];
+                    if (first.frame) current_ = first.drawn.get();
+                    delayMs = first.delayMs;
+                } else {
+                    previousPass_.swap(pass_);
+                    for (const AnimationStep& old : pass_)
+                        if (old.drawn) cacheBytes_ -= static_cast<size_t>(old.drawn->width) *
+                                                      static_cast<size_t>(old.drawn->height) * 4;
+                    pass_.clear();
+                }
             }
-            LeaveCriticalSection(&lock_);
             if (replaying_) {
                 if (previousPass_[0].frame) ShowCurrent();
                 continue;

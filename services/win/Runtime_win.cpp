@@ -8,6 +8,7 @@
 #include "Fatal.h"
 #include "ServiceState_win.h"
 #include "Services.h"
+#include "SystemLibrary_win.h"
 #include "WindowRules.h"
 
 namespace {
@@ -38,15 +39,15 @@ void RecordProgramPath() {
     s.programFile = slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-HWND CreateServiceWindow() {
+OwnedWindow CreateServiceWindow() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kServiceWindowClass;
     RegisterClassExW(&wc);
-    return CreateWindowExW(WS_EX_TOOLWINDOW, kServiceWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
-                           nullptr, nullptr, wc.hInstance, nullptr);
+    return OwnedWindow(CreateWindowExW(WS_EX_TOOLWINDOW, kServiceWindowClass, L"", WS_POPUP, 0, 0,
+                                       0, 0, nullptr, nullptr, wc.hInstance, nullptr));
 }
 
 bool AnyProgramWindowAlive() {
@@ -126,10 +127,10 @@ void RunEndOfProgramCleanup(bool runExitRoutines) {
     }
     s.exitRoutines.clear();
     ReleaseDeclaredCommands();
-    if (s.serviceWindow) DestroyWindow(s.serviceWindow);
-    s.serviceWindow = nullptr;
+    s.serviceWindow.Reset();
     if (s.oleInitialised) OleUninitialize();
     s.oleInitialised = false;
+    ReleaseSystemModules();
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Handles_win.h"
 #include "Text.h"
 #include "WindowDescription.h"
 
@@ -50,7 +51,9 @@ struct ServiceState {
     int eventDeliveryStop = 0;               // above 0 once a fatal report began
     std::vector<void (*)()> exitRoutines;
     DWORD guiThread = 0;
-    HWND serviceWindow = nullptr;
+    OwnedWindow serviceWindow;
+    OwnedIcon classIcon;                     // the program's icon, for the window class
+    OwnedIcon classSmallIcon;
     std::vector<LoadedWindow> windows;
     int quitCode = 0;
 };

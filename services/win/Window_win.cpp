@@ -12,6 +12,7 @@
 
 #include "Codepage_win.h"
 #include "Fatal.h"
+#include "Handles_win.h"
 #include "PictureBox_win.h"
 #include "ServiceState_win.h"
 #include "Services.h"
@@ -53,10 +54,10 @@ HFONT GuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
 HBRUSH BrushFor(uint32_t color) {
     if (color == kSystemButtonFace) return GetSysColorBrush(COLOR_BTNFACE);
-    static std::map<uint32_t, HBRUSH> brushes;  // a handful of colours, kept for the process
-    HBRUSH& b = brushes[color];
-    if (!b) b = CreateSolidBrush(static_cast<COLORREF>(color));
-    return b;
+    static std::map<uint32_t, OwnedBrush> brushes;  // a handful of colours, kept for the process
+    OwnedBrush& b = brushes[color];
+    if (!b) b.Reset(CreateSolidBrush(static_cast<COLORREF>(color)));
+    return b.Get();
 }
 
 LiveWindow* WindowFromHwnd(HWND hwnd) {
@@ -278,12 +279,10 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // Single-line edit boxes are at least one line of their font plus the two edges high.
 int EditMinimumHeight() {
-    const HDC dc = GetDC(nullptr);
-    const HGDIOBJ old = SelectObject(dc, GuiFont());
+    const WindowDc dc(nullptr);
+    const SelectedObject font(dc.Get(), GuiFont());
     TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    GetTextMetricsW(dc.Get(), &tm);
     return tm.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE);
 }
 
@@ -422,12 +421,16 @@ void RegisterWindowClasses() {
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = MainWindowProc;
     wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId),
-                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    // The class keeps using its icons until it is unregistered, at the end-of-program clean-up.
+    ServiceState& s = Services();
+    s.classIcon.Reset(static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
+    s.classSmallIcon.Reset(static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
+    wc.hIcon = s.classIcon.Get();
+    wc.hIconSm = s.classSmallIcon.Get();
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     wc.lpszClassName = kWindowClass;
@@ -508,9 +511,15 @@ void CreateMainWindow() {
 }
 
 void DestroyAllWindows() {
-    for (LoadedWindow& loaded : Services().windows)
+    ServiceState& s = Services();
+    for (LoadedWindow& loaded : s.windows)
         if (loaded.live && loaded.live->hwnd && IsWindow(loaded.live->hwnd))
             DestroyWindow(loaded.live->hwnd);
+    // No window of the class is left, so its icons can go with it.
+    if (UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr))) {
+        s.classIcon.Reset();
+        s.classSmallIcon.Reset();
+    }
 }
 
 bool PreTranslateWindowMessage(MSG& msg) {

@@ -1,0 +1,172 @@
+// Owners for Win32 handles. Every handle the Windows layer creates is held by one of these
+// from the call that makes it, and its destructor frees it: dropping, replacing or clearing an
+// owner (in a vector, a unique_ptr, a member) cannot leak. They are movable and not copyable;
+// Get() lends the raw handle to a call and there is no way to take it out again.
+//
+// Handles that are only borrowed (stock objects, system colour brushes, a window's own DC
+// during WM_PAINT) are never put into an owner.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace handles {
+
+// Traits: the handle type, its "none" value and how it is freed.
+template <typename H>
+struct GdiObjectTraits {
+    using Handle = H;
+    static Handle None() noexcept { return nullptr; }
+    static void Free(Handle h) noexcept { DeleteObject(h); }
+};
+
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle None() noexcept { return nullptr; }
+    static void Free(Handle h) noexcept { DeleteDC(h); }
+};
+
+struct IconTraits {
+    using Handle = HICON;
+    static Handle None() noexcept { return nullptr; }
+    static void Free(Handle h) noexcept { DestroyIcon(h); }
+};
+
+// Threads, events and other kernel objects whose failure value is null.
+struct KernelTraits {
+    using Handle = HANDLE;
+    static Handle None() noexcept { return nullptr; }
+    static void Free(Handle h) noexcept { CloseHandle(h); }
+};
+
+// CreateFile reports failure as INVALID_HANDLE_VALUE, not null.
+struct FileTraits {
+    using Handle = HANDLE;
+    static Handle None() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Free(Handle h) noexcept { CloseHandle(h); }
+};
+
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle None() noexcept { return nullptr; }
+    static void Free(Handle h) noexcept { FreeLibrary(h); }
+};
+
+// A window that nobody else destroys (the service window); the window layer's own windows end
+// through their window procedures instead.
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle None() noexcept { return nullptr; }
+    static void Free(Handle h) noexcept { DestroyWindow(h); }
+};
+
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle None() noexcept { return nullptr; }
+    static void Free(Handle h) noexcept { LocalFree(h); }
+};
+
+}  // namespace handles
+
+// The handle a creating call returned, owned until this object goes or is Reset.
+template <typename Traits>
+class Owned {
+public:
+    using Handle = typename Traits::Handle;
+
+    Owned() noexcept = default;
+    explicit Owned(Handle h) noexcept : handle_(h) {}
+    ~Owned() { Reset(); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, Traits::None())) {}
+    Owned& operator=(Owned&& other) noexcept {
+        if (this != &other) Reset(std::exchange(other.handle_, Traits::None()));
+        return *this;
+    }
+
+    Handle Get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != Traits::None(); }
+    // Frees what is held and takes `h` (none by default).
+    void Reset(Handle h = Traits::None()) noexcept {
+        const Handle old = std::exchange(handle_, h);
+        if (old != Traits::None()) Traits::Free(old);
+    }
+
+private:
+    Handle handle_ = Traits::None();
+};
+
+using OwnedBitmap = Owned<handles::GdiObjectTraits<HBITMAP>>;
+using OwnedBrush = Owned<handles::GdiObjectTraits<HBRUSH>>;
+using OwnedFont = Owned<handles::GdiObjectTraits<HFONT>>;
+using OwnedMemoryDc = Owned<handles::MemoryDcTraits>;
+using OwnedIcon = Owned<handles::IconTraits>;
+using OwnedThread = Owned<handles::KernelTraits>;
+using OwnedEvent = Owned<handles::KernelTraits>;
+using OwnedFile = Owned<handles::FileTraits>;
+using OwnedModule = Owned<handles::ModuleTraits>;
+using OwnedWindow = Owned<handles::WindowTraits>;
+using OwnedLocalMemory = Owned<handles::LocalMemoryTraits>;
+
+// A window's (or the screen's, for null) DC from GetDC, released to that window.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) noexcept : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC Get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// An object selected into a DC for a scope; the DC's previous object is put back at its end,
+// so an owned object is never deleted while still selected.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), old_(dc && object ? SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject() {
+        if (old_) SelectObject(dc_, old_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// A critical section that lives as long as its owner, and a scope that holds it.
+class CriticalSection {
+public:
+    CriticalSection() noexcept { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void Enter() noexcept { EnterCriticalSection(&section_); }
+    void Leave() noexcept { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+class Locked {
+public:
+    explicit Locked(CriticalSection& section) noexcept : section_(section) { section_.Enter(); }
+    ~Locked() { section_.Leave(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    CriticalSection& section_;
+};
