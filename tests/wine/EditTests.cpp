@@ -79,11 +79,18 @@ void TypingWrapsAndScrolls(Check& check, const Options& options) {
                      Cat(name, L": one long line typed shows as ", Ask(hwnd, EM_GETLINECOUNT), L" line(s), not wrapped"));
         check.ExpectEq(name + L" first visible line before the box is full", 0, Ask(hwnd, EM_GETFIRSTVISIBLELINE));
 
+        std::wstring typed = longLine;
         for (int i = 0; i < 25; ++i) {
             PressKey(VK_RETURN);
             TypeKeys(L"x");
+            typed += L"\r\nx";
         }
-        WaitUntil(kStepTimeoutMs, [&] { return Ask(hwnd, EM_GETLINECOUNT) >= 26; });
+        // Until the last "x" has arrived the last line is empty, and its start is the end of
+        // the text, which has no position: wait for everything typed, not for the line count.
+        if (!WaitUntil(kStepTimeoutMs, [&] { return TextOf(hwnd) == typed; })) {
+            check.ExpectEq(name + L" text after 25 more lines", typed, TextOf(hwnd));
+            return;
+        }
         const LRESULT top = Ask(hwnd, EM_GETFIRSTVISIBLELINE);
         check.Expect(top > 0, Cat(name, L": after 25 more lines the first visible line is still ", top));
         // The caret's line, the last one, is in view.

@@ -135,13 +135,17 @@ PictureLook LookAtPicture(HWND picture, COLORREF colour) {
     return PictureLook{shot.CountOther(inside, GetSysColor(COLOR_BTNFACE)), shot.CountNear(inside, colour, 16)};
 }
 
+// The dialog goes before its handler reads the file and sets the picture: a box that already
+// looks as wanted proves nothing until the program is idle again.
 bool WaitPicture(Session& session, HWND picture, COLORREF colour) {
     session.Front();
+    if (!session.Sync()) return false;
     return WaitUntil(kStepTimeoutMs, [&] { return LookAtPicture(picture, colour).nearColour > 100; });
 }
 
 bool WaitBlank(Session& session, HWND picture) {
     session.Front();
+    if (!session.Sync()) return false;
     return WaitUntil(kStepTimeoutMs, [&] { return LookAtPicture(picture, 0).notBackground == 0; });
 }
 
@@ -218,7 +222,8 @@ void OpenDialogSettings(Check& check, const Options& options) {
     // Confirmed as offered, it is the same file again, in a box emptied meanwhile.
     PressDialogButton(open.dialog, IDCANCEL);
     if (!check.Expect(WaitClosed(open.dialog), L"Cancel did not close the dialog")) return;
-    PostMessageW(session.Control(kButton2), BM_CLICK, 0, 0);
+    // Sent, so it returns once the handler has.
+    Ask(session.Control(kButton2), BM_CLICK);
     check.Expect(WaitBlank(session, picture), ControlName(kButton2) + L" did not empty the picture box");
     if (!OpenTheDialog(check, session, open)) return;
     PressDialogButton(open.dialog, IDOK);

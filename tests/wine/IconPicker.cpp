@@ -171,10 +171,13 @@ bool IconPicker::Cancel(HWND dialog, Dismiss how) {
 
 bool IconPicker::Clear() {
     if (!Ok() || !session_.Front()) return false;
-    // The click is input, handled after anything sent to the program, so there is nothing to
-    // wait for here: the caller waits for what the box then shows.
-    ClickCentre(clearButton_);
-    return true;
+    // Input is handled after anything sent to the program, so a check right after the click
+    // could see the box as it was. The button lets the mouse go just before it reports the
+    // click; a message sent after that is answered once the handler has returned.
+    RECT rect{};
+    GetWindowRect(clearButton_, &rect);
+    FirmClick(clearButton_, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    return check_.Expect(session_.Sync(), L"the program did not become idle after the clear button");
 }
 
 std::wstring IconPicker::WaitProbes(const std::vector<Probe>& probes, DWORD timeoutMs) {
