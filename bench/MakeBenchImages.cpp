@@ -1,8 +1,8 @@
 // Writes the decoder benchmark's input files: a 3000 x 2000 photo-like picture (smooth
 // gradients with noise) and a flat one, each in every format and variant the decoders read,
-// and a 500 x 500 ten-frame GIF, all through the unit tests' writers; JPEG and PNG with the
-// settings of ordinary files (JPEG quality 90 with 4:2:0 chroma, PNG at libpng's default
-// compression).
+// and a 500 x 500 ten-frame GIF, all through the shared test picture writers; JPEG and PNG
+// with the settings of ordinary files (JPEG quality 90 with 4:2:0 chroma, PNG at libpng's
+// default compression).
 //
 //   make_bench_images OUTPUT_FOLDER
 #include <cmath>
@@ -12,9 +12,11 @@
 #include <iostream>
 #include <string>
 
-#include "PictureTestData.h"
+#include "TestPictures.h"
 
 namespace {
+
+using namespace testpictures;
 
 namespace fs = std::filesystem;
 
@@ -32,7 +34,7 @@ void Save(const std::string& name, const Bytes& bytes) {
     std::cout << name << ": " << bytes.size() << " bytes\n";
 }
 
-struct Rgba {
+struct Image {
     int width = 0, height = 0;
     Bytes px;  // R, G, B, A
     const uint8_t* At(int x, int y) const {
@@ -44,8 +46,8 @@ struct Rgba {
 uint8_t Clamp(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 // Smooth colour fields plus a little noise, like a photograph; alpha a soft diagonal ramp.
-Rgba Photo(int width, int height, int shift) {
-    Rgba img{width, height, Bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)};
+Image Photo(int width, int height, int shift) {
+    Image img{width, height, Bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)};
     uint32_t seed = 12345;
     uint8_t* p = img.px.data();
     for (int y = 0; y < height; ++y) {
@@ -62,8 +64,8 @@ Rgba Photo(int width, int height, int shift) {
     return img;
 }
 
-Rgba Flat(int width, int height) {
-    Rgba img{width, height, Bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)};
+Image Flat(int width, int height) {
+    Image img{width, height, Bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4)};
     for (size_t i = 0; i < img.px.size(); i += 4) {
         img.px[i] = 200;
         img.px[i + 1] = 120;
@@ -92,12 +94,12 @@ size_t Padded(size_t bytes, size_t multiple) {
     return (bytes + multiple - 1) / multiple * multiple;
 }
 
-void WriteBmps(const std::string& name, const Rgba& img) {
+void WriteBmps(const std::string& name, const Image& img) {
     const size_t w = static_cast<size_t>(img.width);
-    std::vector<Bgra> table;
+    std::vector<Rgba> table;
     const Bytes pal = Palette332Rgb();
     for (int i = 0; i < 256; ++i) {
-        table.push_back({pal[3 * i + 2], pal[3 * i + 1], pal[3 * i], 0});
+        table.push_back({pal[3 * i], pal[3 * i + 1], pal[3 * i + 2], 0});
     }
     for (uint16_t bits : {24, 32, 8, 1}) {
         const size_t rowBytes = Padded((w * bits + 7) / 8, 4);
@@ -119,15 +121,15 @@ void WriteBmps(const std::string& name, const Rgba& img) {
                 }
             }
         }
-        const std::vector<Bgra> used = bits == 8   ? table
-                                       : bits == 1 ? std::vector<Bgra>{kBlack, kWhite}
-                                                   : std::vector<Bgra>{};
+        const std::vector<Rgba> used = bits == 8   ? table
+                                       : bits == 1 ? std::vector<Rgba>{kBlack, kWhite}
+                                                   : std::vector<Rgba>{};
         Save(name + "-bmp" + std::to_string(bits) + ".bmp",
              MakeBmp(img.width, img.height, bits, rows, used));
     }
 }
 
-void WritePcxs(const std::string& name, const Rgba& img) {
+void WritePcxs(const std::string& name, const Image& img) {
     const size_t w = static_cast<size_t>(img.width);
     const Bytes pal = Palette332Rgb();
     for (int bits : {8, 1}) {
@@ -150,7 +152,7 @@ void WritePcxs(const std::string& name, const Rgba& img) {
     }
 }
 
-Bytes Indices(const Rgba& img) {
+Bytes Indices(const Image& img) {
     Bytes out(static_cast<size_t>(img.width) * static_cast<size_t>(img.height));
     for (size_t i = 0; i < out.size(); ++i) {
         out[i] = Index332(img.px.data() + 4 * i);
@@ -158,7 +160,7 @@ Bytes Indices(const Rgba& img) {
     return out;
 }
 
-void WriteGif(const std::string& name, const Rgba& img) {
+void WriteGif(const std::string& name, const Image& img) {
     GifWriter gif(img.width, img.height, Palette332Rgb());
     gif.Control(0, 0).Image({0, 0, img.width, img.height, Indices(img), {}, false, 8});
     Save(name + ".gif", gif.Trailer());
@@ -179,7 +181,7 @@ void WriteAnimation() {
     Save("anim-500x500x10.gif", gif.Trailer());
 }
 
-Bytes WithoutAlpha(const Rgba& img) {
+Bytes WithoutAlpha(const Image& img) {
     Bytes rgb(img.px.size() / 4 * 3);
     for (size_t i = 0, n = rgb.size() / 3; i < n; ++i) {
         std::memcpy(&rgb[3 * i], &img.px[4 * i], 3);
@@ -188,7 +190,7 @@ Bytes WithoutAlpha(const Rgba& img) {
 }
 
 // Quality 90 with 4:2:0 chroma, as cameras and editors save photographs.
-void WriteJpegs(const std::string& name, const Rgba& img) {
+void WriteJpegs(const std::string& name, const Image& img) {
     const Bytes rgb = WithoutAlpha(img);
     Save(name + "-baseline.jpg",
          WriteJpeg(img.width, img.height, 3, rgb, JpegScans::Baseline, 90, true));
@@ -196,12 +198,12 @@ void WriteJpegs(const std::string& name, const Rgba& img) {
          WriteJpeg(img.width, img.height, 3, rgb, JpegScans::Progressive, 90, true));
 }
 
-void WritePngs(const std::string& name, const Rgba& img) {
+void WritePngs(const std::string& name, const Image& img) {
     Save(name + "-rgb.png", WritePng(img.width, img.height, WithoutAlpha(img), false));
     Save(name + "-rgba.png", WritePng(img.width, img.height, img.px));
 }
 
-void WriteAll(const std::string& name, const Rgba& img) {
+void WriteAll(const std::string& name, const Image& img) {
     WriteBmps(name, img);
     WritePcxs(name, img);
     WriteGif(name, img);

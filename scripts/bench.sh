@@ -37,7 +37,7 @@ for arch in $archs; do
 done
 
 images=$root/build/bench-images
-stamp=$(cat "$root/bench/MakeBenchImages.cpp" "$root/tests/unit/picture/PictureTestData.cpp" |
+stamp=$(cat "$root/bench/MakeBenchImages.cpp" "$root/tests/support/TestPictures.cpp" |
     sha256sum | cut -c1-16)
 if [ ! -f "$images/.stamp" ] || [ "$(cat "$images/.stamp")" != "$stamp" ]; then
     echo "bench: writing the input pictures"

@@ -19,11 +19,10 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "DeclaredCommands.h"
 #include "PictureDisplay.h"
 #include "Services.h"
+#include "TestPictures.h"
 
 namespace {
 
@@ -85,83 +84,41 @@ HWND BoxWindow() {
     return main ? FindWindowExW(main, nullptr, L"OrvessaPicBox", nullptr) : nullptr;
 }
 
-void Put16(std::vector<uint8_t>& b, unsigned v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
 // A 24-bit BMP with a smooth pattern.
-std::vector<uint8_t> MakeBmp(int w, int h) {
-    const uint32_t stride = (static_cast<uint32_t>(w) * 3 + 3) & ~3u;
-    std::vector<uint8_t> b;
-    b.reserve(54 + static_cast<size_t>(stride) * static_cast<size_t>(h));
-    b.push_back('B');
-    b.push_back('M');
-    Put32(b, 54 + stride * static_cast<uint32_t>(h));
-    Put32(b, 0);
-    Put32(b, 54);
-    Put32(b, 40);
-    Put32(b, static_cast<uint32_t>(w));
-    Put32(b, static_cast<uint32_t>(h));
-    Put16(b, 1);
-    Put16(b, 24);
-    for (int i = 0; i < 6; ++i) Put32(b, 0);
+std::vector<uint8_t> GradientBmp(int w, int h) {
+    const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+    std::vector<uint8_t> rows(stride * static_cast<size_t>(h), 0);
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            b.push_back(static_cast<uint8_t>(x * 255 / w));
-            b.push_back(static_cast<uint8_t>(y * 255 / h));
-            b.push_back(static_cast<uint8_t>((x + y) & 0xFF));
+        uint8_t* row = rows.data() + stride * static_cast<size_t>(y);
+        for (int x = 0; x < w; ++x, row += 3) {
+            row[0] = static_cast<uint8_t>(x * 255 / w);
+            row[1] = static_cast<uint8_t>(y * 255 / h);
+            row[2] = static_cast<uint8_t>((x + y) & 0xFF);
         }
-        for (uint32_t p = static_cast<uint32_t>(w) * 3; p < stride; ++p) b.push_back(0);
     }
-    return b;
+    return testpictures::MakeBmp(w, h, 24, rows);
 }
 
 // A photo-like JPEG (gradients and noise), encoded row by row so the encoder holds no image.
-std::vector<uint8_t> MakeJpeg(int w, int h, bool progressive) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(w);
-    cinfo.image_height = static_cast<JDIMENSION>(h);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    if (progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
+std::vector<uint8_t> GradientJpeg(int w, int h, bool progressive) {
     uint32_t seed = 12345;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < w; ++x) {
+    const auto fill = [&](int y, uint8_t* row) {
+        for (int x = 0; x < w; ++x, row += 3) {
             seed = seed * 1103515245u + 12345u;
             const int noise = static_cast<int>((seed >> 16) & 31) - 16;
-            row[static_cast<size_t>(x) * 3] = static_cast<uint8_t>(std::clamp(x * 255 / w + noise, 0, 255));
-            row[static_cast<size_t>(x) * 3 + 1] = static_cast<uint8_t>(std::clamp(y * 255 / h + noise, 0, 255));
-            row[static_cast<size_t>(x) * 3 + 2] = static_cast<uint8_t>(std::clamp(128 + noise * 3, 0, 255));
+            row[0] = static_cast<uint8_t>(std::clamp(x * 255 / w + noise, 0, 255));
+            row[1] = static_cast<uint8_t>(std::clamp(y * 255 / h + noise, 0, 255));
+            row[2] = static_cast<uint8_t>(std::clamp(128 + noise * 3, 0, 255));
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<uint8_t> bytes(out, out + outSize);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return bytes;
+    };
+    using testpictures::JpegScans;
+    return testpictures::WriteJpegRows(w, h, 3, fill, progressive ? JpegScans::Progressive : JpegScans::Baseline,
+                                       85, true);
 }
 
 // LZW data of 8-bit indices with only literal codes: a clear code every 254 codes keeps the
 // code width at 9 bits, which every decoder must accept.
-void AppendLiteralLzw(std::vector<uint8_t>& out, const std::vector<uint8_t>& pixels) {
+std::vector<uint8_t> LiteralLzw(const std::vector<uint8_t>& pixels) {
     std::vector<uint8_t> packed;
     uint32_t acc = 0;
     int bits = 0;
@@ -186,49 +143,29 @@ void AppendLiteralLzw(std::vector<uint8_t>& out, const std::vector<uint8_t>& pix
     }
     emit(257);
     if (bits > 0) packed.push_back(static_cast<uint8_t>(acc));
-    out.push_back(8);
-    for (size_t i = 0; i < packed.size(); i += 255) {
-        const size_t n = std::min<size_t>(255, packed.size() - i);
-        out.push_back(static_cast<uint8_t>(n));
-        out.insert(out.end(), packed.begin() + static_cast<long>(i), packed.begin() + static_cast<long>(i + n));
-    }
-    out.push_back(0);
+    return packed;
 }
 
 // A 500x500 GIF of ten full frames, each shown for 50 ms; with junkAfterFirst, the stream
 // after the first frame is bytes that yield no frame.
 std::vector<uint8_t> MakeGif(bool junkAfterFirst) {
     const int n = 500;
-    std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a'};
-    Put16(g, n);
-    Put16(g, n);
-    g.push_back(0xF7);  // global table of 256 colours
-    g.push_back(0);
-    g.push_back(0);
+    std::vector<uint8_t> table;
     for (int i = 0; i < 256; ++i) {
-        g.push_back(static_cast<uint8_t>(i));
-        g.push_back(static_cast<uint8_t>(255 - i));
-        g.push_back(static_cast<uint8_t>(i * 7));
+        table.insert(table.end(), {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)});
     }
+    testpictures::GifWriter gif(n, n, table);
     const int frames = junkAfterFirst ? 1 : 10;
     for (int f = 0; f < frames; ++f) {
-        const uint8_t gce[] = {0x21, 0xF9, 4, 0, 5, 0, 0, 0};
-        g.insert(g.end(), gce, gce + sizeof gce);
-        g.push_back(0x2C);
-        Put16(g, 0);
-        Put16(g, 0);
-        Put16(g, n);
-        Put16(g, n);
-        g.push_back(0);
+        testpictures::GifFrame frame(0, 0, n, n, {}, {}, false, 8);
         std::vector<uint8_t> pixels(static_cast<size_t>(n) * n);
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x)
                 pixels[static_cast<size_t>(y) * n + x] = static_cast<uint8_t>((x + y + f * 25) & 0xFF);
-        AppendLiteralLzw(g, pixels);
+        gif.Control(0, 5).Image(frame, LiteralLzw(pixels));
     }
-    if (junkAfterFirst) g.insert(g.end(), 100000, 0x55);
-    g.push_back(0x3B);
-    return g;
+    if (junkAfterFirst) gif.Raw(std::vector<uint8_t>(100000, 0x55));
+    return gif.Trailer();
 }
 
 void Show(const std::vector<uint8_t>& bytes) {
@@ -248,7 +185,7 @@ void Repaint() {
     const HWND box = BoxWindow();
     const int sizes[][2] = {{100, 100}, {1000, 1000}, {6000, 4000}};
     for (const auto& s : sizes) {
-        Show(MakeBmp(s[0], s[1]));
+        Show(GradientBmp(s[0], s[1]));
         PumpFor(200);
         std::vector<double> costs;
         for (int i = 0; i < 200; ++i) {
@@ -265,7 +202,7 @@ void Repaint() {
 }
 
 void Memory(int w, int h, bool progressive) {
-    const std::vector<uint8_t> jpeg = MakeJpeg(w, h, progressive);
+    const std::vector<uint8_t> jpeg = GradientJpeg(w, h, progressive);
     PROCESS_MEMORY_COUNTERS before{};
     GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
     // An outside observer (scripts/bench-wine.sh) reads the resident set between these lines.

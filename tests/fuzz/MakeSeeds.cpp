@@ -1,19 +1,20 @@
 // Writes the seed corpora for the fuzz targets: small well-formed files of every variant each
-// decoder reads, made with the unit tests' writers, one folder per target.
+// decoder reads, made with the shared test picture writers, one folder per target.
 //
 //   make_fuzz_seeds OUTPUT_FOLDER
 #include <png.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 
-#include "PictureTestData.h"
+#include "TestPictures.h"
 
 namespace {
+
+using namespace testpictures;
 
 namespace fs = std::filesystem;
 
@@ -36,34 +37,16 @@ Bytes Ramp(size_t n, unsigned step = 37) {
     return b;
 }
 
-Bytes PngOfFormat(int width, int height, png_uint_32 format, const Bytes& samples,
-                  const Bytes& colormap = {}, png_uint_32 colormapEntries = 0) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = format;
-    image.colormap_entries = colormapEntries;
-    const void* map = colormap.empty() ? nullptr : colormap.data();
-    png_alloc_size_t size = 0;
-    png_image_write_to_memory(&image, nullptr, &size, 0, samples.data(), 0, map);
-    Bytes out(size);
-    png_image_write_to_memory(&image, out.data(), &size, 0, samples.data(), 0, map);
-    out.resize(size);
-    return out;
-}
-
 void BmpSeeds() {
-    std::vector<Bgra> table;
+    std::vector<Rgba> table;
     for (int i = 0; i < 256; ++i) {
-        table.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                         static_cast<uint8_t>(i * 3), 0});
+        table.push_back({static_cast<uint8_t>(i * 3), static_cast<uint8_t>(255 - i),
+                         static_cast<uint8_t>(i), 0});
     }
     // 5 x 3 pictures: rows padded to 4 bytes.
     Save("bmp", "1bit.bmp", MakeBmp(5, 3, 1, Ramp(12), {kBlack, kWhite}));
     Save("bmp", "4bit.bmp",
-         MakeBmp(5, 3, 4, Ramp(12), std::vector<Bgra>(table.begin(), table.begin() + 16)));
+         MakeBmp(5, 3, 4, Ramp(12), std::vector<Rgba>(table.begin(), table.begin() + 16)));
     Save("bmp", "8bit.bmp", MakeBmp(5, 3, 8, Ramp(24), table));
     Save("bmp", "8bit-short-table.bmp", MakeBmp(5, 3, 8, Ramp(24), {kRed, kGreen, kBlue}, 3));
     Save("bmp", "24bit.bmp", MakeBmp(5, 3, 24, Ramp(48)));
@@ -148,14 +131,14 @@ void JpegSeeds() {
 
 void PngSeeds() {
     Save("png", "rgba.png", WritePng(5, 3, Ramp(60)));
-    Save("png", "grey.png", PngOfFormat(5, 3, PNG_FORMAT_GRAY, Ramp(15)));
-    Save("png", "grey-alpha.png", PngOfFormat(5, 3, PNG_FORMAT_GA, Ramp(30)));
-    Save("png", "rgb.png", PngOfFormat(5, 3, PNG_FORMAT_RGB, Ramp(45)));
-    Save("png", "rgba-16bit.png", PngOfFormat(5, 3, PNG_FORMAT_LINEAR_RGB_ALPHA, Ramp(120)));
+    Save("png", "grey.png", WritePngFormat(5, 3, PNG_FORMAT_GRAY, Ramp(15)));
+    Save("png", "grey-alpha.png", WritePngFormat(5, 3, PNG_FORMAT_GA, Ramp(30)));
+    Save("png", "rgb.png", WritePngFormat(5, 3, PNG_FORMAT_RGB, Ramp(45)));
+    Save("png", "rgba-16bit.png", WritePngFormat(5, 3, PNG_FORMAT_LINEAR_RGB_ALPHA, Ramp(120)));
     Save("png", "palette.png",
-         PngOfFormat(5, 3, PNG_FORMAT_RGB_COLORMAP, Ramp(15, 1), Ramp(48, 5), 16));
+         WritePngFormat(5, 3, PNG_FORMAT_RGB_COLORMAP, Ramp(15, 1), Ramp(48, 5), 16));
     Save("png", "palette-alpha.png",
-         PngOfFormat(5, 3, PNG_FORMAT_RGBA_COLORMAP, Ramp(15, 1), Ramp(64, 5), 16));
+         WritePngFormat(5, 3, PNG_FORMAT_RGBA_COLORMAP, Ramp(15, 1), Ramp(64, 5), 16));
 }
 
 }  // namespace

@@ -7,10 +7,13 @@
 
 #include "Fixtures.h"
 #include "Session.h"
+#include "TestPictures.h"
 
 #include <commctrl.h>
 
 namespace driver {
+
+using namespace testpictures;
 
 namespace {
 
@@ -19,43 +22,9 @@ constexpr int kTypeCombo = 0x470; // cmb1, the file-type list
 constexpr int kNameCombo = 0x47C; // cmb13, the file name in the Explorer style
 constexpr int kNameEdit = 0x480;  // edt1, the file name in the older layout
 
-// A 24-bit bottom-up BMP of one colour.
-std::string SolidBmp(int width, int height, COLORREF colour) {
-    const int row = (width * 3 + 3) & ~3;
-    const int pixels = row * height;
-    std::string out;
-    auto put16 = [&](int v) {
-        out += static_cast<char>(v & 0xFF);
-        out += static_cast<char>((v >> 8) & 0xFF);
-    };
-    auto put32 = [&](int v) {
-        put16(v & 0xFFFF);
-        put16((v >> 16) & 0xFFFF);
-    };
-    out += "BM";
-    put32(14 + 40 + pixels); // file size
-    put32(0);                // reserved
-    put32(14 + 40);          // offset of the pixels
-    put32(40);               // BITMAPINFOHEADER
-    put32(width);
-    put32(height); // positive: bottom row first
-    put16(1);      // planes
-    put16(24);     // bits per pixel
-    put32(0);      // BI_RGB
-    put32(pixels);
-    put32(2835); // 72 dpi, both ways
-    put32(2835);
-    put32(0); // no palette
-    put32(0);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            out += static_cast<char>(GetBValue(colour));
-            out += static_cast<char>(GetGValue(colour));
-            out += static_cast<char>(GetRValue(colour));
-        }
-        out.append(static_cast<size_t>(row - width * 3), '\0');
-    }
-    return out;
+// A 24-bit BMP of one colour.
+Bytes SolidBmp(int width, int height, COLORREF colour) {
+    return BmpFile(Filled(width, height, Rgba{GetRValue(colour), GetGValue(colour), GetBValue(colour)}), 24);
 }
 
 BOOL CALLBACK FindListView(HWND hwnd, LPARAM param) {

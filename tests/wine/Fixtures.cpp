@@ -71,6 +71,10 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     return ok;
 }
 
+bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    return WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
+}
+
 bool ReadFileText(const std::wstring& path, std::string& bytes) {
     bytes.clear();
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -6,6 +6,7 @@
 #include "TestCase.h"
 #include "Ui.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@ private:
 };
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool ReadFileText(const std::wstring& path, std::string& bytes);
 bool FileExists(const std::wstring& path);
 std::wstring FolderOf(const std::wstring& path);

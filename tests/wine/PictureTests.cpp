@@ -8,6 +8,7 @@
 // clear of the smoothing at their edges.
 #include "Tests.h"
 
+#include "Fixtures.h"
 #include "IconPicker.h"
 #include "TestPictures.h"
 
@@ -16,6 +17,8 @@
 #include <algorithm>
 
 namespace driver {
+
+using namespace testpictures;
 
 namespace {
 
@@ -57,13 +60,13 @@ struct Bench {
     }
     bool Ok() const { return folder.Ok() && picker.Ok(); }
     // Writes the file and chooses it in the program's dialog.
-    bool Show(Check& check, const std::wstring& name, const FileBytes& bytes,
+    bool Show(Check& check, const std::wstring& name, const Bytes& bytes,
               IconPicker::Press how = IconPicker::Press::Click) {
-        return check.Expect(folder.Write(name, bytes), L"cannot write " + folder.PathOf(name)) &&
-               picker.Choose(folder.PathOf(name), how);
+        return check.Expect(WriteFileBytes(folder / name, bytes), L"cannot write " + folder / name) &&
+               picker.Choose(folder / name, how);
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
     Session session;
     IconPicker picker;
 };
@@ -73,7 +76,7 @@ struct Bench {
 struct FormatRow {
     const wchar_t* what;
     const wchar_t* file;
-    FileBytes bytes;
+    Bytes bytes;
     std::vector<Probe> probes;
     bool coversAll = false; // no pixel of the client area may keep the background colour
 };
@@ -144,9 +147,9 @@ std::vector<FormatRow> FormatRows(COLORREF face) {
         {L"cursor with one 32 x 32 16-colour image", L"one.cur",
          IconFile(2, {Icon(Halves(32, 32, kRed, kBlue), 4)}), redOverBlueProbes},
         {L"GIF with a single frame", L"still.gif",
-         GifFile(4, 4, {kRed, kGreen, kBlue, kYellow})
+         GifWriter(4, 4, RgbTable({kRed, kGreen, kBlue, kYellow}))
              .Frame(GifFrame{0, 0, 4, 4, {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3, 2, 2, 3, 3}})
-             .Finish(),
+             .Trailer(),
          fourColourProbes},
         {L"JPEG saved under the name of a PNG", L"photo.png", JpegFile(jpegQuarters, false), jpegProbes},
         {L"PNG saved under the name of a BMP", L"picture.bmp", PngFile(fourColours, false), fourColourProbes},
@@ -164,11 +167,11 @@ bool ClearAndWaitBlank(Check& check, IconPicker& picker, const std::wstring& bef
 // --- Animation ---------------------------------------------------------------------------
 
 // Three one-colour frames, red, green, blue, each `delayCs` hundredths of a second.
-FileBytes TrafficLight(int delayCs, int loopCount = -1) {
-    GifFile gif(4, 4, {kRed, kGreen, kBlue, kWhite});
+Bytes TrafficLight(int delayCs, int loopCount = -1) {
+    GifWriter gif(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite}));
     if (loopCount >= 0) gif.LoopCount(loopCount);
     for (uint8_t index = 0; index < 3; ++index) gif.Frame(SolidFrame(4, 4, index, delayCs));
-    return gif.Finish();
+    return gif.Trailer();
 }
 
 struct Sample {
@@ -413,25 +416,25 @@ void NotPicturesBlank(Check& check, const Options& options) {
     IconPicker& picker = bench.picker;
 
     const char text[] = "This is a note, not a picture.\r\n";
-    FileBytes compressedBmp = BmpFile(Filled(8, 8, kBlue), 8);
+    Bytes compressedBmp = BmpFile(Filled(8, 8, kBlue), 8);
     compressedBmp[30] = 1; // compression: run-length, 8 bits
-    FileBytes cutPng = PngFile(Filled(8, 8, kBlue), false);
+    Bytes cutPng = PngFile(Filled(8, 8, kBlue), false);
     cutPng.resize(cutPng.size() - 40); // into the pixel data
-    FileBytes cutJpeg = JpegFile(Filled(16, 16, kBlue), false);
+    Bytes cutJpeg = JpegFile(Filled(16, 16, kBlue), false);
     cutJpeg.resize(cutJpeg.size() / 2);
     const struct {
         const wchar_t* what;
         const wchar_t* file;
-        FileBytes bytes;
+        Bytes bytes;
     } rows[] = {
-        {L"a text file", L"note.txt", FileBytes(text, text + sizeof text - 1)},
-        {L"7 bytes that begin like a BMP", L"short.bmp", FileBytes{'B', 'M', 0, 0, 0, 0, 0}},
-        {L"an empty file", L"empty.png", FileBytes{}},
+        {L"a text file", L"note.txt", Bytes(text, text + sizeof text - 1)},
+        {L"7 bytes that begin like a BMP", L"short.bmp", Bytes{'B', 'M', 0, 0, 0, 0, 0}},
+        {L"an empty file", L"empty.png", Bytes{}},
         {L"a BMP with run-length compression", L"compressed.bmp", compressedBmp},
         {L"a PNG cut off in its pixel data", L"cut.png", cutPng},
         {L"a JPEG cut off in the middle", L"cut.jpg", cutJpeg},
     };
-    const FileBytes yellow = BmpFile(Filled(8, 8, kYellow), 24);
+    const Bytes yellow = BmpFile(Filled(8, 8, kYellow), 24);
     for (const auto& row : rows) {
         check.Note(row.what);
         if (!bench.Show(check, L"yellow.bmp", yellow)) return;
@@ -490,22 +493,22 @@ void CancelRereadsLastChoice(Check& check, const Options& options) {
         bool ok = true;
         switch (row.before) {
         case Before::Nothing: break;
-        case Before::WriteRed: ok = bench.folder.Write(name, BmpFile(Filled(8, 8, kRed), 24)); break;
-        case Before::WriteBlue: ok = bench.folder.Write(name, BmpFile(Filled(8, 8, kBlue), 24)); break;
+        case Before::WriteRed: ok = WriteFileBytes(bench.folder / name, BmpFile(Filled(8, 8, kRed), 24)); break;
+        case Before::WriteBlue: ok = WriteFileBytes(bench.folder / name, BmpFile(Filled(8, 8, kBlue), 24)); break;
         case Before::Lock:
-            lock.file = CreateFileW(bench.folder.PathOf(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+            lock.file = CreateFileW((bench.folder / name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
             ok = lock.file != INVALID_HANDLE_VALUE;
             break;
         case Before::Unlock: lock.Release(); break;
-        case Before::Delete: ok = bench.folder.Remove(name); break;
+        case Before::Delete: ok = DeleteFileW((bench.folder / name).c_str()) != FALSE; break;
         }
-        if (!check.Expect(ok, Cat(row.what, L": cannot prepare ", bench.folder.PathOf(name)))) return;
+        if (!check.Expect(ok, Cat(row.what, L": cannot prepare ", (bench.folder / name)))) return;
 
         if (row.act == Act::Clear) {
             if (!picker.Clear()) return;
         } else if (row.act == Act::Choose) {
-            if (!picker.Choose(bench.folder.PathOf(name))) return;
+            if (!picker.Choose((bench.folder / name))) return;
         } else {
             // Space on the button once, clicks otherwise: both open the dialog.
             HWND dialog = picker.OpenDialog(first ? IconPicker::Press::Space : IconPicker::Press::Click);
@@ -552,7 +555,7 @@ void NewPictureStopsAnimation(Check& check, const Options& options) {
     Bench bench(check, options);
     if (!bench.Ok()) return;
     IconPicker& picker = bench.picker;
-    const FileBytes gif = TrafficLight(0);
+    const Bytes gif = TrafficLight(0);
     const struct {
         const wchar_t* what;
         bool clear; // else a yellow BMP is chosen
@@ -619,10 +622,10 @@ void GifFramesCompose(Check& check, const Options& options) {
     int number = 0;
     for (const ComposeRow& row : ComposeRows(face)) {
         check.Note(row.what);
-        GifFile gif(4, 4, {kRed, kGreen, kBlue, kWhite});
+        GifWriter gif(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite}));
         for (const GifFrame& frame : row.frames) gif.Frame(frame);
         // One file per row, so that a failure's log names the file.
-        if (!bench.Show(check, Cat(L"compose", ++number, L".gif"), gif.Finish())) return;
+        if (!bench.Show(check, Cat(L"compose", ++number, L".gif"), gif.Trailer())) return;
         // The frame looked at stays 2 s and the whole round takes at most 2.2 s.
         if (row.seenFirst != CLR_INVALID) {
             const std::wstring later = bench.picker.WaitProbes({{L"bottom right quarter", 73, 73, row.seenFirst, 2}}, 6000);
@@ -651,7 +654,7 @@ void AnimationThreadLifetime(Check& check, const Options& options) {
         return WaitUntil(kStepTimeoutMs, [&] { return (now = ThreadsOf(pid)) == wanted; });
     };
 
-    const FileBytes still = GifFile(4, 4, {kRed, kGreen, kBlue, kWhite}).Frame(SolidFrame(4, 4, 1, 10)).Finish();
+    const Bytes still = GifWriter(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite})).Frame(SolidFrame(4, 4, 1, 10)).Trailer();
     if (!bench.Show(check, L"still.gif", still)) return;
     problems = picker.WaitProbes(Everywhere(Ref(kGreen)));
     if (!check.Expect(problems.empty(), L"a GIF with one frame: " + problems)) return;
@@ -691,7 +694,7 @@ void PictureSurvivesRepaint(Check& check, const Options& options) {
     const struct {
         const wchar_t* what;
         const wchar_t* file;
-        FileBytes bytes;
+        Bytes bytes;
         std::vector<Probe> probes; // none: an animation, which must go on
     } rows[] = {
         {L"PNG with alpha", L"alpha.png", PngFile(Quarters(8, 8, halfRed, kBlue, kBlue, halfRed), true),

@@ -13,7 +13,7 @@ namespace {
 using Decoder = bool (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
 
 TEST(Decode, BmpAndPcxPixelsTopRowFirst) {
-    std::vector<Bgra> sixteen(16, kBlack);
+    std::vector<Rgba> sixteen(16, kBlack);
     sixteen[1] = kRed, sixteen[2] = kGreen, sixteen[3] = kBlue;
     Bytes palette(768, 0);
     for (auto [index, r, g, b] :
@@ -23,14 +23,14 @@ TEST(Decode, BmpAndPcxPixelsTopRowFirst) {
         palette[3 * static_cast<size_t>(index) + 2] = static_cast<uint8_t>(b);
     }
     const Bytes black(768, 0);
-    std::vector<Bgra> mono(34, kBlack);
+    std::vector<Rgba> mono(34, kBlack);
     mono[0] = mono[16] = mono[18] = kWhite;
     const struct {
         const char* name;
         Decoder decode;
         Bytes file;
         int width, height;
-        std::vector<Bgra> want;
+        std::vector<Rgba> want;
     } cases[] = {
         {"BMP 24-bit: bottom row first, bytes B,G,R, rows padded to 4",
          DecodeBmp,
@@ -153,10 +153,10 @@ TEST(Decode, PcxRunsLiteralsAndWhereThePaletteIs) {
         for (uint8_t& b : palette) {
             b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
         }
-        std::vector<Bgra> coloured, grey;
+        std::vector<Rgba> coloured, grey;
         for (uint8_t i : rows.indices) {
             const size_t at = size_t{i} * 3;
-            coloured.push_back({palette[at + 2], palette[at + 1], palette[at], 255});
+            coloured.push_back({palette[at], palette[at + 1], palette[at + 2], 255});
             grey.push_back({i, i, i, 255});
         }
         const Bytes plain = MakePcx(width, height, 8, rows.stored);
@@ -172,7 +172,7 @@ TEST(Decode, PcxRunsLiteralsAndWhereThePaletteIs) {
         const struct {
             const char* name;
             const Bytes& file;
-            const std::vector<Bgra>& want;
+            const std::vector<Rgba>& want;
         } cases[] = {
             {"palette closing the file", withPalette, coloured},
             {"palette followed by three more bytes", paletteThenMore, coloured},
@@ -197,7 +197,7 @@ TEST(Decode, PcxMonochromeWideRows) {
     const size_t rowBytes = (kWidth + 7) / 8;   // 376: already even
     const PcxRows random = RandomPcxRows(static_cast<int>(rowBytes), kHeight, 99);
     const Bytes& stored = random.stored;  // even width: no padding added
-    std::vector<Bgra> want;
+    std::vector<Rgba> want;
     for (size_t y = 0; y < kHeight; ++y) {
         for (size_t x = 0; x < kWidth; ++x) {
             const bool set = (stored[y * rowBytes + x / 8] >> (7 - x % 8) & 1) != 0;
@@ -211,14 +211,14 @@ TEST(Decode, PcxMonochromeWideRows) {
 }
 
 TEST(Decode, JpegColourAndGrey) {
-    const Bgra colour[4] = {kRed, kGreen, kBlue, kWhite};
-    const Bgra grey[4] = {
+    const Rgba colour[4] = {kRed, kGreen, kBlue, kWhite};
+    const Rgba grey[4] = {
         {40, 40, 40, 255}, {90, 90, 90, 255}, {160, 160, 160, 255}, {230, 230, 230, 255}};
     const struct {
         const char* name;
         int components;
         JpegScans scans;
-        const Bgra* quadrant;
+        const Rgba* quadrant;
     } cases[] = {
         {"three components", 3, JpegScans::Baseline, colour},
         {"three components, progressive", 3, JpegScans::Progressive, colour},
@@ -234,10 +234,10 @@ TEST(Decode, JpegColourAndGrey) {
         EXPECT_EQ(16, info.width);
         EXPECT_EQ(16, info.height);
         EXPECT_FALSE(info.hasAlpha);
-        const std::vector<Bgra> have = sink.All();
+        const std::vector<Rgba> have = sink.All();
         for (size_t i = 0; i < 256; ++i) {
-            const Bgra want = c.quadrant[(i / 128) * 2 + (i % 16) / 8];
-            const Bgra got = have[i];
+            const Rgba want = c.quadrant[(i / 128) * 2 + (i % 16) / 8];
+            const Rgba got = have[i];
             // Quality 100 is still lossy: a few levels either way.
             EXPECT_TRUE(std::abs(want.b - got.b) <= 3 && std::abs(want.g - got.g) <= 3 &&
                         std::abs(want.r - got.r) <= 3 && got.a == 255)
@@ -258,8 +258,8 @@ TEST(Decode, PngKeepsAlphaAndChannelOrder) {
     EXPECT_EQ(3, info.width);
     EXPECT_EQ(2, info.height);
     EXPECT_TRUE(info.hasAlpha);
-    const std::vector<Bgra> want = {kRed,           {0, 255, 0, 128}, {255, 0, 0, 0},
-                                    {7, 8, 9, 254}, {3, 2, 1, 1},     {6, 5, 4, 255}};
+    const std::vector<Rgba> want = {kRed,           {0, 255, 0, 128}, {0, 0, 255, 0},
+                                    {9, 8, 7, 254}, {1, 2, 3, 1},     {4, 5, 6, 255}};
     EXPECT_EQ(want, sink.All());
 
     const Bytes opaque = WritePng(1, 2, {1, 2, 3, 255, 4, 5, 6, 255});

@@ -28,8 +28,8 @@ TEST(GifLzw, DecodesTheWellKnownSample) {
     const char* rows =
         "1111122222111112222211111222221110000222111000022222200001112220000111"
         "222221111122222111112222211111";
-    const Bgra colours[3] = {kWhite, kRed, kBlue};
-    std::vector<Bgra> want;
+    const Rgba colours[3] = {kWhite, kRed, kBlue};
+    std::vector<Rgba> want;
     for (const char* p = rows; *p; ++p) {
         want.push_back(colours[*p - '0']);
     }
@@ -68,10 +68,10 @@ TEST(GifLzw, RoundTripsThroughCodeGrowthAndFullTables) {
                                .Trailer();
         TestSink sink;
         ASSERT_TRUE(DecodeGifFirstFrame(file.data(), file.size(), sink, nullptr));
-        const std::vector<Bgra> have = sink.All();
+        const std::vector<Rgba> have = sink.All();
         for (size_t i = 0; i < c.pixels.size(); ++i) {
             const uint8_t v = c.pixels[i];
-            ASSERT_EQ((Bgra{v, v, v, 255}), have[i]) << "pixel " << i;
+            ASSERT_EQ((Rgba{v, v, v, 255}), have[i]) << "pixel " << i;
         }
     }
 }
@@ -102,7 +102,7 @@ TEST(Gif, FirstFrameRulesForFramesThatBendTheFormat) {
     const struct {
         const char* name;
         Bytes file;
-        std::vector<Bgra> want;  // 2 x 2 screen
+        std::vector<Rgba> want;  // 2 x 2 screen
     } cases[] = {
         {"a frame smaller than the screen leaves the rest clear",
          GifWriter(2, 2, kTable4).Image({1, 1, 1, 1, {3}}).Trailer(),
@@ -171,7 +171,7 @@ TEST(Gif, StillOnlyWhenAtMostTheTrailerFollowsTheFirstFrame) {
 struct Expected {
     Step step;
     int32_t delayMs;
-    std::vector<Bgra> screen;
+    std::vector<Rgba> screen;
 };
 
 // Plays an animation over a grey background and checks each step's screen and delay; the
@@ -193,7 +193,7 @@ void Play(const Bytes& file, const std::vector<Expected>& steps) {
     }
 }
 
-const Bgra kBg = kGrey1;  // 0xFF030201 as B, G, R, A bytes
+const Rgba kBg = kGrey1;  // 0xFF030201 as B, G, R, A bytes
 constexpr int32_t kWait = GifAnimation::kNoFrameWaitMs;
 
 TEST(GifAnimation, DisposalTransparencyDelaysAndRestart) {
@@ -279,9 +279,9 @@ TEST(GifAnimation, OpeningAnotherPictureStartsAfresh) {
     ASSERT_TRUE(gif.Open(large.data(), large.size()));
     ASSERT_TRUE(gif.Start(screen.data(), 0, &delay));
     EXPECT_EQ(Step::Frame, gif.Next(screen.data(), &delay));
-    EXPECT_EQ(std::vector<Bgra>(9, kGreen), ToPixels(screen));
+    EXPECT_EQ(std::vector<Rgba>(9, kGreen), ToPixels(screen));
     EXPECT_EQ(Step::Frame, gif.Next(screen.data(), &delay));
-    EXPECT_EQ(std::vector<Bgra>(9, kRed), ToPixels(screen)) << "the first frame after the restore";
+    EXPECT_EQ(std::vector<Rgba>(9, kRed), ToPixels(screen)) << "the first frame after the restore";
 }
 
 TEST(GifAnimation, WithoutAStartNextReturnsAtOnce) {

@@ -1,0 +1,158 @@
+// Picture files written by the tests, benchmarks and fuzz seeds themselves, small enough to
+// reason about pixel by pixel or large enough to measure with. Two levels:
+// - from bytes: BMP, PCX, icons and GIF byte by byte from the rows, tables and colour indices
+//   the caller gives; PNG and JPEG through libpng and libjpeg;
+// - from a raster of colours: each format at a given depth, colour tables made from the
+//   raster's own colours.
+// Every writer gives a well-formed file; a test that wants a broken one patches the bytes
+// afterwards at the offsets the format defines. Portable: the unit tests, the Wine driver,
+// the benchmarks and the fuzz seed writer all link this one library. In a namespace of its
+// own, as the service layer has a Bytes of its own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <ostream>
+#include <vector>
+
+namespace testpictures {
+
+using Bytes = std::vector<uint8_t>;
+
+// One colour, in the order of PNG and JPEG samples; opaque unless told otherwise.
+struct Rgba {
+    uint8_t r = 0, g = 0, b = 0, a = 255;
+    bool operator==(const Rgba& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
+    bool operator!=(const Rgba& o) const { return !(*this == o); }
+};
+void PrintTo(const Rgba& c, std::ostream* os);
+
+inline constexpr Rgba kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255},
+    kWhite{255, 255, 255}, kBlack{0, 0, 0}, kYellow{255, 255, 0}, kMagenta{255, 0, 255},
+    kClear{0, 0, 0, 0};
+
+// Decoded pixels, stored B, G, R, A as the decoders and Windows' 32-bit DIBs have them.
+std::vector<Rgba> ToPixels(const Bytes& bgra);
+// A copy of `b` with `values` written from byte `at` on.
+Bytes Patched(Bytes b, size_t at, std::initializer_list<uint8_t> values);
+Bytes Cut(const Bytes& b, size_t size);
+// R, G, B triples: a GIF or PCX colour table.
+Bytes RgbTable(const std::vector<Rgba>& colours);
+
+// --- From bytes ---------------------------------------------------------------------------
+
+// BMP with a 40-byte info header; rows in file order, each padded to 4 bytes.
+Bytes MakeBmp(int32_t width, int32_t height, uint16_t bits, const Bytes& rows,
+              const std::vector<Rgba>& table = {}, uint32_t coloursUsed = 0);
+// PCX from the decoded row bytes (rows already padded to their even length), run-length
+// encoded as one stream; a 768-byte palette is appended after a 12 when given. A byte above
+// 0xC0 always goes as a run; 0xC0 itself is written as it is (a run of none), as the tests of
+// that case need.
+Bytes MakePcx(int width, int height, int bits, const Bytes& rows, const Bytes* palette = nullptr);
+// A bitmap icon image exactly as large as its header says (header, table, colour, mask rows),
+// all zero.
+Bytes IconBitmap(int width, int height, uint16_t bits);
+struct IconEntry {
+    uint8_t widthByte, colourByte;
+    Bytes image;
+    uint16_t planes = 0, bitCount = 0;  // a cursor's hot spot
+};
+// Type 1 for an icon, 2 for a cursor; each entry's height byte is its width byte.
+Bytes MakeIconFile(uint16_t type, const std::vector<IconEntry>& entries);
+
+// GIF LZW with the format's code-size growth. A full table is either cleared (the usual
+// encoder) or kept without new entries until the end (a deferred clear).
+Bytes LzwEncode(const Bytes& indices, int minCodeSize, bool deferredClear = false);
+
+struct GifFrame {
+    GifFrame(int l, int t, int w, int h, Bytes indices, Bytes local = {}, bool interlace = false,
+             int codeSize = 2);
+    int left, top, width, height;
+    Bytes pixels;      // colour indices, top row first
+    Bytes localTable;  // R, G, B triples; empty for the global table
+    bool interlaced;
+    int minCodeSize;
+    // The graphic control that Frame writes before the image.
+    int delayCs = 10;
+    int disposal = 0;
+    int transparentIndex = -1;  // none
+};
+// A frame that covers a screen in one colour index.
+GifFrame SolidFrame(int width, int height, uint8_t index, int delayCs);
+
+class GifWriter {
+public:
+    GifWriter(int width, int height, const Bytes& globalTable);
+    GifWriter& Control(int disposal, int delayCs, int transparentIndex = -1);
+    // The application extension that carries a loop count.
+    GifWriter& LoopCount(int count);
+    GifWriter& Image(const GifFrame& frame);
+    GifWriter& Image(const GifFrame& frame, const Bytes& lzwBytes);
+    // The frame's graphic control, then its image.
+    GifWriter& Frame(const GifFrame& frame);
+    GifWriter& Raw(const Bytes& bytes);
+    Bytes Trailer() const;
+    Bytes NoTrailer() const { return out_; }
+
+private:
+    Bytes out_;
+};
+
+// PNG through libpng's simplified writer from samples of a `PNG_FORMAT_*` format (R, G, B, A
+// unless `format` says otherwise), with a colour map for the colour-mapped formats.
+Bytes WritePng(int width, int height, const Bytes& samples, bool alpha = true);
+Bytes WritePngFormat(int width, int height, uint32_t format, const Bytes& samples,
+                     const Bytes& colourMap = {}, uint32_t colourMapEntries = 0);
+// JPEG from grey, R, G, B or C, M, Y, K samples, at quality 100 without chroma subsampling
+// unless asked otherwise (`subsampled`: libjpeg's default 4:2:0). WriteJpegRows asks for one
+// row at a time, so a large picture never exists whole beside its file.
+enum class JpegScans { Baseline, Progressive, TooMany };
+Bytes WriteJpeg(int width, int height, int components, const Bytes& samples,
+                JpegScans scans = JpegScans::Baseline, int quality = 100, bool subsampled = false);
+using JpegRowFill = std::function<void(int y, uint8_t* row)>;
+Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fill,
+                    JpegScans scans = JpegScans::Baseline, int quality = 100,
+                    bool subsampled = false);
+// 16 x 16 in four 8 x 8 blocks, so no JPEG block mixes two colours: red, green / blue, white,
+// or greys 40, 90 / 160, 230 with one component.
+Bytes QuadrantJpeg(int components, JpegScans scans = JpegScans::Baseline);
+
+// --- From a raster ------------------------------------------------------------------------
+
+// Pixels top row first.
+struct Raster {
+    int width = 0;
+    int height = 0;
+    std::vector<Rgba> pixels;
+    const Rgba& At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+Raster Filled(int width, int height, Rgba colour);
+// Top half one colour, bottom half another: tells a picture shown upside down.
+Raster Halves(int width, int height, Rgba top, Rgba bottom);
+// Four quarters, row by row: top left, top right, bottom left, bottom right.
+Raster Quarters(int width, int height, Rgba topLeft, Rgba topRight, Rgba bottomLeft,
+                Rgba bottomRight);
+
+// Indexed depths (1, 4, 8) build their colour table from the raster's colours in order of
+// first appearance; 24 and 32 store them directly. Empty when the colours do not fit.
+Bytes BmpFile(const Raster& raster, int bits);
+// 8 bits with a palette after the pixels, or 1 bit, where only white is ink.
+Bytes PcxFile(const Raster& raster, int bits);
+// R, G, B, A when `alpha`, else R, G, B.
+Bytes PngFile(const Raster& raster, bool alpha);
+// Baseline, quality 100, no chroma subsampling; one grey component (the red) when `grey`.
+Bytes JpegFile(const Raster& raster, bool grey);
+
+// One image of an icon or cursor file: a bitmap of 4 or 32 bits with an all-opaque mask, and
+// the directory's colour-count byte as given.
+struct IconImage {
+    Raster raster;
+    int bits;
+    uint8_t colourCountByte;
+};
+// Type 1 for an icon (planes and bit count in the directory), 2 for a cursor (hot spot 0, 0).
+Bytes IconFile(uint16_t type, const std::vector<IconImage>& images);
+
+}  // namespace testpictures
