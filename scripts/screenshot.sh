@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes a picture of Orvessa's main window as it looks at start. Builds nothing.
 #
-#   scripts/screenshot.sh PROGRAM.exe OUTPUT.png [DRIVER.exe]
+#   scripts/screenshot.sh [--dpi N] PROGRAM.exe OUTPUT.png [DRIVER.exe]
 #
+# --dpi sets the screen's DPI for the run (96 by default; 144 is 150%, 192 is 200%).
 # Runs in the test prefix under zh_CN.GBK on its own Xvfb screen. DRIVER.exe is the GUI test
 # driver (OrvessaGuiTests.exe), used to wait until the window is shown and painted and to
 # learn where it is; by default it is looked for in the build tree beside the program
@@ -10,8 +11,13 @@
 # The picture is cropped to the window's outer rectangle.
 set -euo pipefail
 
+dpi=96
+if [ "${1:-}" = "--dpi" ]; then
+    dpi=${2:?--dpi needs a number}
+    shift 2
+fi
 if [ "$#" -lt 2 ] || [ "$#" -gt 3 ]; then
-    echo "usage: $0 PROGRAM.exe OUTPUT.png [DRIVER.exe]" >&2
+    echo "usage: $0 [--dpi N] PROGRAM.exe OUTPUT.png [DRIVER.exe]" >&2
     exit 2
 fi
 program=$(realpath "$1")
@@ -25,12 +31,13 @@ driver=$(realpath "$driver")
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${ORVESSA_SCREENSHOT_DISPLAY_READY:-}" ]; then
-    ORVESSA_SCREENSHOT_DISPLAY_READY=1 exec "$here/xvfb-run.sh" "$0" "$program" "$output" "$driver"
+    ORVESSA_SCREENSHOT_DISPLAY_READY=1 exec "$here/xvfb-run.sh" "$0" --dpi "$dpi" "$program" "$output" "$driver"
 fi
 
 # shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
 orvessa_wine_prefix_ready
+orvessa_wine_set_dpi "$dpi"
 orvessa_wine_env zh_CN.GBK
 
 program_pid=

@@ -100,6 +100,36 @@ REG
     ) 9>"$cache/prefix.lock"
 }
 
+# Sets the screen's DPI of the test prefix (HKCU\Control Panel\Desktop, LogPixels) for the
+# next Wine start. Wine reads it once, when its server starts, so the server is stopped first
+# and the value written straight into the prefix's saved registry; every run names its DPI
+# (96 by default), so no run inherits another's.
+orvessa_wine_set_dpi() {
+    local dpi=${1:-96}
+    orvessa_wine_env
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    python3 - "$WINEPREFIX/user.reg" "$dpi" <<'PY'
+import re, sys
+path, dpi = sys.argv[1], int(sys.argv[2])
+text = open(path, encoding="utf-8").read()
+value = '"LogPixels"=dword:%08x' % dpi
+head = re.search(r'^\[Control Panel\\\\Desktop\][^\n]*\n', text, re.M)
+if head is None:
+    text += '\n[Control Panel\\\\Desktop]\n%s\n' % value
+else:
+    end = text.find('\n[', head.end())
+    end = len(text) if end < 0 else end + 1
+    body = text[head.end():end]
+    if re.search(r'^"LogPixels"=', body, re.M):
+        body = re.sub(r'^"LogPixels"=.*$', value, body, flags=re.M)
+    elif dpi != 96:
+        body = body.rstrip('\n') + '\n' + value + '\n\n'
+    text = text[:head.end()] + body + text[end:]
+open(path, "w", encoding="utf-8").write(text)
+PY
+}
+
 # Ends every process of the test prefix, the Wine server included.
 orvessa_wine_kill() {
     orvessa_wine_env

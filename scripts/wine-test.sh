@@ -44,6 +44,8 @@ if ! locale -a | grep -qix "$(printf '%s' "$locale_name" | sed 's/UTF-8/utf8/I')
 fi
 
 orvessa_wine_prefix_ready
+# The screen's DPI for this run: ORVESSA_DPI, which the DPI cases set, or 96.
+orvessa_wine_set_dpi "${ORVESSA_DPI:-96}"
 orvessa_wine_env "$locale_name"
 trap orvessa_wine_kill EXIT
 

@@ -12,6 +12,37 @@ constexpr int32_t CenteredOrigin(int32_t screenSize, int32_t outerSize) {
     return (screenSize - outerSize) / 2;
 }
 
+// Display scale. A description is written in units of a 96-DPI screen; at any other DPI every
+// length is ScaleToDpi of it. It rounds to the nearest pixel, a half away from zero, exactly
+// as the platform's MulDiv(value, dpi, 96) does, and is the identity at 96.
+constexpr int32_t kDesignDpi = 96;
+constexpr int32_t ScaleToDpi(int32_t value, int32_t dpi) {
+    const int64_t product = int64_t{value} * dpi;
+    const int64_t half = kDesignDpi / 2;
+    return static_cast<int32_t>(product >= 0 ? (product + half) / kDesignDpi
+                                             : -((-product + half) / kDesignDpi));
+}
+
+// A rectangle of a description at a DPI: its edges are scaled, not its size, so rectangles that
+// meet at 96 DPI still meet.
+struct ScaledRect {
+    int32_t left, top, width, height;
+};
+constexpr ScaledRect ScaleRectToDpi(int32_t left, int32_t top, int32_t width, int32_t height,
+                                    int32_t dpi) {
+    const int32_t l = ScaleToDpi(left, dpi);
+    const int32_t t = ScaleToDpi(top, dpi);
+    return {l, t, ScaleToDpi(left + width, dpi) - l, ScaleToDpi(top + height, dpi) - t};
+}
+
+// A scaled window that does not fit its work area keeps its top-left corner, and with it the
+// title bar, on the work area; one that fits is moved inside it. At 96 DPI the centred origin
+// is used as it stands.
+constexpr int32_t KeptOnWorkArea(int32_t origin, int32_t size, int32_t workStart, int32_t workEnd) {
+    if (origin + size > workEnd) origin = workEnd - size;
+    return origin < workStart ? workStart : origin;
+}
+
 // Kinds that can hold the keyboard focus.
 constexpr bool CanTakeFocus(ControlKind kind) {
     return kind == ControlKind::EditBox || kind == ControlKind::Button;

@@ -131,6 +131,7 @@ public:
     void Set(const Bytes& bytes);
     void Paint(HDC dc);
     void StopAnimation();
+    void Resized();
 
 private:
     enum class State : LONG { Running, StopRequested, Stopped };
@@ -141,6 +142,7 @@ private:
         return ResolveColor(desc_ ? desc_->picture.background : kSystemButtonFace);
     }
     void Discard();
+    void ForgetKeptFrames();
     bool Decode(PictureKind kind);
     bool DecodeIcon();
     void DrawBitmap(HDC dc, const RECT& client);
@@ -180,7 +182,7 @@ private:
     // Animation: the composed screen is shared with the worker under lock_.
     std::unique_ptr<GifAnimation> gif_;
     Dib screen_;
-    int32_t firstDelayMs_ = 0;
+    int32_t screenDelayMs_ = 0;  // the delay of the frame composed in screen_
     CriticalSection lock_;
     OwnedThread thread_;
     OwnedEvent wake_;  // set to cut a wait short when a stop is requested
@@ -196,7 +198,7 @@ private:
     const Dib* current_ = nullptr;
 };
 
-void PictureBox::Discard() {
+void PictureBox::ForgetKeptFrames() {
     current_ = nullptr;
     pass_.clear();
     previousPass_.clear();
@@ -204,6 +206,16 @@ void PictureBox::Discard() {
     caching_ = true;
     replaying_ = false;
     replayAt_ = 0;
+}
+
+void PictureBox::Resized() {
+    StopAnimation();
+    ForgetKeptFrames();
+    scaled_.Clear();
+}
+
+void PictureBox::Discard() {
+    ForgetKeptFrames();
     gif_.reset();
     screen_.Clear();
     picture_.Clear();
@@ -259,7 +271,7 @@ bool PictureBox::Decode(PictureKind kind) {
                 const COLORREF bg = Background();
                 const uint32_t bgra = 0xFF000000u | (uint32_t{GetRValue(bg)} << 16) |
                                       (uint32_t{GetGValue(bg)} << 8) | GetBValue(bg);
-                if (!gif->Start(screen_.bits, bgra, &firstDelayMs_)) return false;
+                if (!gif->Start(screen_.bits, bgra, &screenDelayMs_)) return false;
                 width_ = gif->Width();
                 height_ = gif->Height();
                 gif_ = std::move(gif);
@@ -443,10 +455,10 @@ void PictureBox::ShowCurrent() {
 }
 
 void PictureBox::RunAnimation() {
-    // The first frame was composed when the picture was set; it opens the first pass.
-    int32_t delayMs = firstDelayMs_;
+    // The frame in screen_ (the first, or where a resize paused the animation) opens a pass.
+    int32_t delayMs = screenDelayMs_;
     DWORD shownAt = GetTickCount();
-    uint32_t passes = 0;
+    uint32_t passes = gif_->Passes();
     RecordStep(true, delayMs);
     for (;;) {
         if (!WaitFrame(shownAt, delayMs)) break;
@@ -468,6 +480,7 @@ void PictureBox::RunAnimation() {
         {
             const Locked locked(lock_);
             step = gif_->Next(screen_.bits, &delayMs);
+            screenDelayMs_ = delayMs;
         }
         const bool frame = step == GifAnimation::Step::Frame;
         if (caching_ && gif_->Passes() != passes) {
@@ -522,6 +535,9 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         EndPaint(hwnd, &ps);
         return 0;
     }
+    case WM_SIZE:
+        if (box) box->Resized();
+        break;
     case WM_DESTROY:
         if (box) box->StopAnimation();
         break;
@@ -546,6 +562,8 @@ void RegisterPictureBoxClass() {
     wc.lpszClassName = kPictureBoxClass;
     RegisterClassExW(&wc);
 }
+
+void ResetPictureScale(PictureBox& box) { box.Resized(); }
 
 PictureBox* PictureBoxFromHwnd(HWND hwnd) {
     return reinterpret_cast<PictureBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));

@@ -11,3 +11,6 @@ class PictureBox;
 
 void RegisterPictureBoxClass();
 PictureBox* PictureBoxFromHwnd(HWND hwnd);
+// The box is about to change size: its kept scaled copy and animation frames are dropped and a
+// running animation pauses; the next paint rebuilds them at the new size and plays on.
+void ResetPictureScale(PictureBox& box);

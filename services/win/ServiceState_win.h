@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Dpi_win.h"
 #include "Handles_win.h"
 #include "Text.h"
 #include "WindowDescription.h"
@@ -35,6 +36,8 @@ struct LiveWindow {
     std::vector<LiveControl> controls;
     HWND rememberedFocus = nullptr;
     int suppressEvents = 0;                  // above 0 while the window is being built
+    UINT dpi = 96;                           // of the monitor the window is on
+    WindowIcons icons;                       // its own, once its DPI differs from the system's
 };
 
 struct LoadedWindow {

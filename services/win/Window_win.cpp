@@ -17,6 +17,7 @@
 #include "ServiceState_win.h"
 #include "Services.h"
 #include "WindowRules.h"
+#include "WindowScale_win.h"
 
 void OnProgramWindowGone();
 
@@ -25,7 +26,6 @@ namespace {
 const wchar_t kWindowClass[] = L"OrvessaWindow";
 const wchar_t kLabelClass[] = L"OrvessaLabel";
 constexpr int kControlIdBase = 1000;
-constexpr WORD kProgramIconId = 1;
 constexpr UINT_PTR kGroupSubclassId = 1;
 
 // Fatal messages of the window layer, code page 936.
@@ -49,8 +49,6 @@ const char kEventControlUnknown[] =
     "\xCE\xB4\xD5\xD2\xB5\xBD\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE";  // 未找到引发事件的窗口组件
 const char kEventControlInvalid[] =
     "\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xCE\xDE\xD0\xA7";  // 引发事件的窗口组件无效
-
-HFONT GuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
 HBRUSH BrushFor(uint32_t color) {
     if (color == kSystemButtonFace) return GetSysColorBrush(COLOR_BTNFACE);
@@ -193,6 +191,12 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_SETFOCUS:
         if (w) GiveFirstFocus(*w);
         return 0;
+    case WM_GETMINMAXINFO:
+        if (w) AllowScaledSize(*w, *reinterpret_cast<MINMAXINFO*>(lParam));
+        break;
+    case WM_DPICHANGED:
+        if (w) ApplyWindowDpi(*w, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_NCDESTROY: {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         if (w) {
@@ -263,7 +267,7 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         GetWindowTextW(hwnd, &text[0], length + 1);
         text.resize(static_cast<size_t>(length));
         const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, 0));
-        const HGDIOBJ old = SelectObject(dc, font ? font : GuiFont());
+        const HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, ResolveColor(desc ? desc->textColor : kBlack));
         DrawTextW(dc, text.c_str(), length, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -277,23 +281,13 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-// Single-line edit boxes are at least one line of their font plus the two edges high.
-int EditMinimumHeight() {
-    const WindowDc dc(nullptr);
-    const SelectedObject font(dc.Get(), GuiFont());
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc.Get(), &tm);
-    return tm.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE);
-}
-
-HWND CreateControlWindow(LiveControl& c, HWND parent) {
+HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     const ControlDescription& d = *c.desc;
     DWORD style = WS_CHILD;
     if (d.visible) style |= WS_VISIBLE;
     if (d.tabStop) style |= WS_TABSTOP;
     if (!d.enabled) style |= WS_DISABLED;
     const wchar_t* cls = nullptr;
-    int height = d.height;
     switch (d.kind) {
     case ControlKind::EditBox:
         cls = L"Edit";
@@ -304,7 +298,6 @@ HWND CreateControlWindow(LiveControl& c, HWND parent) {
             if (d.edit.verticalScrollBar) style |= WS_VSCROLL;
         } else {
             style |= ES_AUTOHSCROLL;
-            height = std::max(height, EditMinimumHeight());
         }
         break;
     case ControlKind::Label:
@@ -327,12 +320,13 @@ HWND CreateControlWindow(LiveControl& c, HWND parent) {
         return nullptr;
     }
     const std::wstring text = WideFromText(d.text);
+    const RECT r = ControlRectAt(d, dpi);
     const HWND hwnd = CreateWindowExW(
-        0, cls, text.c_str(), style, d.left, d.top, d.width, height, parent,
+        0, cls, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + c.index + 1)),
         GetModuleHandleW(nullptr), const_cast<ControlDescription*>(&d));
     if (!hwnd) return nullptr;
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFontForDpi(dpi)), FALSE);
     switch (d.kind) {
     case ControlKind::EditBox:
         // No length limit: the largest the control accepts.
@@ -470,11 +464,17 @@ void CreateMainWindow() {
         loaded.live.reset();
         ReportFatalError(kStartupWindowFailed, 0, where);
     }
+    // Made at the description's size; the monitor it lands on decides its DPI, and so its
+    // outer size and every control's place and font.
+    w.dpi = DpiOfWindow(w.hwnd);
+    const RECT want = WindowRectAt(d, w.hwnd, w.dpi);
     RECT r;
     GetWindowRect(w.hwnd, &r);
-    if (r.left != x || r.top != y || r.right - r.left != d.width || r.bottom - r.top != d.height)
-        SetWindowPos(w.hwnd, nullptr, x, y, d.width, d.height, SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(w.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
+    if (!EqualRect(&r, &want))
+        SetWindowPos(w.hwnd, nullptr, want.left, want.top, want.right - want.left,
+                     want.bottom - want.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (w.dpi != SystemDpi()) w.icons.Apply(w.hwnd, kProgramIconId, w.dpi);
+    SendMessageW(w.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFontForDpi(w.dpi)), FALSE);
 
     // Each control is made in its final parent, and among its siblings in table order: a new
     // child goes below the siblings made before it, so the earlier entry lies on top without
@@ -492,7 +492,7 @@ void CreateMainWindow() {
         }
     }
     const auto make = [&](LiveControl& c, HWND parent) {
-        c.hwnd = CreateControlWindow(c, parent);
+        c.hwnd = CreateControlWindow(c, parent, w.dpi);
         if (!c.hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
     };
     for (LiveControl& c : w.controls) {

@@ -5,6 +5,7 @@
 #include "Fixtures.h"
 #include "Session.h"
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -186,11 +187,20 @@ void ProgramIcon(Check& check, const Options& options) {
             const unsigned width = entry[0] ? entry[0] : 256u;
             const unsigned colours = entry[2];
             const unsigned bits = static_cast<unsigned>(entry[6] | (entry[7] << 8));
-            sizes += Cat(width, L"x", entry[1] ? entry[1] : 256u, L"/",
-                         colours == 16 || bits == 4 ? L"16 colours" : L"other", L" ");
+            const wchar_t* depth = colours == 16 || bits == 4 ? L"16 colours" : bits == 32 ? L"32-bit" : L"other";
+            // The 256-pixel image is stored as PNG, as the icon format allows for that size.
+            const WORD id = static_cast<WORD>(entry[12] | (entry[13] << 8));
+            HRSRC image = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3) /* RT_ICON */);
+            const auto* data = image ? static_cast<const BYTE*>(LockResource(LoadResource(module, image))) : nullptr;
+            const bool isPng = data && SizeofResource(module, image) > 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
+            sizes += Cat(width, L"x", entry[1] ? entry[1] : 256u, L"/", depth, isPng ? L" PNG" : L"", L" ");
         }
     }
-    check.ExpectEq(L"icon images", L"16x16/16 colours 32x32/16 colours 48x48/16 colours ", sizes);
+    // The 16-colour images of old, and 32-bit images with alpha for every display scale.
+    check.ExpectEq(L"icon images",
+                   L"16x16/16 colours 32x32/16 colours 48x48/16 colours 20x20/32-bit 24x24/32-bit "
+                   L"40x40/32-bit 64x64/32-bit 256x256/32-bit PNG ",
+                   sizes);
 
     const int small = GetSystemMetrics(SM_CXSMICON);
     const auto icon = static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, small, small, LR_DEFAULTCOLOR));

@@ -31,6 +31,37 @@ TEST(Centring, TruncatesTowardZeroOnEitherSide) {
     }
 }
 
+TEST(DisplayScale, RoundsLikeMulDivAndKeepsNeighboursTouching) {
+    struct Row { int32_t value, dpi, want; };
+    const Row rows[] = {
+        {576, 96, 576}, {453, 144, 680}, {453, 120, 566}, {1, 144, 2}, {3, 120, 4},
+        {-1, 144, -2}, {-3, 120, -4}, {0, 192, 0}, {453, 192, 906}, {0x7FFFFFFF / 2, 192, 0x7FFFFFFE},
+    };
+    for (const Row& r : rows) EXPECT_EQ(ScaleToDpi(r.value, r.dpi), r.want) << r.value << " at " << r.dpi;
+
+    // 标签1 (16, 16, 56 x 24) sits right against 编辑框1 (72, 18): scaled by edges they still meet.
+    for (const int32_t dpi : {96, 120, 144, 168, 192}) {
+        const ScaledRect label = ScaleRectToDpi(16, 16, 56, 24, dpi);
+        const ScaledRect edit = ScaleRectToDpi(72, 18, 224, 20, dpi);
+        EXPECT_EQ(label.left + label.width, edit.left) << dpi;
+    }
+}
+
+TEST(DisplayScale, LargeWindowKeepsItsTopLeftOnTheWorkArea) {
+    struct Row { int32_t origin, size, start, end, want; const char* why; };
+    const Row rows[] = {
+        {224, 576, 0, 1024, 224, "fits: unchanged"},
+        {-64, 1152, 0, 1024, 0, "wider than the screen: left edge on it"},
+        {-69, 906, 0, 728, 0, "taller than the work area: title bar on it"},
+        {700, 400, 0, 1024, 624, "fits but hangs over the right: moved in"},
+        {1900, 400, 1920, 3840, 1920, "second monitor: its own work area"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        EXPECT_EQ(KeptOnWorkArea(r.origin, r.size, r.start, r.end), r.want);
+    }
+}
+
 std::vector<int32_t> MainWindowTabList() {
     std::vector<TabCandidate> eligible;
     for (int32_t i = 0; i < MainWindow.controlCount; ++i) {
