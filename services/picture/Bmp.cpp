@@ -1,14 +1,32 @@
-// BMP: uncompressed device-independent bitmaps with 1, 4, 8, 24 or 32 bits per pixel, read
-// by the box itself and converted once to top-down BGRA.
+// BMP: device-independent bitmaps, read by the box itself and converted once to top-down BGRA.
 //
-//   file header (14 bytes)          info header (at 14, size field >= 40)
-//   +0  "BM"                        +0  header size      +16 compression (must be 0)
+//   file header (14 bytes)          info header (at 14; its size field says which version)
+//   +0  "BM"                        +0  header size      +16 compression
 //   +2  file size (ignored)         +4  width  (int32)   +20 image size (ignored)
 //   +6  reserved                    +8  height (int32)   +32 colours used
 //   +10 offset of the pixel rows    +12 planes (ignored) +14 bit count
+//                                   +40 red, green, blue masks, +52 alpha mask (headers of 52,
+//                                       56, 108 (V4) and 124 (V5) bytes)
 //
-// The colour table (blue, green, red, reserved per entry) follows the info header; the rows
-// start at the file header's offset, each padded to a multiple of 4 bytes.
+//   the 12-byte core header:        +0 size  +4 width (uint16)  +6 height (uint16)
+//                                   +8 planes  +10 bit count; colour entries of 3 bytes
+//
+// Variants read, as viewers show them:
+// - 1, 4 and 8 bits with a colour table (blue, green, red[, reserved] per entry); an index
+//   beyond the table is opaque black.
+// - 24 bits; 32 bits (the fourth byte is not alpha); 16 bits as 5-5-5.
+// - Bit fields (compression 3, and 6 with an alpha mask) at 16 and 32 bits. The masks follow a
+//   40-byte header, or sit in a larger one. A channel of n bits becomes 8 bits as
+//   round(v * 255 / (2^n - 1)). A non-zero alpha mask makes the picture's alpha that channel,
+//   blended like a PNG's, unless every pixel's alpha is 0: writers that never filled the
+//   channel leave it so, and viewers show such files opaque.
+// - RLE8 and RLE4 (compression 1 and 2), bottom-up only, as the format allows. Pixels the
+//   stream skips (delta and end-of-line escapes, or data that ends early) are transparent, so
+//   the box background shows there; pixels past the end of a row are dropped.
+// Refused: other compressions (embedded JPEG and PNG), other bit counts, masks that are not one
+// run of bits, a top-down RLE picture, uncompressed rows that do not fit in the data.
+#include <cstring>
+
 #include "Picture.h"
 #include "PictureBytes.h"
 
@@ -25,14 +43,99 @@ using picture_bytes::StoreWord;
 namespace {
 
 constexpr size_t kFileHeaderBytes = 14;
+constexpr uint32_t kCoreHeaderBytes = 12;
 constexpr uint32_t kInfoHeaderBytes = 40;
 constexpr size_t kHeadersBytes = kFileHeaderBytes + kInfoHeaderBytes;
+// Headers from this size on carry the red, green and blue masks, from kAlphaMaskHeaderBytes on
+// the alpha mask too.
+constexpr uint32_t kMaskHeaderBytes = 52;
+constexpr uint32_t kAlphaMaskHeaderBytes = 56;
+
+enum Compression : uint32_t {
+    kRgb = 0,
+    kRle8 = 1,
+    kRle4 = 2,
+    kBitFields = 3,
+    kAlphaBitFields = 6,
+};
 
 // 256 opaque pixel words. Entries past the file's table stay opaque black, which is what an
 // index beyond the table shows.
 struct Palette {
     uint32_t words[256];
 };
+
+struct Header {
+    uint32_t rowsOffset = 0;
+    uint32_t headerSize = 0;
+    int64_t width = 0;
+    int64_t height = 0;
+    bool topDown = false;
+    uint32_t bits = 0;
+    uint32_t compression = kRgb;
+    uint64_t tableOffset = 0;
+    uint32_t entryBytes = 4;
+    uint64_t tableEntries = 0;
+    uint32_t masks[4] = {};  // red, green, blue, alpha
+};
+
+// One bit-field channel: where it sits in the pixel and its 8-bit values, from a table for
+// fields of up to 8 bits and by arithmetic for wider ones.
+struct Channel {
+    uint32_t mask = 0;
+    unsigned shift = 0;
+    uint32_t top = 0;  // the field's largest value
+    uint8_t levels[256] = {};
+};
+
+// False for a mask that is not one run of bits.
+bool MakeChannel(uint32_t mask, Channel* channel) {
+    channel->mask = mask;
+    if (mask == 0) {
+        return true;
+    }
+    unsigned shift = 0;
+    while (((mask >> shift) & 1u) == 0) {
+        ++shift;
+    }
+    const uint32_t field = mask >> shift;
+    if ((field & (field + 1)) != 0) {
+        return false;
+    }
+    unsigned bits = 0;
+    while (bits < 32 && ((field >> bits) & 1u) != 0) {
+        ++bits;
+    }
+    channel->shift = shift;
+    channel->top = field;
+    for (uint32_t v = 0; v <= field && v < 256; ++v) {
+        channel->levels[v] = static_cast<uint8_t>((v * 255 + field / 2) / field);
+    }
+    return true;
+}
+
+inline uint32_t Level(const Channel& c, uint32_t pixel) {
+    const uint32_t v = (pixel & c.mask) >> c.shift;
+    if (c.top < 256) {
+        return c.levels[v];
+    }
+    return static_cast<uint32_t>((uint64_t{v} * 255 + c.top / 2) / c.top);
+}
+
+struct BitFields {
+    Channel red, green, blue, alpha;
+};
+
+void ConvertBitFieldsRow(const uint8_t* src, uint8_t* out, uint32_t width, uint32_t bits,
+                         const BitFields& f) {
+    const uint32_t opaque = f.alpha.mask == 0 ? kOpaqueAlpha : 0;
+    for (uint32_t x = 0; x < width; ++x) {
+        const uint32_t pixel = bits == 16 ? ReadLE16(src + 2 * x) : LoadWord(src + 4 * x);
+        StoreWord(out + 4 * x, opaque | (Level(f.alpha, pixel) << 24) |
+                                   (Level(f.red, pixel) << 16) | (Level(f.green, pixel) << 8) |
+                                   Level(f.blue, pixel));
+    }
+}
 
 void ConvertIndexedRow(const uint8_t* src, uint8_t* out, uint32_t width, uint32_t bits,
                        const Palette& palette) {
@@ -85,86 +188,261 @@ void Convert24Row(const uint8_t* src, uint8_t* out, uint32_t width) {
     StoreWord(out + 4 * x, OpaqueWord(last[0], last[1], last[2]));
 }
 
+// Run-length compressed pixels into a picture whose every byte is 0 (transparent). The stream
+// is pairs of bytes: a count above 0 and the value(s) of a run, or 0 and an escape: 0 end of
+// line, 1 end of picture, 2 a move right and down by the next two bytes, 3 or more that many
+// pixels stored as they are, padded to a 16-bit boundary. Rows go from the bottom up. Every
+// step reads at least two bytes, so the work is bounded by the data.
+void DecodeRunLength(const uint8_t* p, const uint8_t* end, uint8_t* out, uint32_t width,
+                     uint32_t height, bool fourBits, const Palette& palette) {
+    uint32_t x = 0;
+    uint32_t y = 0;  // counted from the bottom row
+    const size_t stride = size_t{width} * 4;
+    auto put = [&](uint32_t index) {
+        if (x < width) {
+            StoreWord(out + (height - 1 - y) * stride + 4 * size_t{x}, palette.words[index]);
+            ++x;
+        }
+    };
+    while (y < height && end - p >= 2) {
+        const uint8_t count = p[0];
+        const uint8_t value = p[1];
+        p += 2;
+        if (count != 0) {
+            for (unsigned i = 0; i < count && x < width; ++i) {
+                put(!fourBits ? value : (i & 1u) ? (value & 0x0Fu) : (value >> 4));
+            }
+            continue;
+        }
+        if (value == 0) {
+            x = 0;
+            ++y;
+        } else if (value == 1) {
+            return;
+        } else if (value == 2) {
+            if (end - p < 2) {
+                return;
+            }
+            x = p[0] < width - x ? x + p[0] : width;
+            y += p[1];
+            p += 2;
+        } else {
+            const size_t bytes = fourBits ? (size_t{value} + 1) / 2 : value;
+            const size_t stored = bytes + (bytes & 1);
+            if (static_cast<size_t>(end - p) < bytes) {
+                return;
+            }
+            for (unsigned i = 0; i < value && x < width; ++i) {
+                put(!fourBits ? p[i] : (i & 1u) ? (p[i / 2] & 0x0Fu) : (p[i / 2] >> 4));
+            }
+            p += static_cast<size_t>(end - p) < stored ? bytes : stored;
+        }
+    }
+}
+
+// Reads the headers and checks what they promise against the data.
+bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
+    if (!data || size < kFileHeaderBytes + kCoreHeaderBytes || data[0] != 'B' || data[1] != 'M') {
+        return false;
+    }
+    h->rowsOffset = ReadLE32(data + 10);
+    const uint8_t* info = data + kFileHeaderBytes;
+    h->headerSize = ReadLE32(info);
+    uint32_t coloursUsed = 0;
+    if (h->headerSize == kCoreHeaderBytes) {
+        h->width = ReadLE16(info + 4);
+        h->height = ReadLE16(info + 6);
+        h->bits = ReadLE16(info + 10);
+        h->entryBytes = 3;
+    } else {
+        if (h->headerSize < kInfoHeaderBytes || size < kHeadersBytes) {
+            return false;
+        }
+        // The natural size is the magnitude of both fields. A negative height is the format's
+        // top-down layout: rows are then stored top row first. A negative width has no
+        // meaning in the format and is taken by magnitude like the natural size.
+        const int32_t rawWidth = ReadLE32Signed(info + 4);
+        const int32_t rawHeight = ReadLE32Signed(info + 8);
+        h->width = rawWidth < 0 ? -int64_t{rawWidth} : int64_t{rawWidth};
+        h->height = rawHeight < 0 ? -int64_t{rawHeight} : int64_t{rawHeight};
+        h->topDown = rawHeight < 0;
+        h->bits = ReadLE16(info + 14);
+        h->compression = ReadLE32(info + 16);
+        coloursUsed = ReadLE32(info + 32);
+    }
+    h->tableOffset = uint64_t{kFileHeaderBytes} + h->headerSize;
+
+    switch (h->compression) {
+    case kRgb:
+        if (h->bits != 1 && h->bits != 4 && h->bits != 8 && h->bits != 16 && h->bits != 24 &&
+            h->bits != 32) {
+            return false;
+        }
+        if (h->bits == 16) {
+            h->masks[0] = 0x7C00;
+            h->masks[1] = 0x03E0;
+            h->masks[2] = 0x001F;
+        }
+        break;
+    case kRle8:
+    case kRle4:
+        if (h->bits != (h->compression == kRle8 ? 8u : 4u) || h->topDown) {
+            return false;
+        }
+        break;
+    case kBitFields:
+    case kAlphaBitFields: {
+        if (h->bits != 16 && h->bits != 32) {
+            return false;
+        }
+        const unsigned count = h->compression == kAlphaBitFields ? 4 : 3;
+        uint64_t at = h->tableOffset;  // after a 40-byte header the masks follow it
+        if (h->headerSize >= kMaskHeaderBytes) {
+            at = kFileHeaderBytes + kInfoHeaderBytes;
+        } else {
+            h->tableOffset += 4 * count;
+        }
+        const unsigned inHeader = h->headerSize >= kAlphaMaskHeaderBytes ? 4 : count;
+        if (!RangeInside(at, 4 * inHeader, size)) {
+            return false;
+        }
+        for (unsigned i = 0; i < inHeader; ++i) {
+            h->masks[i] = ReadLE32(data + at + 4 * i);
+        }
+        if (h->bits == 16) {
+            for (uint32_t mask : h->masks) {
+                if (mask > 0xFFFFu) {
+                    return false;
+                }
+            }
+        }
+        break;
+    }
+    default:
+        return false;
+    }
+
+    if (h->bits <= 8) {
+        // The table's length is the colours-used field, or 2^bits when that is 0; all of it
+        // must be inside the data, so a huge count is refused. The core header has no such
+        // field: its table is 2^bits entries, or as many as fit before the rows.
+        h->tableEntries = coloursUsed != 0 ? coloursUsed : (uint64_t{1} << h->bits);
+        if (h->headerSize == kCoreHeaderBytes && h->rowsOffset > h->tableOffset &&
+            (h->rowsOffset - h->tableOffset) / 3 < h->tableEntries) {
+            h->tableEntries = (h->rowsOffset - h->tableOffset) / 3;
+        }
+        if (!RangeInside(h->tableOffset, h->tableEntries * h->entryBytes, size)) {
+            return false;
+        }
+    }
+    uint64_t pixels = 0;
+    return picture_bytes::PicturePixels(h->width, h->height, &pixels);
+}
+
+void ReadPalette(const uint8_t* data, const Header& h, Palette* palette) {
+    for (uint32_t& word : palette->words) {
+        word = OpaqueWord(0, 0, 0);
+    }
+    // Only the first 2^bits entries can be addressed by a pixel.
+    const uint64_t addressable = uint64_t{1} << h.bits;
+    const uint64_t usable = h.tableEntries < addressable ? h.tableEntries : addressable;
+    const uint8_t* table = data + static_cast<size_t>(h.tableOffset);
+    for (size_t i = 0; i < usable; ++i) {
+        const uint8_t* e = table + h.entryBytes * i;
+        palette->words[i] = OpaqueWord(e[0], e[1], e[2]);
+    }
+}
+
+// Whether any pixel is not opaque. A picture whose alpha is 0 everywhere is made opaque first
+// (see the file's opening comment) when `zeroMeansOpaque` is set.
+bool ResolveAlpha(uint8_t* out, size_t pixels, bool zeroMeansOpaque) {
+    uint8_t any = 0;
+    uint8_t all = 0xFF;
+    for (size_t i = 0; i < pixels; ++i) {
+        any |= out[4 * i + 3];
+        all &= out[4 * i + 3];
+    }
+    if (any == 0 && zeroMeansOpaque) {
+        for (size_t i = 0; i < pixels; ++i) {
+            out[4 * i + 3] = 0xFF;
+        }
+        return false;
+    }
+    return all != 0xFF;
+}
+
 }  // namespace
 
 bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
-    if (!data || size < kHeadersBytes || data[0] != 'B' || data[1] != 'M') {
+    Header h;
+    if (!ReadHeader(data, size, &h)) {
         return false;
     }
-    const uint32_t rowsOffset = ReadLE32(data + 10);
-    const uint8_t* header = data + kFileHeaderBytes;
-    const uint32_t headerSize = ReadLE32(header);
-    const int32_t rawWidth = ReadLE32Signed(header + 4);
-    const int32_t rawHeight = ReadLE32Signed(header + 8);
-    const uint16_t bits = ReadLE16(header + 14);
-    const uint32_t compression = ReadLE32(header + 16);
-    const uint32_t coloursUsed = ReadLE32(header + 32);
-
-    // Older 12-byte headers have another layout; compressed and bit-field variants are refused.
-    if (headerSize < kInfoHeaderBytes || compression != 0) {
-        return false;
-    }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
-        return false;
-    }
-    // The natural size is the magnitude of both fields. A negative height is the format's
-    // top-down layout: rows are then stored top row first. A negative width has no meaning in
-    // the format and is taken by magnitude like the natural size.
-    const int64_t width = rawWidth < 0 ? -int64_t{rawWidth} : int64_t{rawWidth};
-    const int64_t height = rawHeight < 0 ? -int64_t{rawHeight} : int64_t{rawHeight};
-    const bool topDown = rawHeight < 0;
-    uint64_t pixelCount = 0;
-    if (!picture_bytes::PicturePixels(width, height, &pixelCount)) {
-        return false;
-    }
-
     Palette palette;
-    if (bits <= 8) {
-        for (uint32_t& word : palette.words) {
-            word = OpaqueWord(0, 0, 0);
-        }
-        // The table's length is the colours-used field, or 2^bits when that is 0; all of it
-        // must be inside the data, so a huge count is refused. Only the first 2^bits entries
-        // can be addressed by a pixel.
-        const uint64_t tableEntries = coloursUsed != 0 ? coloursUsed : (uint64_t{1} << bits);
-        const uint64_t tableOffset = uint64_t{kFileHeaderBytes} + headerSize;
-        if (!RangeInside(tableOffset, tableEntries * 4, size)) {
+    if (h.bits <= 8) {
+        ReadPalette(data, h, &palette);
+    }
+    const uint32_t w = static_cast<uint32_t>(h.width);
+    const size_t rowsCount = static_cast<size_t>(h.height);
+    const size_t pixels = size_t{w} * rowsCount;
+    const bool runLength = h.compression == kRle8 || h.compression == kRle4;
+    if (runLength) {
+        if (h.rowsOffset >= size) {
             return false;
         }
-        const uint64_t addressable = uint64_t{1} << bits;
-        const uint64_t usable = tableEntries < addressable ? tableEntries : addressable;
-        const uint8_t* table = data + static_cast<size_t>(tableOffset);
-        for (size_t i = 0; i < usable; ++i) {
-            palette.words[i] = OpaqueWord(table[4 * i], table[4 * i + 1], table[4 * i + 2]);
+        uint8_t* out = picture_bytes::AllocatePicture(sink, h.width, h.height);
+        if (!out) {
+            return false;
         }
+        std::memset(out, 0, pixels * 4);
+        DecodeRunLength(data + h.rowsOffset, data + size, out, w,
+                        static_cast<uint32_t>(rowsCount), h.compression == kRle4, palette);
+        picture_bytes::SetInfo(info, h.width, h.height, ResolveAlpha(out, pixels, false));
+        return true;
     }
 
-    const uint64_t rowBytes = PaddedRowBytes(static_cast<uint64_t>(width), bits);
-    if (!RangeInside(rowsOffset, rowBytes * static_cast<uint64_t>(height), size)) {
+    const uint64_t rowBytes = PaddedRowBytes(w, h.bits);
+    if (!RangeInside(h.rowsOffset, rowBytes * rowsCount, size)) {
         return false;
     }
+    BitFields fields;
+    const bool hasFields = h.masks[0] != 0 || h.masks[1] != 0 || h.masks[2] != 0 || h.masks[3] != 0;
+    if (hasFields && (!MakeChannel(h.masks[0], &fields.red) ||
+                      !MakeChannel(h.masks[1], &fields.green) ||
+                      !MakeChannel(h.masks[2], &fields.blue) ||
+                      !MakeChannel(h.masks[3], &fields.alpha))) {
+        return false;
+    }
+    // The usual layouts of 32-bit bit fields are plain words: B, G, R and X or A.
+    const bool plain32 = h.bits == 32 && (!hasFields || (h.masks[0] == 0xFF0000u &&
+                                                          h.masks[1] == 0xFF00u &&
+                                                          h.masks[2] == 0xFFu));
+    const bool alpha = hasFields && h.masks[3] != 0;
+    const bool copyAlpha = plain32 && alpha && h.masks[3] == 0xFF000000u;
 
-    uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
+    uint8_t* out = picture_bytes::AllocatePicture(sink, h.width, h.height);
     if (!out) {
         return false;
     }
-    const uint32_t w = static_cast<uint32_t>(width);
-    const size_t h = static_cast<size_t>(height);
     const size_t stride = size_t{w} * 4;
     const size_t srcStride = static_cast<size_t>(rowBytes);
-    const uint8_t* rows = data + rowsOffset;
-    for (size_t y = 0; y < h; ++y) {
-        const size_t sourceRow = topDown ? y : h - 1 - y;
+    const uint8_t* rows = data + h.rowsOffset;
+    for (size_t y = 0; y < rowsCount; ++y) {
+        const size_t sourceRow = h.topDown ? y : rowsCount - 1 - y;
         const uint8_t* src = rows + sourceRow * srcStride;
         uint8_t* dst = out + y * stride;
-        if (bits <= 8) {
-            ConvertIndexedRow(src, dst, w, bits, palette);
-        } else if (bits == 24) {
+        if (h.bits <= 8) {
+            ConvertIndexedRow(src, dst, w, h.bits, palette);
+        } else if (h.bits == 24) {
             Convert24Row(src, dst, w);
-        } else {
+        } else if (copyAlpha) {
+            std::memcpy(dst, src, stride);
+        } else if (plain32 && !alpha) {
             Convert32Row(src, dst, w);
+        } else {
+            ConvertBitFieldsRow(src, dst, w, h.bits, fields);
         }
     }
-    picture_bytes::SetInfo(info, width, height, false);
+    picture_bytes::SetInfo(info, h.width, h.height, alpha && ResolveAlpha(out, pixels, true));
     return true;
 }

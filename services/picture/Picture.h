@@ -60,7 +60,8 @@ private:
 };
 
 // Decoders: true and the picture in the sink, or false for no picture. `info` may be nullptr.
-// BMP, PCX and JPEG are opaque (alpha 255 everywhere); PNG keeps its alpha.
+// PCX and JPEG are opaque (alpha 255 everywhere); PNG keeps its alpha; BMP has alpha where its
+// bit fields carry an alpha channel and where a run-length stream skips pixels (see Bmp.cpp).
 bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);

@@ -140,26 +140,79 @@ Bytes DibRows(const Raster& raster, const Indexed& indexed, int bits) {
 
 Bytes MakeBmp(int32_t width, int32_t height, uint16_t bits, const Bytes& rows,
               const std::vector<Rgba>& table, uint32_t coloursUsed) {
-    const size_t rowsOffset = 54 + table.size() * 4;
+    BmpLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.bits = bits;
+    layout.table = table;
+    layout.pixels = rows;
+    Bytes b = MakeBmp(layout);
+    Le32(b, 46, coloursUsed);
+    return b;
+}
+
+Bytes MakeBmp(const BmpLayout& layout) {
+    const bool core = layout.headerSize == 12;
+    const size_t entryBytes = core ? 3 : 4;
+    const size_t masksAfter = layout.headerSize == 40 ? layout.masks.size() * 4 : 0;
+    const size_t tableAt = 14 + layout.headerSize + masksAfter;
+    const size_t rowsOffset = tableAt + layout.table.size() * entryBytes;
     Bytes b(rowsOffset);
     b[0] = 'B';
     b[1] = 'M';
     Le32(b, 10, static_cast<uint32_t>(rowsOffset));
-    InfoHeader(b, 14, width, height, bits, coloursUsed);
-    PutColourTable(b, 54, table, table.size());
-    b.insert(b.end(), rows.begin(), rows.end());
+    if (core) {
+        Le32(b, 14, 12);
+        Le16(b, 18, static_cast<uint32_t>(layout.width));
+        Le16(b, 20, static_cast<uint32_t>(layout.height));
+        Le16(b, 22, 1);
+        Le16(b, 24, layout.bits);
+        for (size_t i = 0; i < layout.table.size(); ++i) {
+            b[tableAt + 3 * i] = layout.table[i].b;
+            b[tableAt + 3 * i + 1] = layout.table[i].g;
+            b[tableAt + 3 * i + 2] = layout.table[i].r;
+        }
+    } else {
+        InfoHeader(b, 14, layout.width, layout.height, layout.bits,
+                   static_cast<uint32_t>(layout.table.size()));
+        Le32(b, 14, layout.headerSize);
+        Le32(b, 30, layout.compression);
+        for (size_t i = 0; i < layout.masks.size(); ++i) {
+            Le32(b, 54 + 4 * i, layout.masks[i]);
+        }
+        PutColourTable(b, tableAt, layout.table, layout.table.size());
+    }
+    b.insert(b.end(), layout.pixels.begin(), layout.pixels.end());
     return b;
 }
 
 Bytes MakePcx(int width, int height, int bits, const Bytes& rows, const Bytes* palette) {
+    PcxLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.bits = bits;
+    layout.version = bits == 1 ? 3 : 5;
+    layout.rows = rows;
+    if (palette) {
+        layout.palette = *palette;
+    }
+    return MakePcx(layout);
+}
+
+Bytes MakePcx(const PcxLayout& layout) {
     Bytes b(128, 0);
     b[0] = 0x0A;
-    b[1] = bits == 1 ? 3 : 5;
+    b[1] = static_cast<uint8_t>(layout.version);
     b[2] = 1;
-    b[3] = static_cast<uint8_t>(bits);
-    Le16(b, 8, static_cast<uint32_t>(width - 1));
-    Le16(b, 10, static_cast<uint32_t>(height - 1));
-    b[65] = 1;
+    b[3] = static_cast<uint8_t>(layout.bits);
+    Le16(b, 8, static_cast<uint32_t>(layout.width - 1));
+    Le16(b, 10, static_cast<uint32_t>(layout.height - 1));
+    std::copy(layout.headerPalette.begin(), layout.headerPalette.end(), b.begin() + 16);
+    b[65] = static_cast<uint8_t>(layout.planes);
+    const size_t packed = layout.bits == 8 ? size_t(layout.width) : size_t(layout.width + 7) / 8;
+    Le16(b, 66, static_cast<uint32_t>(layout.lineBytes != 0 ? size_t(layout.lineBytes)
+                                                            : packed + (packed & 1)));
+    const Bytes& rows = layout.rows;
     for (size_t i = 0; i < rows.size();) {
         size_t run = 1;
         while (i + run < rows.size() && run < 63 && rows[i + run] == rows[i]) {
@@ -171,9 +224,9 @@ Bytes MakePcx(int width, int height, int bits, const Bytes& rows, const Bytes* p
         b.push_back(rows[i]);
         i += run;
     }
-    if (palette) {
+    if (!layout.palette.empty()) {
         b.push_back(12);
-        b.insert(b.end(), palette->begin(), palette->end());
+        b.insert(b.end(), layout.palette.begin(), layout.palette.end());
     }
     return b;
 }

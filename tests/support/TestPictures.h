@@ -45,11 +45,35 @@ Bytes RgbTable(const std::vector<Rgba>& colours);
 // BMP with a 40-byte info header; rows in file order, each padded to 4 bytes.
 Bytes MakeBmp(int32_t width, int32_t height, uint16_t bits, const Bytes& rows,
               const std::vector<Rgba>& table = {}, uint32_t coloursUsed = 0);
+// BMP of any header version: 12 (the core header: 16-bit sizes, 3-byte table entries), 40,
+// 108 (V4) or 124 (V5); colours-used is the table's length. `masks` (red, green, blue[,
+// alpha]) follow a 40-byte header, as compressions 3 and 6 store them, or fill the mask fields
+// of a larger one. `pixels` are the stored rows or the run-length stream.
+struct BmpLayout {
+    int32_t width = 1, height = 1;
+    uint16_t bits = 24;
+    uint32_t headerSize = 40;
+    uint32_t compression = 0;
+    std::vector<uint32_t> masks;
+    std::vector<Rgba> table;
+    Bytes pixels;
+};
+Bytes MakeBmp(const BmpLayout& layout);
 // PCX from the decoded row bytes (rows already padded to their even length), run-length
 // encoded as one stream; a 768-byte palette is appended after a 12 when given. A byte above
 // 0xC0 always goes as a run; 0xC0 itself is written as it is (a run of none), as the tests of
 // that case need.
 Bytes MakePcx(int width, int height, int bits, const Bytes& rows, const Bytes* palette = nullptr);
+// PCX of any kind: `rows` hold each row's lines of `lineBytes` (0: the packed width rounded up
+// to even, which the header's bytes-per-line field then says) plane after plane;
+// `headerPalette` fills the 16-colour palette at byte 16.
+struct PcxLayout {
+    int width = 1, height = 1, bits = 8, planes = 1, version = 5, lineBytes = 0;
+    Bytes rows;
+    Bytes headerPalette;  // up to 48 bytes, R, G, B
+    Bytes palette;        // 768 bytes after a 12 at the end, or none
+};
+Bytes MakePcx(const PcxLayout& layout);
 // A bitmap icon image exactly as large as its header says (header, table, colour, mask rows),
 // all zero.
 Bytes IconBitmap(int width, int height, uint16_t bits);

@@ -1,0 +1,154 @@
+// BMP beyond the uncompressed 40-byte kind: other header versions, 16 bits, bit fields with and
+// without alpha, and run-length compression. The real-file check of the same variants is the
+// conformance check over the BMP suite (tests/conformance).
+#include <gtest/gtest.h>
+
+#include "Picture.h"
+#include "PictureTestData.h"
+
+namespace {
+
+constexpr uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+
+BmpLayout Layout(int32_t width, int32_t height, uint16_t bits, Bytes pixels) {
+    BmpLayout l;
+    l.width = width;
+    l.height = height;
+    l.bits = bits;
+    l.pixels = std::move(pixels);
+    return l;
+}
+
+BmpLayout With(BmpLayout l, uint32_t headerSize, uint32_t compression = 0,
+               std::vector<uint32_t> masks = {}, std::vector<Rgba> table = {}) {
+    l.headerSize = headerSize;
+    l.compression = compression;
+    l.masks = std::move(masks);
+    l.table = std::move(table);
+    return l;
+}
+
+TEST(BmpVariants, HeadersBitFieldsAndRunLength) {
+    const std::vector<Rgba> two{kRed, kGreen};
+    std::vector<Rgba> sixteen(16, kBlack);
+    sixteen[1] = kRed, sixteen[2] = kGreen, sixteen[3] = kBlue;
+    const Rgba grey8{8, 8, 8};  // 1 of 31 is round(255 / 31)
+    const Rgba halfRed{128, 0, 0};
+    const struct {
+        const char* name;
+        BmpLayout layout;
+        std::vector<Rgba> want;  // top row first
+        bool hasAlpha;
+    } cases[] = {
+        {"V4 header (108 bytes) with a colour table after it",
+         With(Layout(2, 1, 8, {1, 0, 0, 0}), 108, 0, {}, two), {kGreen, kRed}, false},
+        {"V5 header (124 bytes) with a colour table after it",
+         With(Layout(2, 1, 8, {1, 0, 0, 0}), 124, 0, {}, two), {kGreen, kRed}, false},
+        {"12-byte core header: 16-bit sizes, 3-byte table entries",
+         With(Layout(2, 2, 8, {0, 1, 0, 0, 1, 1, 0, 0}), 12, 0, {}, two),
+         {kGreen, kGreen, kRed, kGreen}, false},
+        {"12-byte core header, 24 bits", With(Layout(1, 1, 24, {0, 0, 255, 0}), 12),
+         {kRed}, false},
+        {"16 bits without masks are 5-5-5; the top bit is unused",
+         Layout(3, 1, 16, {0x00, 0x7C, 0x21, 0x84, 0xFF, 0xFF, 0, 0}),
+         {kRed, grey8, kWhite}, false},
+        {"16-bit bit fields 5-6-5 after a 40-byte header",
+         With(Layout(3, 1, 16, {0x00, 0xF8, 0xE0, 0x07, 0x10, 0x00, 0, 0}), 40, kBitFields,
+              {0xF800, 0x07E0, 0x001F}),
+         {kRed, kGreen, {0, 0, 132}}, false},
+        {"32-bit bit fields in another order (R, G, B from the low byte up)",
+         With(Layout(2, 1, 32, {255, 0, 0, 0, 0, 0, 128, 7}), 40, kBitFields,
+              {0x0000FF, 0x00FF00, 0xFF0000}),
+         {kRed, {0, 0, 128}}, false},
+        {"32-bit bit fields of 11, 11 and 10 bits round to 8",
+         With(Layout(1, 1, 32, {0x00, 0x00, 0x00, 0x80}), 40, kBitFields,
+              {0xFFE00000, 0x001FFC00, 0x000003FF}),
+         {halfRed}, false},
+        {"V5 with an alpha mask: alpha is kept, to be blended like a PNG's",
+         With(Layout(2, 1, 32, {0, 0, 255, 0x80, 255, 0, 0, 255}), 124, kBitFields,
+              {0xFF0000, 0xFF00, 0xFF, 0xFF000000}),
+         {{255, 0, 0, 0x80}, kBlue}, true},
+        {"V5 with an alpha mask but alpha 0 everywhere: opaque, as writers that never filled "
+         "it mean",
+         With(Layout(2, 1, 32, {0, 0, 255, 0, 255, 0, 0, 0}), 124, kBitFields,
+              {0xFF0000, 0xFF00, 0xFF, 0xFF000000}),
+         {kRed, kBlue}, false},
+        {"compression 6: four masks after a 40-byte header, 16 bits 4-4-4-4",
+         With(Layout(1, 1, 16, {0x0F, 0x8F, 0, 0}), 40, kAlphaBitFields,
+              {0x0F00, 0x00F0, 0x000F, 0xF000}),
+         {{255, 0, 255, 0x88}}, true},
+        // 3 x 3, bottom row first: a run of two, end of line; an absolute run of three (padded
+        // to an even count), end of line; a delta of one to the right, a run of five cut at
+        // the row's end, end of picture.
+        {"RLE8: runs, absolute runs, end of line, delta, runs past the row end",
+         With(Layout(3, 3, 8, {2, 1, 0, 0, 0, 3, 2, 0, 1, 0, 0, 0, 0, 2, 1, 0, 5, 1, 0, 1}), 40,
+              kRle8, {}, sixteen),
+         {kClear, kRed, kRed, kGreen, kBlack, kRed, kRed, kRed, kClear}, true},
+        {"RLE4: a run alternates its two nibbles, an absolute run of three is two bytes",
+         With(Layout(5, 2, 4, {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1}), 40, kRle4, {}, sixteen),
+         {kBlue, kRed, kGreen, kClear, kClear, kRed, kGreen, kRed, kGreen, kRed}, true},
+        {"RLE8 data that ends early: the rows not reached show the background",
+         With(Layout(2, 2, 8, {2, 3}), 40, kRle8, {}, sixteen),
+         {kClear, kClear, kBlue, kBlue}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = MakeBmp(c.layout);
+        TestSink sink;
+        ImageInfo info;
+        ASSERT_TRUE(DecodeBmp(file.data(), file.size(), sink, &info));
+        EXPECT_EQ(info.width, c.layout.width);
+        EXPECT_EQ(info.height, c.layout.height);
+        EXPECT_EQ(sink.All(), c.want);
+        EXPECT_EQ(info.hasAlpha, c.hasAlpha);
+    }
+}
+
+TEST(BmpVariants, RefusedVariantsAndHostileStreams) {
+    const std::vector<Rgba> two{kRed, kGreen};
+    const struct {
+        const char* name;
+        BmpLayout layout;
+        size_t cutTo;  // 0: the whole file
+    } cases[] = {
+        {"embedded JPEG (compression 4)", With(Layout(1, 1, 24, {0, 0, 0, 0}), 40, 4), 0},
+        {"RLE8 stored top-down, which the format does not allow",
+         With(Layout(1, -1, 8, {1, 0, 0, 1}), 40, kRle8, {}, two), 0},
+        {"RLE4 with 8 bits per pixel", With(Layout(1, 1, 8, {1, 0, 0, 1}), 40, kRle4, {}, two), 0},
+        {"bit fields at 24 bits",
+         With(Layout(1, 1, 24, {0, 0, 0, 0}), 40, kBitFields, {0xFF0000, 0xFF00, 0xFF}), 0},
+        {"a mask that is not one run of bits",
+         With(Layout(1, 1, 32, {0, 0, 0, 0}), 40, kBitFields, {0xF0F000, 0xFF00, 0xFF}), 0},
+        {"a 16-bit mask reaching past 16 bits",
+         With(Layout(1, 1, 16, {0, 0, 0, 0}), 40, kBitFields, {0x1F0000, 0x7E0, 0x1F}), 0},
+        {"masks cut off by the end of the data",
+         With(Layout(1, 1, 32, {}), 40, kBitFields, {0xFF0000, 0xFF00, 0xFF}), 60},
+        {"core header table cut off", With(Layout(1, 1, 8, {}), 12, 0, {}, two), 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes file = MakeBmp(c.layout);
+        if (c.cutTo != 0) {
+            file = Cut(file, c.cutTo);
+        }
+        TestSink sink;
+        EXPECT_FALSE(DecodeBmp(file.data(), file.size(), sink, nullptr));
+    }
+    const Bytes shortHeader = Patched(MakeBmp(Layout(1, 1, 24, {0, 0, 0, 0})), 14, {16});
+    TestSink shortSink;
+    EXPECT_FALSE(DecodeBmp(shortHeader.data(), shortHeader.size(), shortSink, nullptr))
+        << "a 16-byte header, a layout not read";
+
+    // Escapes cut off at every byte, and a delta far past the picture: each stops cleanly with
+    // what was decoded so far.
+    const Bytes stream{0, 3, 1, 2, 3, 0, 0, 2, 200, 200, 4, 1};
+    const BmpLayout rle = With(Layout(4, 2, 8, stream), 40, kRle8, {}, two);
+    const Bytes whole = MakeBmp(rle);
+    for (size_t n = whole.size() - stream.size() + 1; n <= whole.size(); ++n) {
+        SCOPED_TRACE(n);
+        TestSink cutSink;
+        EXPECT_TRUE(DecodeBmp(whole.data(), n, cutSink, nullptr));
+    }
+}
+
+}  // namespace
