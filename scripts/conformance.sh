@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 started=$SECONDS
 # shellcheck source=packages.sh
 . "$root/scripts/packages.sh"
-orvessa_install_packages conformance python3-pil gdk-pixbuf-tests
+orvessa_install_packages conformance python3-pil gdk-pixbuf-tests libsdl2-image-tests
 src=$("$root/scripts/fetch-picture-sources.sh")
 
 build=$root/build/native

@@ -35,7 +35,7 @@ packages=(
     libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386
     libpng-dev:i386 libjpeg62-turbo-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
     # The conformance check's reference decoder and the GIF suite (scripts/conformance.sh).
-    python3-pil gdk-pixbuf-tests
+    python3-pil gdk-pixbuf-tests libsdl2-image-tests
 )
 # shellcheck source=packages.sh
 . "$(dirname "$0")/packages.sh"

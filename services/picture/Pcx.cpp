@@ -1,19 +1,26 @@
-// PCX: 8-bit palette images and 1-bit monochrome images, run-length decoded to top-down BGRA.
+// PCX: run-length encoded palette, monochrome, planar 16-colour and 24-bit images, decoded to
+// top-down BGRA.
 //
 //   header (128 bytes)
-//   +0 0x0A   +1 version   +2 encoding (1 = run length)   +3 bits per pixel
+//   +0 0x0A   +1 version (0 to 5)   +2 encoding (1 = run length)   +3 bits per pixel
 //   +4 xmin   +6 ymin      +8 xmax   +10 ymax (16-bit each, inclusive window)
-//   +65 planes (must be 1)
+//   +16 16-colour palette (R, G, B)   +65 planes   +66 bytes per line (of one plane)
 //
 // The run-length stream starts at byte 128. A byte above 0xC0 gives (byte - 0xC0) copies of
 // the next byte; any other byte, 0xC0 included, stands for itself. Runs may carry on into the
-// next row. Each encoded row holds an even number of bytes, as the format's scan lines do:
-// (width + 7) / 8 rounded up to even for 1 bit, width rounded up to even for 8 bits. The
-// header's bytes-per-line field is not used.
+// next row. Each row holds, plane after plane, the header's bytes per line for every plane, as
+// every widely used reader takes it: writers pad a line as they see fit (to an even count, or
+// not at all), and the bytes past the width are padding. A line shorter than the width needs
+// is refused.
 //
-// After the 8-bit pixel data, a byte 12 followed by 768 bytes gives the palette (R, G, B).
-// Without it (no 12, or fewer than 768 bytes after it) the image is shown as greyscale,
-// index i as (i, i, i). A 1-bit image is monochrome: bit 1 white, bit 0 black.
+// Kinds read:
+// - 8 bits, 1 plane: palette indices. After the pixel data, a byte 12 followed by 768 bytes
+//   gives the palette (R, G, B). Without it (no 12, or fewer than 768 bytes after it) the image
+//   is shown as greyscale, index i as (i, i, i).
+// - 8 bits, 3 planes: 24-bit colour, a line of red, then green, then blue.
+// - 1 bit, 1 plane: monochrome, bit 1 white, bit 0 black, whatever the header version.
+// - 1 bit, 2 to 4 planes: EGA colour, plane k giving bit k of the index into the header's
+//   16-colour palette.
 // Data that ends before the last row is refused.
 #include <cstdint>
 #include <cstring>
@@ -32,6 +39,7 @@ using picture_bytes::StoreWord;
 namespace {
 
 constexpr size_t kHeaderBytes = 128;
+constexpr size_t kEgaPaletteOffset = 16;
 constexpr uint8_t kPaletteMarker = 12;
 constexpr size_t kPaletteBytes = 768;
 constexpr uint8_t kRunFlag = 0xC0;
@@ -300,8 +308,6 @@ private:
     uint8_t chunk_[kChunk + kMostPerBlock];
 };
 
-size_t EvenUp(size_t n) { return n + (n & 1); }
-
 // The most bytes `streamBytes` of run-length data can decode to: every pair a run of 63.
 // Checked before allocating, so a tiny file cannot ask for a picture it could never fill.
 uint64_t MostDecodedBytes(uint64_t streamBytes) { return streamBytes / 2 * 63 + (streamBytes & 1); }
@@ -367,8 +373,7 @@ void ExpandInPlace(uint8_t* out, size_t count, const uint32_t* palette) {
 // the last quarter of its buffer and expanded once the palette, or its absence, is known.
 // Either way the stream is read once per attempt and no second picture-sized buffer is needed.
 bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t width,
-             size_t height) {
-    const size_t rowBytes = EvenUp(width);
+             size_t height, size_t rowBytes) {
     uint32_t palette[256];
     const uint8_t* const closingMarker = dataEnd - kPaletteBytes - 1;
     if (static_cast<size_t>(dataEnd - stream) > kPaletteBytes && *closingMarker == kPaletteMarker) {
@@ -426,8 +431,7 @@ bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t
 
 // Monochrome: bit 1 white, bit 0 black, the first pixel in the top bit of each byte.
 bool Decode1(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t width,
-             size_t height) {
-    const size_t rowBytes = EvenUp((width + 7) / 8);
+             size_t height, size_t rowBytes) {
     const uint32_t black = OpaqueWord(0, 0, 0);
     const uint32_t white = OpaqueWord(255, 255, 255);
     RunLengthStream decoded(stream, dataEnd, rowBytes * height);
@@ -455,6 +459,60 @@ bool Decode1(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t
     });
 }
 
+// Planar colour: a row is `planes` lines of `lineBytes` each. 24-bit (8 bits, 3 planes) writes
+// each line's bytes into their channel; EGA (1 bit, 2 to 4 planes) gathers the index bits of
+// each pixel in its first byte and looks the indices up once the picture is complete.
+bool DecodePlanes(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t width,
+                  size_t height, size_t lineBytes, unsigned bits, unsigned planes,
+                  const uint32_t* palette) {
+    std::memset(out, 0, width * height * 4);
+    RunLengthStream decoded(stream, dataEnd, lineBytes * planes * height);
+    const bool ok = ReadRows(decoded, lineBytes * planes, [&](size_t row, size_t first,
+                                                              const uint8_t* bytes, size_t n) {
+        uint8_t* rowOut = out + row * width * 4;
+        while (n != 0) {
+            const size_t plane = first / lineBytes;
+            const size_t at = first - plane * lineBytes;
+            const size_t piece = lineBytes - at < n ? lineBytes - at : n;
+            if (bits == 8) {
+                // Red, green, blue: bytes 2, 1 and 0 of the pixel.
+                uint8_t* dst = rowOut + 2 - plane;
+                for (size_t i = 0, x = at; i < piece && x < width; ++i, ++x) {
+                    dst[4 * x] = bytes[i];
+                }
+            } else {
+                const unsigned bit = 1u << plane;
+                for (size_t i = 0; i < piece && 8 * (at + i) < width; ++i) {
+                    const unsigned byte = bytes[i];
+                    const size_t x0 = 8 * (at + i);
+                    const size_t count = width - x0 < 8 ? width - x0 : 8;
+                    for (size_t k = 0; k < count; ++k) {
+                        if ((byte >> (7 - k)) & 1u) {
+                            rowOut[4 * (x0 + k)] |= static_cast<uint8_t>(bit);
+                        }
+                    }
+                }
+            }
+            bytes += piece;
+            first += piece;
+            n -= piece;
+        }
+    });
+    if (!ok) {
+        return false;
+    }
+    const size_t pixels = width * height;
+    for (size_t i = 0; i < pixels; ++i) {
+        uint8_t* px = out + 4 * i;
+        if (bits == 8) {
+            px[3] = 0xFF;
+        } else {
+            StoreWord(px, palette[px[0]]);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
@@ -469,16 +527,21 @@ bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     const uint16_t ymin = ReadLE16(data + 6);
     const uint16_t xmax = ReadLE16(data + 8);
     const uint16_t ymax = ReadLE16(data + 10);
-    const uint8_t planes = data[65];
-    // Several planes (24-bit colour, 16-colour EGA) are other bit counts: refused.
-    if (xmin > xmax || ymin > ymax || planes != 1) {
+    const unsigned planes = data[65];
+    const size_t lineBytes = ReadLE16(data + 66);
+    const unsigned bits = kind == PictureKind::Pcx8 ? 8 : 1;
+    const bool planesRead = bits == 8 ? (planes == 1 || planes == 3) : (planes >= 1 && planes <= 4);
+    if (xmin > xmax || ymin > ymax || !planesRead) {
         return false;
     }
     const int64_t width = int64_t{xmax} - xmin + 1;
     const int64_t height = int64_t{ymax} - ymin + 1;
-    const uint64_t rowBytes = kind == PictureKind::Pcx8
-                                  ? EvenUp(static_cast<size_t>(width))
-                                  : EvenUp(static_cast<size_t>((width + 7) / 8));
+    // A line must hold the width; the rest of it is padding. Bounded by 16 bits, so the
+    // products below stay far from overflow.
+    if (lineBytes < static_cast<uint64_t>(bits == 8 ? width : (width + 7) / 8)) {
+        return false;
+    }
+    const uint64_t rowBytes = uint64_t{lineBytes} * planes;
     if (rowBytes * static_cast<uint64_t>(height) > MostDecodedBytes(size - kHeaderBytes)) {
         return false;
     }
@@ -489,8 +552,18 @@ bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
     const uint8_t* const stream = data + kHeaderBytes;
-    const bool ok = kind == PictureKind::Pcx8 ? Decode8(stream, data + size, out, w, h)
-                                              : Decode1(stream, data + size, out, w, h);
+    bool ok = false;
+    if (planes == 1) {
+        ok = bits == 8 ? Decode8(stream, data + size, out, w, h, lineBytes)
+                       : Decode1(stream, data + size, out, w, h, lineBytes);
+    } else {
+        uint32_t palette[16];
+        for (size_t i = 0; i < 16; ++i) {
+            const uint8_t* rgb = data + kEgaPaletteOffset + 3 * i;
+            palette[i] = OpaqueWord(rgb[2], rgb[1], rgb[0]);
+        }
+        ok = DecodePlanes(stream, data + size, out, w, h, lineBytes, bits, planes, palette);
+    }
     if (ok) {
         picture_bytes::SetInfo(info, width, height, false);
     }

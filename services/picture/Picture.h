@@ -19,8 +19,8 @@ enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1 };
 
 // The kind from the first 8 bytes, tested in this order: BMP "BM"; JPEG FF D8; PNG 89 50 4E 47;
 // ICO words 0, 1, count >= 1; CUR words 0, 2, count >= 1; GIF "GIF87a"/"GIF89a";
-// 8-bit PCX (0x0A, version <= 5, encoding 1, 8 bits); 1-bit PCX (0x0A, version 3, encoding 1,
-// 1 bit). Fewer than 8 bytes, or no match: None. The file name never matters.
+// 8-bit PCX (0x0A, version <= 5, encoding 1, 8 bits); 1-bit PCX (0x0A, version <= 5,
+// encoding 1, 1 bit). The planes of either are the decoder's affair. Fewer than 8 bytes, or no match: None. The file name never matters.
 PictureKind RecognizePicture(const uint8_t* data, size_t size);
 
 // The largest picture any decoder produces: 128 Mi pixels (512 MiB of BGRA), far above a

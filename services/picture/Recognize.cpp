@@ -48,7 +48,7 @@ PictureKind RecognizePicture(const uint8_t* data, size_t size) {
         if (p[1] <= 5 && p[3] == 8) {
             return PictureKind::Pcx8;
         }
-        if (p[1] == 3 && p[3] == 1) {
+        if (p[1] <= 5 && p[3] == 1) {
             return PictureKind::Pcx1;
         }
     }
