@@ -2,7 +2,14 @@
 // place, text and settings, read back from the live windows of the running program.
 #include "Tests.h"
 
+#include "Fixtures.h"
+#include "IconPicker.h"
+#include "Inspector.h"
 #include "Session.h"
+#include "TestPictures.h"
+
+#include <algorithm>
+#include <set>
 
 namespace driver {
 
@@ -332,6 +339,218 @@ void MoveAndMinimize(Check& check, const Options& options) {
                            }),
                  Cat(L"after restoring, the window is at (", restored.left, L",", restored.top, L"), wanted (",
                      moved.left, L",", moved.top, L")"));
+}
+
+
+// --- Display scale -------------------------------------------------------------------------
+//
+// At every DPI the window is its 96-DPI description scaled: the outer size, each control's
+// rectangle, the default GUI font's height, the single-line edit height rule and the icons.
+// Fonts and icons are read inside the program's process by the inspection hook.
+
+namespace {
+
+using UserDpiMetric = int(WINAPI*)(int, UINT);
+
+// A system metric at a DPI, as the program computes it: GetSystemMetricsForDpi where the
+// system has it, else the metric scaled from the system DPI.
+int MetricAt(int index, UINT dpi, UINT systemDpi) {
+    if (dpi == systemDpi) return GetSystemMetrics(index);
+    static const auto forDpi = reinterpret_cast<UserDpiMetric>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    return forDpi != nullptr ? forDpi(index, dpi) : MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(systemDpi));
+}
+
+UINT ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return static_cast<UINT>(dpi);
+}
+
+int Scaled(int value, UINT dpi) {
+    return MulDiv(value, static_cast<int>(dpi), 96);
+}
+
+void ExpectNear(Check& check, const std::wstring& what, long wanted, long got) {
+    check.Expect(got >= wanted - 1 && got <= wanted + 1, Cat(what, L": wanted ", wanted, L" (within 1), got ", got));
+}
+
+// The window and every control at `dpi`, in a program whose system DPI is `systemDpi`.
+void CheckScaledLayout(Check& check, Session& session, Inspector& inspector, UINT dpi, UINT systemDpi) {
+    const std::wstring at = Cat(L" at ", dpi, L" DPI");
+    RECT outer{};
+    GetWindowRect(session.Main(), &outer);
+    ExpectNear(check, L"outer width" + at, Scaled(576, dpi), outer.right - outer.left);
+    ExpectNear(check, L"outer height" + at, Scaled(453, dpi), outer.bottom - outer.top);
+
+    inspect::Report report{};
+    if (!check.Expect(inspector.Read(report), L"the inspection hook gave no report" + at)) return;
+    LOGFONTW stock{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock);
+    const LONG fontHeight = MulDiv(stock.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
+    const int edge = MetricAt(SM_CYEDGE, dpi, systemDpi);
+
+    for (const ControlRow& row : kControls) {
+        const std::wstring name = ControlName(row.id) + at;
+        HWND hwnd = session.Control(row.id);
+        const inspect::Control* seen = Find(report, row.id);
+        if (hwnd == nullptr || !check.Expect(seen != nullptr, name + L" is not in the hook's report")) continue;
+        if (row.kind != Kind::Picture) {
+            check.Expect(seen->hasFont, name + L" answers WM_GETFONT with no font");
+            check.ExpectEq(name + L" font face", stock.lfFaceName, seen->face);
+            check.ExpectEq(name + L" font height", fontHeight, seen->fontHeight);
+        }
+
+        const RECT rect = RectInParent(hwnd);
+        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+        int wantedHeight = Scaled(row.height, dpi);
+        if (row.kind == Kind::Edit) wantedHeight = std::max(wantedHeight, static_cast<int>(seen->lineHeight) + 2 * edge);
+        ExpectNear(check, name + L" left", Scaled(row.left, dpi), rect.left);
+        ExpectNear(check, name + L" top", Scaled(row.top, dpi), rect.top);
+        ExpectNear(check, name + L" width", Scaled(row.width, dpi), width);
+        ExpectNear(check, name + L" height", wantedHeight, height);
+
+        // Captions fit their controls in the controls' own fonts: what they draw stays inside
+        // a label's whole rectangle, a button's two edges, a group's frame beside its indent.
+        int room = 0;
+        if (row.kind == Kind::Label) room = width;
+        if (row.kind == Kind::Button) room = width - 4 * edge;
+        if (row.kind == Kind::Group) room = width - Scaled(16, dpi);
+        if (room == 0) continue;
+        check.Expect(seen->ink.cx <= room && seen->caption.cy <= height,
+                     Cat(name, L" caption ", Quoted(TextOf(hwnd)), L" draws ", seen->ink.cx, L" of its ",
+                         seen->caption.cx, L" x ", seen->caption.cy, L", room ", room, L" x ", height));
+    }
+    const int big = MetricAt(SM_CXICON, dpi, systemDpi), small = MetricAt(SM_CXSMICON, dpi, systemDpi);
+    check.ExpectEq(L"large icon width" + at, big, report.bigIcon.cx);
+    check.ExpectEq(L"large icon height" + at, big, report.bigIcon.cy);
+    check.ExpectEq(L"small icon width" + at, small, report.smallIcon.cx);
+    check.ExpectEq(L"small icon height" + at, small, report.smallIcon.cy);
+}
+
+// A 4 x 4 picture of four coloured quarters, stretched over the box's whole client area at
+// whatever size the box has.
+std::vector<Probe> QuartersAcross(HWND box) {
+    RECT client{};
+    GetClientRect(box, &client);
+    const int w = client.right, h = client.bottom;
+    return {{L"top left corner", 2, 2, RGB(255, 0, 0)},
+            {L"top right quarter", w * 3 / 4, h / 4, RGB(0, 255, 0)},
+            {L"bottom left quarter", w / 4, h * 3 / 4, RGB(0, 0, 255)},
+            {L"bottom right corner", w - 3, h - 3, RGB(255, 255, 0)}};
+}
+
+} // namespace
+
+// Started at the screen's DPI (the prefix's LogPixels): the whole layout, the fonts, the
+// icons and a picture at that scale. At 96 DPI this is the layout of ControlTable.
+void DpiLayout(Check& check, const Options& options) {
+    const UINT dpi = ScreenDpi();
+    check.Note(Cat(L"screen DPI ", dpi));
+    TempFolder folder;
+    Session session(check, options);
+    if (!session.Ok()) return;
+    Inspector inspector(session.Main());
+    if (!check.Expect(inspector.Ok(), L"cannot hook the program's thread")) return;
+    CheckScaledLayout(check, session, inspector, dpi, dpi);
+
+    // Centred on the screen; one larger than the screen keeps its top-left corner on it.
+    RECT outer{};
+    GetWindowRect(session.Main(), &outer);
+    const int width = Scaled(576, dpi), height = Scaled(453, dpi);
+    const int left = dpi == 96 ? (1024 - width) / 2 : std::max(0, (1024 - width) / 2);
+    const int top = dpi == 96 ? (768 - height) / 2 : std::max(0, (768 - height) / 2);
+    ExpectNear(check, L"outer left", left, outer.left);
+    ExpectNear(check, L"outer top", top, outer.top);
+
+    IconPicker picker(check, session);
+    if (!picker.Ok() || !session.Front()) return;
+    const std::wstring file = folder / L"quarters.bmp";
+    using namespace testpictures;
+    if (!check.Expect(WriteFileBytes(file, BmpFile(Quarters(4, 4, kRed, kGreen, kBlue, kYellow), 24)),
+                      L"cannot write " + file) ||
+        !picker.Choose(file))
+        return;
+    RECT box{};
+    GetWindowRect(picker.Box(), &box);
+    ExpectNear(check, L"picture box outer width", Scaled(100, dpi), box.right - box.left);
+    const std::wstring problems = picker.WaitProbes(QuartersAcross(picker.Box()));
+    check.Expect(problems.empty(), L"the picture does not fill the scaled box: " + problems);
+}
+
+// A move to a monitor of 144 DPI and back, as the system tells it: the same layout as a start
+// at that DPI, and the user's typing, selection, focus, echo scroll position and a running
+// animation all stay.
+void DpiChangeKeepsState(Check& check, const Options& options) {
+    const UINT systemDpi = ScreenDpi();
+    TempFolder folder;
+    Session session(check, options);
+    if (!session.Ok()) return;
+    IconPicker picker(check, session);
+    if (!picker.Ok() || !session.Front()) return;
+    Inspector inspector(session.Main());
+    if (!check.Expect(inspector.Ok(), L"cannot hook the program's thread")) return;
+
+    // Red, green and blue frames of 100 ms, for ever.
+    using namespace testpictures;
+    GifWriter gif(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite}));
+    for (uint8_t index = 0; index < 3; ++index) gif.Frame(SolidFrame(4, 4, index, 10));
+    const std::wstring file = folder / L"lights.gif";
+    if (!check.Expect(WriteFileBytes(file, gif.Trailer()), L"cannot write " + file) || !picker.Choose(file)) return;
+
+    HWND echo = session.Control(kEdit6);
+    std::wstring lines;
+    for (int i = 0; i < 60; ++i) lines += Cat(L"line ", i, L"\r\n");
+    Ask(echo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lines.c_str()));
+    Ask(echo, EM_LINESCROLL, 0, 20);
+    const LRESULT topChar = Ask(echo, EM_LINEINDEX, static_cast<WPARAM>(Ask(echo, EM_GETFIRSTVISIBLELINE)));
+
+    if (!session.TabTo(kEdit1)) return;
+    HWND edit = session.Control(kEdit1);
+    TypeKeys(L"typed");
+    if (!check.Expect(WaitUntil(kStepTimeoutMs, [&] { return TextOf(edit) == L"typed"; }), L"typing did not arrive")) return;
+    Ask(edit, EM_SETSEL, 1, 3);
+
+    auto animating = [&] {
+        std::set<COLORREF> seen;
+        const POINT centre = picker.CentreOnScreen();
+        HDC screen = GetDC(nullptr);
+        const bool ok = WaitUntil(kStepTimeoutMs, [&] {
+            seen.insert(GetPixel(screen, centre.x, centre.y));
+            return seen.count(RGB(255, 0, 0)) + seen.count(RGB(0, 255, 0)) + seen.count(RGB(0, 0, 255)) == 3;
+        });
+        ReleaseDC(nullptr, screen);
+        return ok;
+    };
+    for (const UINT dpi : {144u, 96u}) {
+        const std::wstring at = Cat(L" after the change to ", dpi, L" DPI");
+        if (!check.Expect(inspector.ChangeDpi(dpi, Scaled(576, dpi), Scaled(453, dpi)), L"no answer to the DPI change" + at))
+            return;
+        CheckScaledLayout(check, session, inspector, dpi, systemDpi);
+        check.ExpectEq(L"typed text" + at, L"typed", TextOf(edit));
+        DWORD start = 0, end = 0;
+        Ask(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        check.Expect(start == 1 && end == 3, Cat(L"selection", at, L": wanted 1-3, got ", start, L"-", end));
+        check.ExpectEq(L"focus" + at, ControlName(kEdit1), session.FocusName());
+        const LRESULT first = Ask(echo, EM_GETFIRSTVISIBLELINE);
+        check.ExpectEq(L"first character in view in the echo box" + at, topChar, Ask(echo, EM_LINEINDEX, static_cast<WPARAM>(first)));
+        check.Expect(animating(), L"the animation does not run" + at);
+        // Its frames fill the box at its new size.
+        RECT client{};
+        GetClientRect(picker.Box(), &client);
+        POINT corner{client.right - 3, client.bottom - 3};
+        ClientToScreen(picker.Box(), &corner);
+        COLORREF colour = CLR_INVALID;
+        check.Expect(WaitUntil(kStepTimeoutMs,
+                               [&] {
+                                   HDC screen = GetDC(nullptr);
+                                   colour = GetPixel(screen, corner.x, corner.y);
+                                   ReleaseDC(nullptr, screen);
+                                   return colour == RGB(255, 0, 0) || colour == RGB(0, 255, 0) || colour == RGB(0, 0, 255);
+                               }),
+                     Cat(L"the box's bottom right corner", at, L" shows ", ColourText(colour), L", not a frame"));
+    }
 }
 
 } // namespace driver

@@ -12,6 +12,9 @@ void ControlTree(Check&, const Options&);
 void MoveAndMinimize(Check&, const Options&);
 void ControlsPaint(Check&, const Options&);
 void ProgramIcon(Check&, const Options&);
+// Display scale: the layout at the screen's DPI, and a change of DPI while running.
+void DpiLayout(Check&, const Options&);
+void DpiChangeKeepsState(Check&, const Options&);
 
 // Keyboard.
 void InitialFocus(Check&, const Options&);

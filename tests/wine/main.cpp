@@ -27,6 +27,8 @@ const TestCase kTests[] = {
     {"MoveAndMinimize", driver::MoveAndMinimize},
     {"ControlsPaint", driver::ControlsPaint},
     {"ProgramIcon", driver::ProgramIcon},
+    {"DpiLayout", driver::DpiLayout},
+    {"DpiChangeKeepsState", driver::DpiChangeKeepsState},
     {"InitialFocus", driver::InitialFocus},
     {"TabCycleForward", driver::TabCycleForward},
     {"TabCycleBackward", driver::TabCycleBackward},

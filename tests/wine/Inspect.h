@@ -1,0 +1,38 @@
+// What the inspection hook reads inside the program's own process and hands to the driver:
+// fonts and icons are handles of the program's process, which another process cannot read.
+// Shared by the hook library and the driver.
+#pragma once
+
+#include <windows.h>
+
+namespace inspect {
+
+// Sent to the program's main window while the hook is in place.
+// Read: wParam is the driver's window that receives the report as WM_COPYDATA.
+inline constexpr const wchar_t* kReadMessage = L"OrvessaInspectRead";
+// Change DPI: wParam is the new DPI, lParam MAKELPARAM(outer width, outer height) at it; the
+// hook sends the window WM_DPICHANGED with that size at its current top-left corner, as the
+// system does when the window moves to a monitor of another scale.
+inline constexpr const wchar_t* kDpiMessage = L"OrvessaInspectDpi";
+inline constexpr ULONG_PTR kReportTag = 0x4F525649;  // "ORVI"
+
+inline constexpr int kMaxControls = 32;
+
+struct Control {
+    int id;
+    bool hasFont;              // WM_GETFONT answered a font
+    LONG fontHeight;           // its LOGFONT lfHeight
+    wchar_t face[LF_FACESIZE];
+    LONG lineHeight;           // tmHeight of that font
+    SIZE caption;              // the window text measured in that font
+    SIZE ink;                  // how far right and down its drawn pixels reach from (0, 0)
+};
+
+struct Report {
+    SIZE bigIcon;              // sizes of the window's icons (its class icons when it has none)
+    SIZE smallIcon;
+    int count;
+    Control controls[kMaxControls];
+};
+
+} // namespace inspect

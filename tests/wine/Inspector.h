@@ -1,0 +1,32 @@
+// The driver's side of the inspection hook (Inspect.h): hooks the program's GUI thread for the
+// life of the object, and asks it for a report or a DPI change.
+#pragma once
+
+#include "Inspect.h"
+
+namespace driver {
+
+class Inspector {
+public:
+    explicit Inspector(HWND main);
+    ~Inspector();
+    Inspector(const Inspector&) = delete;
+    Inspector& operator=(const Inspector&) = delete;
+
+    bool Ok() const { return hook_ != nullptr && receiver_ != nullptr; }
+    // The report as the program's process sees it now; false when none came.
+    bool Read(inspect::Report& report);
+    // Sends the window WM_DPICHANGED to `dpi` with this outer size; false when it did not answer.
+    bool ChangeDpi(UINT dpi, int outerWidth, int outerHeight);
+
+private:
+    HWND main_;
+    HMODULE library_ = nullptr;
+    HHOOK hook_ = nullptr;
+    HWND receiver_ = nullptr;
+};
+
+// The control of a report with this ID; null when the report has none.
+const inspect::Control* Find(const inspect::Report& report, int id);
+
+} // namespace driver
