@@ -54,6 +54,22 @@ struct FramePalette {
     bool hole[256];
 };
 
+// The table a frame uses when neither it nor the screen has one: greyscale, index i as
+// (i, i, i), as the reference decoder of the conformance check has it. Built at compile time.
+struct GreyTable {
+    uint8_t rgb[3 * 256];
+};
+constexpr GreyTable MakeGreyTable() {
+    GreyTable t{};
+    for (unsigned i = 0; i < 256; ++i) {
+        t.rgb[3 * i] = t.rgb[3 * i + 1] = t.rgb[3 * i + 2] = static_cast<uint8_t>(i);
+    }
+    return t;
+}
+constexpr GreyTable kGreyTable = MakeGreyTable();
+
+// Transparency is by index: only the transparent index is a hole, whatever other entries
+// share its colour.
 void BuildPalette(const uint8_t* table, unsigned entries, bool transparent,
                   uint8_t transparentIndex, FramePalette* palette) {
     for (unsigned i = 0; i < 256; ++i) {
@@ -68,18 +84,8 @@ void BuildPalette(const uint8_t* table, unsigned entries, bool transparent,
         c[3] = 255;
         palette->hole[i] = false;
     }
-    if (!transparent) {
-        return;
-    }
-    palette->hole[transparentIndex] = true;
-    if (transparentIndex >= entries) {
-        return;
-    }
-    const uint8_t* key = palette->colour[transparentIndex];
-    for (unsigned i = 0; i < entries; ++i) {
-        if (std::memcmp(palette->colour[i], key, 4) == 0) {
-            palette->hole[i] = true;
-        }
+    if (transparent) {
+        palette->hole[transparentIndex] = true;
     }
 }
 
@@ -155,9 +161,12 @@ bool GifAnimation::ParseImage(size_t pos, Frame* frame) const {
         }
         frame->table = data_ + at;
         at += size_t{frame->entries} * 3;
-    } else {
+    } else if (globalTable_) {
         frame->table = globalTable_;
         frame->entries = globalEntries_;
+    } else {
+        frame->table = kGreyTable.rgb;
+        frame->entries = 256;
     }
     if (at >= size_) {
         return false;
@@ -339,7 +348,7 @@ void GifAnimation::CopyArea(const uint8_t* from, size_t fromStride, uint8_t* to,
 
 bool GifAnimation::DrawFrame(uint8_t* screen, const Frame& frame, const Control& control) {
     uint64_t framePixels = 0;
-    if (!frame.table || !picture_bytes::PicturePixels(frame.width, frame.height, &framePixels)) {
+    if (!picture_bytes::PicturePixels(frame.width, frame.height, &framePixels)) {
         return false;
     }
     const size_t frameWidth = static_cast<size_t>(frame.width);

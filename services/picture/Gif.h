@@ -9,15 +9,18 @@
 // - A frame reaching outside the logical screen is clipped; so are the areas saved and
 //   restored for disposal.
 // - A colour index beyond the frame's colour table is drawn opaque black.
-// - Transparency is by colour: with the transparency flag set, every pixel whose palette
-//   colour equals the transparent index's colour is a hole. A transparent index beyond the
-//   table makes only that index a hole.
+// - A frame with neither a local nor a global colour table uses a default table of 256 greys,
+//   index i as (i, i, i).
+// - Transparency is by index: with the transparency flag set, only pixels of the transparent
+//   index are holes; other entries of the same colour are drawn.
+// - Minimum code sizes 2 to 11 are read. Codes of literals above 255 (possible only from 9
+//   on) name indices beyond any colour table; they are drawn as index 255.
 // - An LZW code above the next free table slot, an early end code, or sub-blocks that end
 //   before the frame is full: the rows and pixels decoded so far are drawn, the rest of the
 //   frame is left as it was (like transparent pixels). The frame still counts.
 // - A frame that cannot be drawn at all (zero width or height, more than kMaxPicturePixels,
-//   no local or global colour table, minimum code size outside 2..8) and a block cut off by the
-//   end of the data yield no frame at that step.
+//   minimum code size outside 2..11) and a block cut off by the end of the data yield no frame
+//   at that step.
 // - The end of the data without a trailer counts as the trailer.
 #pragma once
 

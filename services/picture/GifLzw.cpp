@@ -3,7 +3,9 @@
 namespace {
 
 constexpr int kMinCodeSize = 2;
-constexpr int kMaxMinCodeSize = 8;
+// The largest minimum code size that leaves room in the 12-bit table for the clear and end
+// codes and at least one string.
+constexpr int kMaxMinCodeSize = 11;
 
 }  // namespace
 
@@ -21,7 +23,7 @@ bool GifLzwDecoder::Begin(int minCodeSize, GifSubBlockReader* input) {
     endCode_ = clearCode_ + 1;
     for (unsigned i = 0; i < clearCode_; ++i) {
         prefix_[i] = static_cast<uint16_t>(kNoCode);
-        suffix_[i] = static_cast<uint8_t>(i);
+        suffix_[i] = static_cast<uint8_t>(i < 255 ? i : 255);
     }
     ResetTable();
     status_ = Status::Running;
@@ -81,9 +83,9 @@ size_t GifLzwDecoder::Read(uint8_t* out, size_t count) {
                 status_ = Status::BadCode;
                 break;
             }
-            out[n++] = static_cast<uint8_t>(code);
+            out[n++] = suffix_[code];
             previous_ = code;
-            firstOfPrevious_ = static_cast<uint8_t>(code);
+            firstOfPrevious_ = suffix_[code];
             continue;
         }
         // Codes up to nextCode_ are known; nextCode_ itself is the string about to be added
@@ -101,7 +103,7 @@ size_t GifLzwDecoder::Read(uint8_t* out, size_t count) {
             stack_[stackTop_++] = suffix_[code];
             code = prefix_[code];
         }
-        const uint8_t first = static_cast<uint8_t>(code);
+        const uint8_t first = suffix_[code];
         stack_[stackTop_++] = first;
         // A full table takes no more entries until the next clear code (a "deferred clear").
         if (nextCode_ < kTableSize) {

@@ -44,8 +44,9 @@ public:
     };
 
     // Resets the decoder for one image. minCodeSize is the byte before the sub-blocks; values
-    // outside 2..8 are refused: the format's minimum is 2, and indices above 255 could not
-    // address a colour table.
+    // outside 2..11 are refused: the format's minimum is 2, and from 12 on the clear and end
+    // codes would not fit the 12-bit table. Literals above 255 come out as 255: no colour
+    // table reaches them.
     bool Begin(int minCodeSize, GifSubBlockReader* input);
 
     // Writes up to `count` colour indices and returns how many it wrote. Fewer than asked

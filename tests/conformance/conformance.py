@@ -28,7 +28,7 @@ import os
 import subprocess
 import sys
 
-from PIL import Image, ImageSequence
+from PIL import Image, ImageChops, ImageSequence
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUTCOMES = ("refused", "ours-only", "differs", "frames")
@@ -92,17 +92,28 @@ def ours(dump, paths):
     return results
 
 
-def largest_difference(a, b):
+def largest_difference(a, b, width, height):
     """The largest per-channel difference of two RGBA pictures, ignoring colour where both
-    pixels are fully transparent; with the first pixel where it occurs."""
-    worst, where = 0, -1
-    for i in range(0, len(a), 4):
-        if a[i + 3] == 0 and b[i + 3] == 0:
-            continue
-        d = max(abs(a[i + k] - b[i + k]) for k in range(4))
-        if d > worst:
-            worst, where = d, i // 4
-    return worst, where
+    pixels are fully transparent; with the first pixel (x, y) where it occurs."""
+    if a == b:
+        return 0, (0, 0)
+    ia = Image.frombytes("RGBA", (width, height), a)
+    ib = Image.frombytes("RGBA", (width, height), b)
+    diff = ImageChops.difference(ia, ib)
+    # Where either alpha is above 0 the pixel counts.
+    seen = ImageChops.lighter(ia.getchannel("A"), ib.getchannel("A")).point(lambda v: 255 if v else 0)
+    diff = Image.composite(diff, Image.new("RGBA", diff.size), seen)
+    worst = max(high for _, high in diff.getextrema())
+    if worst == 0:
+        return 0, (0, 0)
+    # The first row with a difference that large, and its first such pixel.
+    bands = [band.point(lambda v: 255 if v == worst else 0) for band in diff.split()]
+    mask = bands[0]
+    for band in bands[1:]:
+        mask = ImageChops.lighter(mask, band)
+    box = mask.getbbox()
+    row = mask.crop((0, box[1], width, box[1] + 1)).getbbox()
+    return worst, (row[0], box[1])
 
 
 def compare(mine, ref, tolerance):
@@ -116,17 +127,17 @@ def compare(mine, ref, tolerance):
     (w, h, pictures), (rw, rh, frames) = mine, ref
     if (w, h) != (rw, rh):
         return "differs", f"size {w}x{h}, the reference {rw}x{rh}"
-    worst, where = largest_difference(pictures[0], frames[0])
+    worst, where = largest_difference(pictures[0], frames[0], w, h)
     if worst > tolerance:
-        return "differs", f"channel off by {worst} at ({where % w}, {where // w})"
+        return "differs", f"channel off by {worst} at {where}"
     if len(pictures) > 1:
         animation = pictures[1:]
         if len(animation) != len(frames):
             return "frames", f"{len(animation)} frames, the reference {len(frames)}"
         for n, (a, b) in enumerate(zip(animation, frames)):
-            worst, where = largest_difference(a, b)
+            worst, where = largest_difference(a, b, w, h)
             if worst > tolerance:
-                return "frames", f"frame {n}: channel off by {worst} at ({where % w}, {where // w})"
+                return "frames", f"frame {n}: channel off by {worst} at {where}"
     return None
 
 

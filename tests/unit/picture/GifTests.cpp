@@ -59,6 +59,8 @@ TEST(GifLzw, RoundTripsThroughCodeGrowthAndFullTables) {
         {"noise fills the table, clear deferred to the end", noise, 8, true},
         {"one colour repeated: strings made of the newest code", run, 2, false},
         {"stripes: 3-bit codes widening", stripes, 2, true},
+        {"minimum code size 11: 12-bit codes from the start", noise, 11, false},
+        {"minimum code size 9, clear deferred to the end", noise, 9, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -99,6 +101,8 @@ TEST(Gif, FirstFrameRulesForFramesThatBendTheFormat) {
     const Bytes twoReds = {0, 0, 0, 255, 0, 0, 255, 0, 0, 0, 255, 0};
     // 3-bit codes, least significant bit first: clear 4, literal 1, then the third code.
     const GifFrame twoByTwo(0, 0, 2, 2, {});
+    Bytes lastGreen(3 * 256, 0);
+    lastGreen[3 * 255 + 1] = 255;
     const struct {
         const char* name;
         Bytes file;
@@ -116,9 +120,18 @@ TEST(Gif, FirstFrameRulesForFramesThatBendTheFormat) {
         {"black: an index beyond a two-colour local table",
          GifWriter(2, 2, {}).Image({0, 0, 2, 1, {1, 3}, {0, 0, 0, 255, 0, 0}}).Trailer(),
          {kRed, kBlack, kClear, kClear}},
-        {"by colour: index 2 shares the transparent index 1's red",
+        {"by index: index 2 shares the transparent index 1's red and is drawn",
          GifWriter(2, 2, twoReds).Control(0, 0, 1).Image({0, 0, 2, 2, {1, 2, 3, 0}}).Trailer(),
-         {kClear, kClear, kGreen, kBlack}},
+         {kClear, kRed, kGreen, kBlack}},
+        {"no colour table anywhere: the default greys",
+         GifWriter(2, 2, {}).Image({0, 0, 2, 1, {1, 3}}).Trailer(),
+         {{1, 1, 1}, {3, 3, 3}, kClear, kClear}},
+        // 10-bit codes: clear 512, literal 300, end 513.
+        {"a literal above 255 (minimum code size 9) is drawn as index 255",
+         GifWriter(2, 2, lastGreen)
+             .Image({0, 0, 1, 1, {}, {}, false, 9}, {0x00, 0xB2, 0x14, 0x20})
+             .Trailer(),
+         {kGreen, kClear, kClear, kClear}},
         {"a transparent index beyond the table makes only itself a hole",
          GifWriter(2, 2, kTable4)
              .Control(0, 0, 9)
@@ -285,9 +298,9 @@ TEST(GifAnimation, OpeningAnotherPictureStartsAfresh) {
 }
 
 TEST(GifAnimation, WithoutAStartNextReturnsAtOnce) {
-    // No colour table anywhere: Open reads the structure, Start cannot draw, Next does nothing.
-    const Bytes file =
-        GifWriter(1, 1, {}).Image({0, 0, 1, 1, {1}}).Image({0, 0, 1, 1, {1}}).Trailer();
+    // A minimum code size of 12: Open reads the structure, Start cannot draw, Next does nothing.
+    const GifFrame frame(0, 0, 1, 1, {}, {}, false, 12);
+    const Bytes file = GifWriter(1, 1, kTable4).Image(frame, {0}).Image(frame, {0}).Trailer();
     GifAnimation gif;
     ASSERT_TRUE(gif.Open(file.data(), file.size()));
     uint8_t screen[4] = {};
