@@ -75,6 +75,10 @@ bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
         return false;
     }
     image.format = PNG_FORMAT_BGRA;
+    // 16-bit samples of a file that names no encoding (no gAMA, sRGB or iCCP) are sRGB, as
+    // libpng's manual advises and every viewer shows them; libpng would take them as linear
+    // light and draw the picture far too light. A file that names its encoding keeps it.
+    image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
     // No background, default stride (width * 4), no colour map.
     const int finished = png_image_finish_read(&image, nullptr, out, 0, nullptr);
     png_image_free(&image);
