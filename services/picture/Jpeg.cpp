@@ -1,7 +1,13 @@
-// JPEG through libjpeg (6b interface, libjpeg-turbo). Rows are decoded straight into the sink
-// as B, G, R, 255: libjpeg-turbo's extended colour spaces do the RGB order and, for one
-// component, copy each grey sample to red, green and blue. Images with any other component
-// count (CMYK, YCCK) are refused.
+// JPEG through libjpeg (6b interface, libjpeg-turbo). Grey and colour rows are decoded straight
+// into the sink as B, G, R, 255: libjpeg-turbo's extended colour spaces do the RGB order and,
+// for one component, copy each grey sample to red, green and blue. CMYK and YCCK pictures are
+// decoded as CMYK (libjpeg turns YCCK into CMYK) and converted to RGB as every viewer without
+// colour management does: R = (255 - C) * (255 - K) / 255. A file with an Adobe marker holds
+// its CMYK inverted (Photoshop writes it so), and then R = C * K / 255.
+//
+// The EXIF orientation (APP1 "Exif", tag 0x0112 of the first IFD) is applied, so a phone photo
+// stands upright: values 2 to 8 mirror and rotate, 5 to 8 swap width and height. Without it, or
+// with a value outside 1 to 8, the picture is shown as stored.
 //
 // libjpeg reports errors through a callback that must not return. Ours longjmps back to
 // DecodeJpeg, the one function that calls setjmp; everything between the two is libjpeg or the
@@ -15,7 +21,7 @@
 // file of thousands of tiny progressive scans cannot keep the decoder busy. Data that ends early
 // (libjpeg's "premature end" warning) is treated as an error: a truncated file gives no picture
 // rather than a grey-filled one. Other warnings (stray bytes before a marker and the like) are
-// ignored.
+// ignored. Saved APP1 markers cost at most their own bytes, so no more than the file.
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h uses FILE and size_t without including their headers
 #include <cstring>
@@ -39,9 +45,13 @@ constexpr int kMaxScans = 500;
 // scans times the pixels may not pass this budget, about a second of decoding: the full 500
 // scans up to 8.5 megapixels, still 32 at the pixel cap, more than encoders write.
 constexpr uint64_t kScanPixelBudget = uint64_t{1} << 32;
-// libjpeg's working memory, apart from the picture itself (which goes to the sink). Enough for
-// the coefficients of a progressive 50-megapixel 4:4:4 photo (about 300 MiB).
-constexpr long kMaxLibraryMemory = 384L * 1024 * 1024;
+// libjpeg's working memory, apart from the picture itself (which goes to the sink). A
+// progressive picture keeps every coefficient (2 bytes a sample) until its last scan, so this is
+// what a three-component 4:4:4 picture at the pixel cap needs (768 MiB), plus room for the
+// tables and the padding to whole blocks. Every grey or colour JPEG within the pixel cap
+// decodes; a progressive four-component (CMYK) 4:4:4 picture above about 100 Mi pixels is
+// refused. Baseline pictures need only a few rows of blocks.
+constexpr long kMaxLibraryMemory = 800L * 1024 * 1024;
 // Rows handed to libjpeg per call; it returns at most its own row group (usually 1 or 2).
 constexpr JDIMENSION kRowBatch = 16;
 
@@ -97,14 +107,105 @@ bool FitsMemorySource(size_t size) {
     }
 }
 
+// The orientation of an EXIF block (the APP1 payload after "Exif\0\0"): 1 to 8, or 1 when
+// the block holds none. Every offset is checked against the block.
+int TiffOrientation(const uint8_t* tiff, size_t size) {
+    if (size < 8) {
+        return 1;
+    }
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M')) {
+        return 1;
+    }
+    const auto u16 = [&](uint64_t at) -> uint32_t {
+        return little ? picture_bytes::ReadLE16(tiff + at)
+                      : static_cast<uint32_t>(tiff[at] << 8 | tiff[at + 1]);
+    };
+    const auto u32 = [&](uint64_t at) -> uint32_t {
+        return little ? picture_bytes::ReadLE32(tiff + at) : picture_bytes::ReadBE32(tiff + at);
+    };
+    if (u16(2) != 42) {
+        return 1;
+    }
+    const uint64_t ifd = u32(4);
+    if (!picture_bytes::RangeInside(ifd, 2, size)) {
+        return 1;
+    }
+    const uint64_t entries = u16(ifd);
+    for (uint64_t i = 0; i < entries; ++i) {
+        const uint64_t entry = ifd + 2 + 12 * i;
+        if (!picture_bytes::RangeInside(entry, 12, size)) {
+            return 1;
+        }
+        constexpr uint32_t kOrientationTag = 0x0112, kShortType = 3;
+        if (u16(entry) == kOrientationTag) {
+            const uint32_t value = u16(entry + 8);
+            return u16(entry + 2) == kShortType && value >= 1 && value <= 8
+                       ? static_cast<int>(value)
+                       : 1;
+        }
+    }
+    return 1;
+}
+
+int ExifOrientation(j_decompress_ptr cinfo) {
+    static const uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= sizeof kExif &&
+            std::memcmp(m->data, kExif, sizeof kExif) == 0) {
+            return TiffOrientation(m->data + sizeof kExif, m->data_length - sizeof kExif);
+        }
+    }
+    return 1;
+}
+
+// CMYK rows as libjpeg gives them (C, M, Y, K bytes) into B, G, R, 255, in place.
+void CmykToBgra(uint8_t* p, size_t pixels, bool inverted) {
+    const auto times = [](uint32_t a, uint32_t b) {  // a * b / 255, rounded
+        const uint32_t t = a * b + 128;
+        return static_cast<uint8_t>((t + (t >> 8)) >> 8);
+    };
+    for (size_t i = 0; i < pixels; ++i, p += 4) {
+        uint32_t c = p[0], m = p[1], y = p[2], k = p[3];
+        if (!inverted) {
+            c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        }
+        picture_bytes::StoreWord(p, picture_bytes::OpaqueWord(times(y, k), times(m, k), times(c, k)));
+    }
+}
+
+// Where the pixels of a stored row go in the upright picture: the first pixel's index and the
+// step from one pixel to the next, for each EXIF orientation. width and height are the stored
+// picture's; the upright one is height wide for orientations 5 to 8.
+struct RowPlacement {
+    int64_t first;
+    int64_t step;
+};
+
+RowPlacement PlaceRow(int orientation, int64_t width, int64_t height, int64_t y) {
+    switch (orientation) {
+        case 2: return {y * width + width - 1, -1};                         // mirrored
+        case 3: return {(height - 1 - y) * width + width - 1, -1};          // turned 180
+        case 4: return {(height - 1 - y) * width, 1};                       // flipped
+        case 5: return {y, height};                                         // transposed
+        case 6: return {height - 1 - y, height};                            // turned 90 right
+        case 7: return {(width - 1) * height + height - 1 - y, -height};    // transversed
+        case 8: return {(width - 1) * height + y, -height};                 // turned 90 left
+        default: return {y * width, 1};
+    }
+}
+
 // May longjmp to DecodeJpeg: nothing with a destructor here.
 bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, PixelSink& sink,
               ImageInfo* info) {
     jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
-    if (cinfo->num_components != 1 && cinfo->num_components != 3) {
+    const bool cmyk = cinfo->num_components == 4 &&
+                      (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK);
+    if (cinfo->num_components != 1 && cinfo->num_components != 3 && !cmyk) {
         return false;
     }
     const int64_t width = cinfo->image_width;
@@ -113,32 +214,55 @@ bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, PixelSin
     if (!picture_bytes::PicturePixels(width, height, &pixels)) {
         return false;
     }
-    cinfo->out_color_space = JCS_EXT_BGRA;
+    const int orientation = ExifOrientation(cinfo);
+    const bool turned = orientation >= 5;
+    cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(cinfo);
     if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
         cinfo->output_components != 4) {
         return false;
     }
-    uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
+    uint8_t* out = picture_bytes::AllocatePicture(sink, turned ? height : width,
+                                                  turned ? width : height);
     if (!out) {
         return false;
     }
     const size_t stride = static_cast<size_t>(width) * 4;
+    // An upright picture is decoded straight into the sink; any other goes a batch of rows at
+    // a time through libjpeg's own memory (freed with it) and is placed pixel by pixel.
+    JSAMPARRAY batchRows = orientation == 1
+                               ? nullptr
+                               : (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
+                                                             JPOOL_IMAGE, cinfo->output_width * 4,
+                                                             kRowBatch);
     JSAMPROW rows[kRowBatch];
     while (cinfo->output_scanline < cinfo->output_height) {
         const JDIMENSION first = cinfo->output_scanline;
         const JDIMENSION left = cinfo->output_height - first;
         const JDIMENSION batch = left < kRowBatch ? left : kRowBatch;
         for (JDIMENSION i = 0; i < batch; ++i) {
-            rows[i] = out + size_t{first + i} * stride;
+            rows[i] = batchRows ? batchRows[i] : out + size_t{first + i} * stride;
         }
-        if (jpeg_read_scanlines(cinfo, rows, batch) == 0) {
+        const JDIMENSION got = jpeg_read_scanlines(cinfo, rows, batch);
+        if (got == 0) {
             return false;  // a memory source never suspends; no progress means no picture
+        }
+        for (JDIMENSION i = 0; i < got; ++i) {
+            if (cmyk) {
+                CmykToBgra(rows[i], static_cast<size_t>(width), cinfo->saw_Adobe_marker != 0);
+            }
+            if (batchRows) {
+                const RowPlacement at = PlaceRow(orientation, width, height, int64_t{first + i});
+                for (int64_t x = 0; x < width; ++x) {
+                    std::memcpy(out + 4 * static_cast<size_t>(at.first + x * at.step),
+                                rows[i] + 4 * static_cast<size_t>(x), 4);
+                }
+            }
         }
     }
     // jpeg_finish_decompress is left out on purpose: it would only look for the end marker,
     // and every row is already in the sink.
-    picture_bytes::SetInfo(info, width, height, false);
+    picture_bytes::SetInfo(info, turned ? height : width, turned ? width : height, false);
     return true;
 }
 

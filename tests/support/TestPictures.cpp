@@ -420,7 +420,7 @@ Bytes WritePngFormat(int width, int height, uint32_t format, const Bytes& sample
 }
 
 Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, JpegScans scans,
-                int quality, bool subsampled) {
+                int quality, bool subsampled, bool ycck) {
     const size_t stride = static_cast<size_t>(width) * static_cast<size_t>(components);
     return WriteJpegRows(
         width, height, components,
@@ -428,11 +428,11 @@ Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, Jpe
             std::copy_n(samples.begin() + static_cast<long>(static_cast<size_t>(y) * stride),
                         stride, row);
         },
-        scans, quality, subsampled);
+        scans, quality, subsampled, ycck);
 }
 
 Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fill,
-                    JpegScans scans, int quality, bool subsampled) {
+                    JpegScans scans, int quality, bool subsampled, bool ycck) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -446,6 +446,9 @@ Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fi
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (ycck) {
+        jpeg_set_colorspace(&cinfo, JCS_YCCK);
+    }
     for (int i = 0; i < cinfo.num_components && !subsampled; ++i) {
         cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
     }

@@ -129,15 +129,17 @@ Bytes WritePng(int width, int height, const Bytes& samples, bool alpha = true);
 Bytes WritePngFormat(int width, int height, uint32_t format, const Bytes& samples,
                      const Bytes& colourMap = {}, uint32_t colourMapEntries = 0);
 // JPEG from grey, R, G, B or C, M, Y, K samples, at quality 100 without chroma subsampling
-// unless asked otherwise (`subsampled`: libjpeg's default 4:2:0). WriteJpegRows asks for one
+// unless asked otherwise (`subsampled`: libjpeg's default 4:2:0). Four components are stored
+// as CMYK, or as YCCK with `ycck`, both with libjpeg's Adobe marker. WriteJpegRows asks for one
 // row at a time, so a large picture never exists whole beside its file.
 enum class JpegScans { Baseline, Progressive, TooMany };
 Bytes WriteJpeg(int width, int height, int components, const Bytes& samples,
-                JpegScans scans = JpegScans::Baseline, int quality = 100, bool subsampled = false);
+                JpegScans scans = JpegScans::Baseline, int quality = 100, bool subsampled = false,
+                bool ycck = false);
 using JpegRowFill = std::function<void(int y, uint8_t* row)>;
 Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fill,
                     JpegScans scans = JpegScans::Baseline, int quality = 100,
-                    bool subsampled = false);
+                    bool subsampled = false, bool ycck = false);
 // 16 x 16 in four 8 x 8 blocks, so no JPEG block mixes two colours: red, green / blue, white,
 // or greys 40, 90 / 160, 230 with one component.
 Bytes QuadrantJpeg(int components, JpegScans scans = JpegScans::Baseline);

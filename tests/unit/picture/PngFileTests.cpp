@@ -16,7 +16,7 @@ const std::string kPictures = ORVESSA_LIBPNG_PICTURES;
 struct Decoded {
     bool ok = false;
     int32_t width = 0, height = 0;
-    std::vector<Bgra> pixels;
+    std::vector<Rgba> pixels;
 };
 
 Bytes ReadPicture(const std::string& relative) {

@@ -1,0 +1,190 @@
+// JPEG beyond grey and colour: CMYK and YCCK converted to RGB (with Adobe's inverted CMYK),
+// and the EXIF orientation applied.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <string>
+
+#include "Picture.h"
+#include "PictureTestData.h"
+
+namespace {
+
+constexpr Rgba kGrey127{127, 127, 127}, kBrown{128, 64, 32};
+
+// Quality 100 without subsampling keeps flat 8 x 8 blocks within a step or two.
+bool Near(const Rgba& a, const Rgba& b) {
+    return std::abs(a.r - b.r) <= 3 && std::abs(a.g - b.g) <= 3 && std::abs(a.b - b.b) <= 3 &&
+           a.a == b.a;
+}
+
+// The segment of a marker (FF xx) removed, wherever it is.
+Bytes WithoutSegment(Bytes jpeg, uint8_t marker) {
+    for (size_t at = 2; at + 4 <= jpeg.size();) {
+        const size_t length = size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
+        if (jpeg[at + 1] == marker) {
+            jpeg.erase(jpeg.begin() + static_cast<ptrdiff_t>(at),
+                       jpeg.begin() + static_cast<ptrdiff_t>(at + 2 + length));
+            return jpeg;
+        }
+        at += 2 + length;
+    }
+    return jpeg;
+}
+
+// 16 x 16: red, green / blue, a grey of K alone. As C, M, Y, K ink amounts, inverted as
+// Photoshop stores them when `inverted`.
+Bytes CmykSamples(bool inverted) {
+    static const uint8_t kInk[4][4] = {
+        {0, 255, 255, 0}, {255, 0, 255, 0}, {255, 255, 0, 0}, {0, 0, 0, 128}};
+    Bytes samples;
+    for (int i = 0; i < 256; ++i) {
+        const int q = (i / 128) * 2 + (i % 16) / 8;
+        for (int c = 0; c < 4; ++c) {
+            samples.push_back(static_cast<uint8_t>(inverted ? 255 - kInk[q][c] : kInk[q][c]));
+        }
+    }
+    return samples;
+}
+
+TEST(JpegVariants, FourComponentsAsRgb) {
+    constexpr uint8_t kAdobeMarker = 0xEE;
+    const struct {
+        const char* name;
+        Bytes file;
+    } cases[] = {
+        {"CMYK with an Adobe marker: inverted", WriteJpeg(16, 16, 4, CmykSamples(true))},
+        {"CMYK, progressive", WriteJpeg(16, 16, 4, CmykSamples(true), JpegScans::Progressive)},
+        {"YCCK with an Adobe marker: inverted",
+         WriteJpeg(16, 16, 4, CmykSamples(true), JpegScans::Baseline, 100, false, true)},
+        {"CMYK without an Adobe marker: as stored",
+         WithoutSegment(WriteJpeg(16, 16, 4, CmykSamples(false)), kAdobeMarker)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSink sink;
+        ImageInfo info;
+        ASSERT_TRUE(DecodeJpeg(c.file.data(), c.file.size(), sink, &info));
+        EXPECT_EQ(16, info.width);
+        EXPECT_FALSE(info.hasAlpha);
+        const std::vector<Rgba> px = sink.All();
+        const Rgba want[4] = {kRed, kGreen, kBlue, kGrey127};
+        for (int q = 0; q < 4; ++q) {
+            const Rgba got = px[static_cast<size_t>((q / 2) * 128 + (q % 2) * 8 + 3 * 16 + 3)];
+            EXPECT_TRUE(Near(got, want[q])) << "quadrant " << q << ": " << testing::PrintToString(got);
+        }
+    }
+}
+
+// An APP1 EXIF segment holding `tiff`, put right after SOI.
+Bytes WithExif(const Bytes& jpeg, const Bytes& tiff) {
+    Bytes segment = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    segment[2] = static_cast<uint8_t>((segment.size() - 2) >> 8);
+    segment[3] = static_cast<uint8_t>(segment.size() - 2);
+    Bytes out = jpeg;
+    out.insert(out.begin() + 2, segment.begin(), segment.end());
+    return out;
+}
+
+// A TIFF header and a first IFD of two entries, the orientation second, in either byte order.
+Bytes OrientationTiff(uint16_t value, bool bigEndian, uint16_t type = 3) {
+    auto put16 = [&](Bytes& b, uint32_t v) {
+        b.push_back(static_cast<uint8_t>(bigEndian ? v >> 8 : v));
+        b.push_back(static_cast<uint8_t>(bigEndian ? v : v >> 8));
+    };
+    auto put32 = [&](Bytes& b, uint32_t v) {
+        put16(b, bigEndian ? v >> 16 : v & 0xFFFF);
+        put16(b, bigEndian ? v & 0xFFFF : v >> 16);
+    };
+    Bytes b = bigEndian ? Bytes{'M', 'M'} : Bytes{'I', 'I'};
+    put16(b, 42);
+    put32(b, 8);
+    put16(b, 2);
+    for (const auto& [tag, kind, v] :
+         {std::array<uint32_t, 3>{0x010F, 2, 0}, {0x0112, type, value}}) {
+        put16(b, tag);
+        put16(b, kind);
+        put32(b, 1);
+        put16(b, v);
+        put16(b, 0);
+    }
+    put32(b, 0);
+    return b;
+}
+
+TEST(JpegVariants, ExifOrientationMirrorsAndTurns) {
+    // Stored 16 x 24 in 8 x 8 blocks: A B / C D / E F.
+    const Rgba blocks[6] = {kRed, kGreen, kBlue, kWhite, kBrown, kGrey127};
+    Bytes samples;
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const Rgba c = blocks[(y / 8) * 2 + x / 8];
+            samples.insert(samples.end(), {c.r, c.g, c.b});
+        }
+    }
+    const Bytes stored = WriteJpeg(16, 24, 3, samples);
+    // The upright picture's blocks, row by row, as letters of the stored ones.
+    const struct {
+        int orientation;
+        int columns;
+        const char* layout;
+    } cases[] = {
+        {1, 2, "AB" "CD" "EF"}, {2, 2, "BA" "DC" "FE"}, {3, 2, "FE" "DC" "BA"},
+        {4, 2, "EF" "CD" "AB"}, {5, 3, "ACE" "BDF"},    {6, 3, "ECA" "FDB"},
+        {7, 3, "FDB" "ECA"},    {8, 3, "BDF" "ACE"},
+    };
+    for (const auto& c : cases) {
+        for (bool bigEndian : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "orientation " << c.orientation
+                                            << (bigEndian ? " big-endian" : " little-endian"));
+            const Bytes file =
+                WithExif(stored, OrientationTiff(static_cast<uint16_t>(c.orientation), bigEndian));
+            TestSink sink;
+            ImageInfo info;
+            ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+            ASSERT_EQ(8 * c.columns, info.width);
+            ASSERT_EQ(48 / c.columns, info.height);
+            ASSERT_EQ(info.width, sink.width);
+            const std::vector<Rgba> px = sink.All();
+            for (size_t i = 0; c.layout[i]; ++i) {
+                const size_t x = (i % static_cast<size_t>(c.columns)) * 8 + 4;
+                const size_t y = (i / static_cast<size_t>(c.columns)) * 8 + 4;
+                const Rgba got = px[y * static_cast<size_t>(info.width) + x];
+                EXPECT_TRUE(Near(got, blocks[c.layout[i] - 'A']))
+                    << "block " << i << ": " << testing::PrintToString(got);
+            }
+        }
+    }
+}
+
+// EXIF blocks that do not say a valid orientation leave the picture as stored.
+TEST(JpegVariants, BrokenExifShowsAsStored) {
+    const Bytes stored = WriteJpeg(16, 8, 3, Bytes(16 * 8 * 3, 90));
+    Bytes farIfd = OrientationTiff(6, false);
+    farIfd[4] = 0xF0;  // the IFD past the block
+    const struct {
+        const char* name;
+        Bytes tiff;
+    } cases[] = {
+        {"orientation 0", OrientationTiff(0, false)},
+        {"orientation 9", OrientationTiff(9, true)},
+        {"orientation as a LONG", OrientationTiff(6, false, 4)},
+        {"IFD beyond the block", farIfd},
+        {"the block ends inside the orientation entry", Cut(OrientationTiff(6, false), 30)},
+        {"no TIFF byte order", Patched(OrientationTiff(6, false), 0, {'X', 'X'})},
+        {"block of 3 bytes", Bytes{'I', 'I', 42}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = WithExif(stored, c.tiff);
+        TestSink sink;
+        ImageInfo info;
+        ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+        EXPECT_EQ(16, info.width);
+        EXPECT_EQ(8, info.height);
+    }
+}
+
+}  // namespace
