@@ -61,14 +61,28 @@ void OnQueryClick() {
     ShowMessage(message, 0);
 }
 
-void OnSelectImageClick() {
-    RunOpenDialog(MainWindow, ORV_FILE_DIALOG);
+namespace {
+
+// Shows the dialog's chosen file in the icon box: read whole, decoded by the box.
+void ShowChosenImage() {
     Bytes picture;
     {
         const Text path = GetFileName(MainWindow, ORV_FILE_DIALOG);
         picture = ReadFileBytes(path);
     }
     SetPicture(MainWindow, ORV_ICON_BOX, picture);
+}
+
+}  // namespace
+
+void OnSelectImageClick() {
+    RunOpenDialog(MainWindow, ORV_FILE_DIALOG);
+    ShowChosenImage();
+}
+
+// The window layer has already made the dropped file the dialog's chosen one.
+void OnImageFileDropped() {
+    ShowChosenImage();
 }
 
 void OnClearImageClick() {

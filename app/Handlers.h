@@ -6,3 +6,5 @@ void OnStartPackagingClick();
 void OnQueryClick();
 void OnSelectImageClick();
 void OnClearImageClick();
+// Not a click: bound as the main window's file-drop handler.
+void OnImageFileDropped();

@@ -125,6 +125,8 @@ constexpr WindowDescription Describe() {
     w.f1OpensHelp = false;
     w.controls = kControls;
     w.controlCount = static_cast<int32_t>(sizeof kControls / sizeof kControls[0]);
+    w.dropFileDialog = ORV_FILE_DIALOG;
+    w.onFileDrop = OnImageFileDropped;
     return w;
 }
 

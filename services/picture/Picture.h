@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1 };
 
@@ -102,3 +103,8 @@ struct PlacedRect {
 // keeping the aspect ratio only when it does not fit. Any other mode is treated as 0.
 // A picture without area gives an empty rectangle; a negative client size counts as 0.
 PlacedRect PlacePicture(int32_t mode, int32_t clientW, int32_t clientH, int32_t picW, int32_t picH);
+
+// What the picture box shows, in words for a screen reader, code page 936: the format, "动画"
+// for a picture that plays, and the natural size, as "PNG 256 × 256" or "GIF 动画 500 × 500";
+// "无图片" when nothing is shown (no data, or data that did not decode).
+std::string DescribePicture(PictureKind kind, int32_t width, int32_t height, bool animated);

@@ -77,6 +77,10 @@ struct WindowDescription {
     const char* tag = "";
     const ControlDescription* controls = nullptr;
     int32_t controlCount = 0;
+    // Files dropped on the window: the first becomes the chosen file of this CommonDlg, as if
+    // picked in its dialog, and onFileDrop runs. nullptr: the window takes no files.
+    const char* dropFileDialog = nullptr;
+    ClickHandler onFileDrop = nullptr;
 };
 
 // Why a description cannot be built, or nullptr when it can: empty or duplicate names, a parent

@@ -53,5 +53,12 @@ const char* CheckWindowDescription(const WindowDescription& window) {
         }
         if (!parentFound) return "unknown parent";
     }
+    if (window.dropFileDialog) {
+        bool found = false;
+        for (int32_t i = 0; i < window.controlCount; ++i)
+            found = found || (std::strcmp(window.controls[i].name, window.dropFileDialog) == 0 &&
+                              window.controls[i].kind == ControlKind::CommonDlg);
+        if (!found) return "drop dialog";
+    }
     return nullptr;
 }

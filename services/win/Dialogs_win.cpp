@@ -139,9 +139,13 @@ bool RunOpenDialog(const WindowDescription& window, const char* control) {
     if (owner) EnableWindow(owner, TRUE);
     if (focus && IsWindow(focus)) SetFocus(focus);
     if (!chosen) return false;
-    c->dialog->exactPath = file;
-    c->dialog->fileName = TextFromWide(c->dialog->exactPath);
+    RememberChosenFile(*c->dialog, file);
     return true;
+}
+
+void RememberChosenFile(FileDialogState& state, const std::wstring& path) {
+    state.exactPath = path;
+    state.fileName = TextFromWide(state.exactPath);
 }
 
 Bytes ReadFileBytes(const Text& path) {

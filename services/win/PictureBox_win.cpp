@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "Accessibility_win.h"
+#include "Codepage_win.h"
 #include "Gif.h"
 #include "Handles_win.h"
 #include "Picture.h"
@@ -130,6 +132,10 @@ public:
 
     void Set(const Bytes& bytes);
     void Paint(HDC dc);
+    // What the box shows, in words (code page 936).
+    std::string Describe() const {
+        return DescribePicture(decoded_ ? kind_ : PictureKind::None, width_, height_, gif_ != nullptr);
+    }
     void StopAnimation();
     void Resized();
 
@@ -246,6 +252,7 @@ void PictureBox::Set(const Bytes& bytes) {
         }
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
+    NotifyPictureChanged(hwnd_);
 }
 
 bool PictureBox::Decode(PictureKind kind) {
@@ -564,6 +571,11 @@ void RegisterPictureBoxClass() {
 }
 
 void ResetPictureScale(PictureBox& box) { box.Resized(); }
+
+std::wstring PictureBoxValue(HWND pictureBox) {
+    const PictureBox* box = PictureBoxFromHwnd(pictureBox);
+    return WideFromText(box ? box->Describe().c_str() : DescribePicture(PictureKind::None, 0, 0, false).c_str());
+}
 
 PictureBox* PictureBoxFromHwnd(HWND hwnd) {
     return reinterpret_cast<PictureBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));

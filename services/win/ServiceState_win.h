@@ -20,6 +20,9 @@ struct FileDialogState {
     std::wstring exactPath;
 };
 
+// Makes `path` the dialog's chosen file, as a run ending with OK does.
+void RememberChosenFile(FileDialogState& state, const std::wstring& path);
+
 class PictureBox;
 
 struct LiveControl {
@@ -70,6 +73,12 @@ LiveWindow* FindLiveWindow(const WindowDescription& desc);
 // A colour of a description as the platform's: kSystemButtonFace becomes the button face.
 COLORREF ResolveColor(uint32_t color);
 void DestroyAllWindows();
+// Whether the program window `window` takes dropped files now: it has a drop binding, is
+// enabled (no message box or dialog of the program is up) and events are delivered.
+bool WindowTakesFileDrop(HWND window);
+// A file dropped on `window` (a program window or any of its children): it becomes the chosen
+// file of the window's drop dialog and the drop handler runs. False when nothing was done.
+bool DeliverFileDrop(HWND window, const std::wstring& path);
 
 // The end-of-program clean-up; runExitRoutines is false after a fatal report.
 void RunEndOfProgramCleanup(bool runExitRoutines);

@@ -10,7 +10,9 @@
 #include <memory>
 #include <map>
 
+#include "Accessibility_win.h"
 #include "Codepage_win.h"
+#include "DropTarget_win.h"
 #include "Fatal.h"
 #include "Handles_win.h"
 #include "PictureBox_win.h"
@@ -197,6 +199,12 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_DPICHANGED:
         if (w) ApplyWindowDpi(*w, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_DROPFILES:
+        TakeDroppedFiles(hwnd, reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_DESTROY:
+        RevokeFileDrop(hwnd);
+        break;
     case WM_NCDESTROY: {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         if (w) {
@@ -459,7 +467,9 @@ void CreateMainWindow() {
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     loaded.live = std::move(live);
     const std::wstring caption = WideFromText(d.caption);
-    if (!CreateWindowExW(0, kWindowClass, caption.c_str(), style, x, y, d.width, d.height, nullptr,
+    // Files are taken through OLE; WM_DROPFILES stays a second way in for senders without it.
+    const DWORD exStyle = d.dropFileDialog ? WS_EX_ACCEPTFILES : 0;
+    if (!CreateWindowExW(exStyle, kWindowClass, caption.c_str(), style, x, y, d.width, d.height, nullptr,
                          nullptr, GetModuleHandleW(nullptr), &w)) {
         loaded.live.reset();
         ReportFatalError(kStartupWindowFailed, 0, where);
@@ -494,6 +504,8 @@ void CreateMainWindow() {
     const auto make = [&](LiveControl& c, HWND parent) {
         c.hwnd = CreateControlWindow(c, parent, w.dpi);
         if (!c.hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
+        GiveAccessibleIdentity(c.hwnd, AccessibleRoleOf(c.desc->kind),
+                               WideFromText(AccessibleName(d, c.index).c_str()));
     };
     for (LiveControl& c : w.controls) {
         if (c.desc->kind == ControlKind::CommonDlg || c.desc->parent) continue;
@@ -505,6 +517,10 @@ void CreateMainWindow() {
                 make(inner, c.hwnd);
     }
     --w.suppressEvents;
+    // The focus is always drawn, not only once the keyboard has been used: a keyboard user
+    // who starts the program with the mouse must still see where the focus is.
+    SendMessageW(w.hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    if (d.dropFileDialog) RegisterFileDrop(w.hwnd);
 
     ShowWindow(w.hwnd, SW_SHOWNORMAL);
     UpdateWindow(w.hwnd);
@@ -565,6 +581,21 @@ bool PreTranslateWindowMessage(MSG& msg) {
         return true;
     }
     return false;
+}
+
+bool WindowTakesFileDrop(HWND window) {
+    LiveWindow* w = ProgramWindowContaining(window);
+    return w && w->desc->dropFileDialog && IsWindowEnabled(w->hwnd) && !EventsBlocked(*w);
+}
+
+bool DeliverFileDrop(HWND window, const std::wstring& path) {
+    LiveWindow* w = ProgramWindowContaining(window);
+    if (!w || !WindowTakesFileDrop(window)) return false;
+    LiveControl* dialog = FindControl(*w, w->desc->dropFileDialog);
+    if (!dialog || !dialog->dialog) return false;
+    RememberChosenFile(*dialog->dialog, path);
+    if (w->desc->onFileDrop) w->desc->onFileDrop();
+    return true;
 }
 
 Text GetText(const WindowDescription& window, const char* control) {

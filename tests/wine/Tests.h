@@ -62,4 +62,7 @@ void GifFramesCompose(Check&, const Options&);
 void AnimationThreadLifetime(Check&, const Options&);
 void PictureSurvivesRepaint(Check&, const Options&);
 
+// Screen readers, files dropped on the window, the focus drawn.
+void AccessibleNamesAndRoles(Check&, const Options&);
+
 } // namespace driver

@@ -61,6 +61,7 @@ const TestCase kTests[] = {
     {"GifFramesCompose", driver::GifFramesCompose},
     {"AnimationThreadLifetime", driver::AnimationThreadLifetime},
     {"PictureSurvivesRepaint", driver::PictureSurvivesRepaint},
+    {"AccessibleNamesAndRoles", driver::AccessibleNamesAndRoles},
 };
 
 const TestCase* FindTest(const std::string& name) {

@@ -147,3 +147,28 @@ TEST(BlendOntoBackground, SinglePrecisionFormula) {
 }
 
 }  // namespace
+
+namespace {
+
+// Expected bytes written out in code page 936, not built by the code under test.
+TEST(DescribePicture, FormatAnimationAndSizeInCodePage936) {
+    const struct {
+        PictureKind kind;
+        int32_t width, height;
+        bool animated;
+        const char* want;
+    } cases[] = {
+        {PictureKind::Png, 256, 256, false, "PNG 256 \xA1\xC1 256"},                  // PNG 256 × 256
+        {PictureKind::Gif, 500, 500, true, "GIF \xB6\xAF\xBB\xAD 500 \xA1\xC1 500"},  // GIF 动画 500 × 500
+        {PictureKind::Gif, 1, 1, false, "GIF 1 \xA1\xC1 1"},                          // a still GIF
+        {PictureKind::Pcx1, 13, 8, false, "PCX 13 \xA1\xC1 8"},
+        {PictureKind::Cur, 32, 32, false, "CUR \xB9\xE2\xB1\xEA 32 \xA1\xC1 32"},      // CUR 光标
+        {PictureKind::None, 7, 7, true, "\xCE\xDE\xCD\xBC\xC6\xAC"},                  // 无图片, size ignored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.want);
+        EXPECT_EQ(DescribePicture(c.kind, c.width, c.height, c.animated), c.want);
+    }
+}
+
+}  // namespace

@@ -13,6 +13,7 @@ void OnStartPackagingClick() {}
 void OnQueryClick() {}
 void OnSelectImageClick() {}
 void OnClearImageClick() {}
+void OnImageFileDropped() {}
 
 namespace {
 
@@ -148,6 +149,11 @@ TEST(Description, MainWindowIsWellFormedAndBadTablesAreRefused) {
     controls[1].parent = nullptr;
     controls[1].number = 0x02000002;
     EXPECT_STREQ(CheckWindowDescription(w), "control number");
+    controls[1].number = 0x06000002;
+    w.dropFileDialog = "b";
+    EXPECT_STREQ(CheckWindowDescription(w), "drop dialog") << "drops go to a file dialog only";
+    controls[1].kind = ControlKind::CommonDlg;
+    EXPECT_EQ(CheckWindowDescription(w), nullptr);
 }
 
 }  // namespace
