@@ -8,69 +8,23 @@
 // what the program says, not what the system says for it.
 #include "Tests.h"
 
+#include "Accessible.h"
 #include "IconPicker.h"
 #include "TestPictures.h"
-
-#include <oleacc.h>
-
-#include <memory>
 
 namespace driver {
 
 namespace {
 
-// COM for the calls of one test; oleacc's objects come back as proxies into the program.
-struct ComScope {
-    ComScope() { ok = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
-    ~ComScope() {
-        if (ok) CoUninitialize();
-    }
-    bool ok = false;
-};
+// Value changes of the picture box, as an out-of-context hook hears them: posted to this
+// thread and taken while it pumps its messages.
+HWND g_watchedBox = nullptr;
+int g_valueChanges = 0;
 
-struct Releaser {
-    void operator()(IUnknown* p) const { p->Release(); }
-};
-using Accessible = std::unique_ptr<IAccessible, Releaser>;
-
-Accessible ObjectOf(HWND hwnd) {
-    IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                          reinterpret_cast<void**>(&object))))
-        return nullptr;
-    return Accessible(object);
-}
-
-VARIANT Self() {
-    VARIANT v;
-    v.vt = VT_I4;
-    v.lVal = CHILDID_SELF;
-    return v;
-}
-
-// A text property; "(failed 0x...)" when the object would not give it.
-template <typename Getter>
-std::wstring TextOf(IAccessible* object, Getter get) {
-    BSTR text = nullptr;
-    const HRESULT hr = (object->*get)(Self(), &text);
-    if (FAILED(hr)) return Cat(L"(failed 0x", std::hex, static_cast<unsigned long>(hr), L")");
-    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return result;
-}
-
-long RoleOf(IAccessible* object) {
-    VARIANT role;
-    VariantInit(&role);
-    if (FAILED(object->get_accRole(Self(), &role)) || role.vt != VT_I4) return -1;
-    return role.lVal;
-}
-
-long StateOf(IAccessible* object) {
-    VARIANT state;
-    VariantInit(&state);
-    if (FAILED(object->get_accState(Self(), &state)) || state.vt != VT_I4) return -1;
-    return state.lVal;
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+    if (event == EVENT_OBJECT_VALUECHANGE && hwnd == g_watchedBox && object == OBJID_CLIENT &&
+        child == CHILDID_SELF)
+        ++g_valueChanges;
 }
 
 std::wstring RoleText(long role) {
@@ -83,7 +37,7 @@ std::wstring RoleText(long role) {
 
 void AccessibleNamesAndRoles(Check& check, const Options& options) {
     Session session(check, options);
-    ComScope com;
+    OleScope com;
     if (!session.Ok() || !check.Expect(com.ok, L"cannot initialise COM")) return;
     struct Row {
         int id;
@@ -123,7 +77,7 @@ void AccessibleNamesAndRoles(Check& check, const Options& options) {
         if (hwnd == nullptr) continue;
         Accessible object = ObjectOf(hwnd);
         if (!check.Expect(object != nullptr, who + L": no accessible object")) continue;
-        check.ExpectEq(who + L": name", row.name, TextOf(object.get(), &IAccessible::get_accName));
+        check.ExpectEq(who + L": name", row.name, NameOf(object.get()));
         check.ExpectEq(who + L": role", RoleText(row.role), RoleText(RoleOf(object.get())));
     }
 
@@ -134,10 +88,86 @@ void AccessibleNamesAndRoles(Check& check, const Options& options) {
         check.Expect((StateOf(first.get()) & STATE_SYSTEM_FOCUSED) != 0,
                      Cat(ControlName(kEdit1), L": the standard object's state lost its focus bit: 0x", std::hex, StateOf(first.get())));
         long x = 0, y = 0, w = 0, h = 0;
-        const HRESULT hr = first->accLocation(&x, &y, &w, &h, Self());
+        VARIANT self;
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        const HRESULT hr = first->accLocation(&x, &y, &w, &h, self);
         const RECT r = ClientOnScreen(session.Control(kEdit1));
         check.Expect(SUCCEEDED(hr) && w > 0 && h > 0 && x >= r.left - 2 && y >= r.top - 2,
                      Cat(ControlName(kEdit1), L": the standard object's location ", x, L",", y, L" ", w, L"x", h));
+    }
+}
+
+} // namespace driver
+
+namespace driver {
+
+// The picture box's value after each way its picture is set, and one value-change event per
+// set, heard from outside the program.
+void PictureValueAndEvents(Check& check, const Options& options) {
+    ScratchFolder folder;
+    Session session(check, options);
+    IconPicker picker(check, session);
+    OleScope com;
+    if (!session.Ok() || !picker.Ok() || !check.Expect(com.ok && folder.Ok(), L"cannot initialise COM or a folder"))
+        return;
+    const std::wstring none = L"\x65E0\x56FE\x7247"; // 无图片
+    check.ExpectEq(L"at start", none, PictureValue(picker.Box()));
+
+    g_watchedBox = picker.Box();
+    g_valueChanges = 0;
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, OnWinEvent,
+                                               session.Process().Pid(), 0, WINEVENT_OUTOFCONTEXT);
+    if (!check.Expect(hook != nullptr, L"cannot hook the program's WinEvents")) return;
+
+    GifFile animated(3, 2, {kRed, kBlue});
+    animated.Frame(SolidFrame(3, 2, 0, 5)).Frame(SolidFrame(3, 2, 1, 5));
+    GifFile still(5, 4, {kRed, kBlue});
+    still.Frame(SolidFrame(5, 4, 1, 0));
+    struct Row {
+        const wchar_t* what;
+        const wchar_t* file; // nullptr: the clear button
+        FileBytes bytes;
+        std::wstring value;
+    };
+    const Row rows[] = {
+        {L"a PNG", L"a.png", PngFile(Filled(4, 3, kRed), false), L"PNG 4 \x00D7 3"},
+        {L"cleared", nullptr, {}, none},
+        {L"an animated GIF", L"b.gif", animated.Finish(), L"GIF \x52A8\x753B 3 \x00D7 2" /* GIF 动画 3 × 2 */},
+        {L"a still GIF replaces it", L"c.gif", still.Finish(), L"GIF 5 \x00D7 4"},
+        {L"a 16-colour icon", L"d.ico", IconFile(1, {IconImage{Filled(32, 32, kBlue), 4, 16}}),
+         L"ICO \x56FE\x6807 32 \x00D7 32" /* ICO 图标 */},
+        {L"a text file", L"e.txt", FileBytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}, none},
+    };
+    for (const Row& row : rows) {
+        const int before = g_valueChanges;
+        const bool done = row.file ? check.Expect(folder.Write(row.file, row.bytes), L"cannot write a file") &&
+                                         picker.Choose(folder.PathOf(row.file))
+                                   : picker.Clear();
+        if (!done) break;
+        check.ExpectEq(Cat(row.what, L": value"), row.value, WaitPictureValue(picker.Box(), row.value));
+        WaitUntil(kStepTimeoutMs, [&] { return g_valueChanges > before; });
+        check.ExpectEq(Cat(row.what, L": value-change events"), 1, g_valueChanges - before);
+    }
+    UnhookWinEvent(hook);
+    g_watchedBox = nullptr;
+}
+
+// Every control that takes the focus shows it: the edit boxes their caret, the buttons their
+// focus rectangle, which the window does not hide until the keyboard is first used.
+void FocusDrawn(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok()) return;
+    for (int id : kTabCycle) {
+        const std::wstring who = ControlName(id);
+        if (!session.TabTo(id)) continue;
+        HWND hwnd = session.Control(id);
+        if (ClassOf(hwnd) == L"Edit") {
+            check.Expect(InputStateOf(hwnd).hwndCaret == hwnd, who + L": no caret while focused");
+        } else {
+            const LRESULT state = Ask(hwnd, WM_QUERYUISTATE);
+            check.Expect((state & UISF_HIDEFOCUS) == 0, Cat(who, L": the focus rectangle is hidden, state 0x", std::hex, state));
+        }
     }
 }
 

@@ -64,5 +64,9 @@ void PictureSurvivesRepaint(Check&, const Options&);
 
 // Screen readers, files dropped on the window, the focus drawn.
 void AccessibleNamesAndRoles(Check&, const Options&);
+void PictureValueAndEvents(Check&, const Options&);
+void FocusDrawn(Check&, const Options&);
+void DropFiles(Check&, const Options&);
+void DropThenCancelRereads(Check&, const Options&);
 
 } // namespace driver

@@ -62,6 +62,10 @@ const TestCase kTests[] = {
     {"AnimationThreadLifetime", driver::AnimationThreadLifetime},
     {"PictureSurvivesRepaint", driver::PictureSurvivesRepaint},
     {"AccessibleNamesAndRoles", driver::AccessibleNamesAndRoles},
+    {"PictureValueAndEvents", driver::PictureValueAndEvents},
+    {"FocusDrawn", driver::FocusDrawn},
+    {"DropFiles", driver::DropFiles},
+    {"DropThenCancelRereads", driver::DropThenCancelRereads},
 };
 
 const TestCase* FindTest(const std::string& name) {

@@ -1,0 +1,308 @@
+// Files dragged onto the program from this process, as a file manager drags them: an OLE
+// drag (DoDragDrop) carrying CF_HDROP, led by real mouse input from a second thread while
+// DoDragDrop tracks it here. What the program then shows is read through its picture box's
+// accessible value, the cursor it asked for through the effect its drop target answered.
+#include "Tests.h"
+
+#include "Accessible.h"
+#include "Fixtures.h"
+#include "IconPicker.h"
+#include "TestPictures.h"
+
+#include <shlobj.h>
+
+namespace driver {
+
+namespace {
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+
+// A list of files, offered as CF_HDROP only, as the shell offers a selection of files.
+class FileList final : public IDataObject {
+public:
+    explicit FileList(std::vector<std::wstring> paths) : paths_(std::move(paths)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IDataObject) return E_NOINTERFACE;
+        *out = static_cast<IDataObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&refs_)); }
+
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+        // DROPFILES, then every path with its terminator, then one more terminator.
+        size_t chars = 1;
+        for (const std::wstring& p : paths_) chars += p.size() + 1;
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+        if (!memory) return E_OUTOFMEMORY;
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        auto* at = reinterpret_cast<wchar_t*>(drop + 1);
+        for (const std::wstring& p : paths_) at += p.copy(at, p.size()) + 1;
+        GlobalUnlock(memory);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = memory;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+        if (direction != DATADIR_GET) return E_NOTIMPL;
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        return SHCreateStdEnumFmtEtc(1, &format, out);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    LONG refs_ = 1;
+    std::vector<std::wstring> paths_;
+};
+
+// Drops when the left button comes up; notes every effect the target answered.
+class MouseSource final : public IDropSource {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IDropSource) return E_NOINTERFACE;
+        *out = static_cast<IDropSource*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
+        InterlockedIncrement(&queries);
+        if (escape) return DRAGDROP_S_CANCEL;
+        return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override {
+        InterlockedExchange(&lastEffect, static_cast<LONG>(effect));
+        InterlockedIncrement(&feedbacks);
+        return DRAGDROP_S_USEDEFAULTCURSORS;
+    }
+
+    volatile LONG queries = 0;
+    volatile LONG feedbacks = 0;
+    volatile LONG lastEffect = -1;
+};
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+// Polls from the mover thread, which has no window to pump.
+template <typename Condition>
+bool Within(DWORD timeoutMs, Condition condition) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+struct DragPlan {
+    MouseSource* source;
+    POINT from, to;
+    LONG overTarget = -1; // the effect answered while the mouse rested on the target
+};
+
+// The hand of the drag: waits until DoDragDrop tracks the mouse, moves it to the target in
+// steps, lets the target answer a few times, and lets go.
+DWORD WINAPI MoveAndRelease(void* parameter) {
+    DragPlan& plan = *static_cast<DragPlan*>(parameter);
+    MouseSource& source = *plan.source;
+    Within(kStepTimeoutMs, [&] { return source.queries > 0; });
+    constexpr int kSteps = 6;
+    for (int i = 1; i <= kSteps; ++i) {
+        const LONG seen = source.queries;
+        MouseAt(POINT{plan.from.x + (plan.to.x - plan.from.x) * i / kSteps, plan.from.y + (plan.to.y - plan.from.y) * i / kSteps}, 0);
+        Within(300, [&] { return source.queries > seen; });
+    }
+    const LONG arrived = source.feedbacks;
+    Within(kStepTimeoutMs, [&] { return source.feedbacks >= arrived + 3; });
+    plan.overTarget = source.lastEffect;
+    MouseAt(plan.to, MOUSEEVENTF_LEFTUP);
+    return 0;
+}
+
+struct DragResult {
+    HRESULT hr = E_FAIL;
+    DWORD effect = DROPEFFECT_NONE;   // what the drop did
+    LONG overTarget = -1;             // what the target answered before the drop: the cursor
+    LONG feedbacks = 0, queries = 0;
+};
+
+std::wstring EffectText(LONG effect) {
+    return effect == DROPEFFECT_COPY ? L"copy" : effect == DROPEFFECT_NONE ? L"none" : Cat(L"effect ", effect);
+}
+
+// Drags `paths` from a window of this thread, away from the program's, onto `to`, and drops
+// them. The drag starts with the button pressed on this thread's own window, as in a file
+// manager: DoDragDrop reads the button from this thread's key state.
+DragResult DragFiles(const std::vector<std::wstring>& paths, POINT to) {
+    FileList data(paths);
+    MouseSource source;
+    DriverWindow start;
+    RECT client = ClientOnScreen(start.Handle());
+    DragPlan plan{&source, POINT{(client.left + client.right) / 2, (client.top + client.bottom) / 2}, to};
+    MouseAt(plan.from, 0);
+    MouseAt(plan.from, MOUSEEVENTF_LEFTDOWN);
+    DragResult result;
+    if (!WaitUntil(kStepTimeoutMs, [] { return GetKeyState(VK_LBUTTON) < 0; })) {
+        MouseAt(plan.from, MOUSEEVENTF_LEFTUP);
+        return result;
+    }
+    const HANDLE mover = CreateThread(nullptr, 0, MoveAndRelease, &plan, 0, nullptr);
+    if (!mover) {
+        MouseAt(plan.from, MOUSEEVENTF_LEFTUP);
+        return result;
+    }
+    result.hr = DoDragDrop(&data, &source, DROPEFFECT_COPY, &result.effect);
+    WaitForSingleObject(mover, kExitTimeoutMs);
+    CloseHandle(mover);
+    if (GetAsyncKeyState(VK_LBUTTON) < 0) MouseAt(to, MOUSEEVENTF_LEFTUP);
+    result.overTarget = plan.overTarget;
+    result.feedbacks = source.feedbacks;
+    result.queries = source.queries;
+    return result;
+}
+
+POINT CentreOf(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Expects a drag to have been taken (a copy cursor over the window, a copy at the drop) or
+// refused (no-drop cursor, nothing done).
+void ExpectDrag(Check& check, const std::wstring& what, const DragResult& drag, bool taken) {
+    const LONG want = taken ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    check.Note(Cat(what, L": the target answered ", drag.feedbacks, L" times, the source was asked ", drag.queries));
+    check.Expect(SUCCEEDED(drag.hr), Cat(what, L": DoDragDrop failed, 0x", std::hex, static_cast<unsigned long>(drag.hr)));
+    check.ExpectEq(what + L": cursor over the picture box", EffectText(want), EffectText(drag.overTarget));
+    check.ExpectEq(what + L": effect of the drop", EffectText(want), EffectText(static_cast<LONG>(drag.effect)));
+}
+
+const wchar_t kNone[] = L"\x65E0\x56FE\x7247"; // 无图片
+
+} // namespace
+
+void DropFiles(Check& check, const Options& options) {
+    ScratchFolder folder;
+    Session session(check, options);
+    IconPicker picker(check, session);
+    OleScope ole;
+    if (!session.Ok() || !picker.Ok() || !check.Expect(ole.ok && folder.Ok(), L"cannot initialise OLE or a folder"))
+        return;
+    const std::wstring korean = L"\xD55C\xAE00"; // 한글
+    const bool koreanFolder = CreateDirectoryW(folder.PathOf(korean).c_str(), nullptr) != FALSE;
+    const bool files = folder.Write(L"a.png", PngFile(Filled(4, 4, kRed), false)) &&
+                       folder.Write(L"b.txt", FileBytes(64, 'x')) &&
+                       folder.Write(L"c.bmp", BmpFile(Filled(5, 3, kBlue), 24)) &&
+                       CreateDirectoryW(folder.PathOf(L"sub").c_str(), nullptr) &&
+                       (!koreanFolder || folder.Write(korean + L"\\d.png", PngFile(Filled(6, 6, kGreen), false)));
+    if (!check.Expect(files, L"cannot write the files")) return;
+
+    enum class While { Idle, MessageBox };
+    struct Row {
+        const wchar_t* what;
+        std::vector<std::wstring> names;
+        While during;
+        bool taken;
+        std::wstring value; // empty: what it was before the drag
+    };
+    const std::wstring png = L"PNG 4 \x00D7 4", bmp = L"BMP 5 \x00D7 3";
+    const Row rows[] = {
+        {L"a PNG shows", {L"a.png"}, While::Idle, true, png},
+        {L"a file that is not a picture blanks the box", {L"b.txt"}, While::Idle, true, kNone},
+        {L"of two files the first shows", {L"c.bmp", L"a.png"}, While::Idle, true, bmp},
+        {L"a folder changes nothing", {L"sub"}, While::Idle, false, L""},
+        {L"a folder and a file: the file shows", {L"sub", L"a.png"}, While::Idle, true, png},
+        {L"a Korean-named folder", {korean + L"\\d.png"}, While::Idle, true, L"PNG 6 \x00D7 6"},
+        {L"nothing is taken while a message box is up", {L"c.bmp"}, While::MessageBox, false, L""},
+    };
+    HWND box = picker.Box();
+    for (const Row& row : rows) {
+        check.Note(row.what);
+        if (row.names.front().find(korean) == 0 && !koreanFolder) {
+            // Wine names files on the Unix side in the locale's code page; GBK has no Hangul.
+            check.Note(L"no Korean name can exist in this run; left to the UTF-8 run");
+            continue;
+        }
+        std::vector<std::wstring> paths;
+        for (const std::wstring& name : row.names) paths.push_back(folder.PathOf(name));
+        HWND message = nullptr;
+        if (row.during == While::MessageBox) {
+            if (!session.Front()) return;
+            ClickCentre(session.Control(kButton3));
+            message = WaitDialogOf(session.Process().Pid(), kMessageCaption);
+            if (!check.Expect(message != nullptr, L"no message box after the packaging button")) return;
+        }
+        const std::wstring before = PictureValue(box);
+        ExpectDrag(check, row.what, DragFiles(paths, CentreOf(box)), row.taken);
+        if (message) {
+            check.ExpectEq(Cat(row.what, L": value while the box is up"), before, PictureValue(box));
+            PressDialogButton(message, IDOK);
+            WaitUntil(kStepTimeoutMs, [&] { return !IsWindow(message); });
+        }
+        const std::wstring want = row.value.empty() ? before : row.value;
+        check.ExpectEq(Cat(row.what, L": value"), want, WaitPictureValue(box, want));
+        if (want == png) {
+            const std::wstring problems = picker.WaitProbes(Everywhere(RGB(255, 0, 0)));
+            check.Expect(problems.empty(), Cat(row.what, L": the picture does not show: ", problems));
+        }
+    }
+}
+
+// A dropped file is the open dialog's choice from then on: the dialog opens on it, refuses
+// drops while it is up, and Cancel reads the file again.
+void DropThenCancelRereads(Check& check, const Options& options) {
+    ScratchFolder folder;
+    Session session(check, options);
+    IconPicker picker(check, session);
+    OleScope ole;
+    if (!session.Ok() || !picker.Ok() || !check.Expect(ole.ok && folder.Ok(), L"cannot initialise OLE or a folder"))
+        return;
+    const std::wstring path = folder.PathOf(L"dropped.png");
+    if (!check.Expect(folder.Write(L"dropped.png", PngFile(Filled(7, 7, kRed), false)), L"cannot write a file")) return;
+    HWND box = picker.Box();
+    ExpectDrag(check, L"the drop", DragFiles({path}, CentreOf(box)), true);
+    check.ExpectEq(L"after the drop", L"PNG 7 \x00D7 7", WaitPictureValue(box, L"PNG 7 \x00D7 7"));
+    if (!picker.Clear()) return;
+    check.ExpectEq(L"after clearing", kNone, WaitPictureValue(box, kNone));
+
+    // The file changes on disk: what Cancel shows must be read anew.
+    folder.Write(L"dropped.png", PngFile(Filled(8, 8, kBlue), false));
+    HWND dialog = picker.OpenDialog();
+    if (dialog == nullptr) return;
+    const std::wstring field = TextOf(picker.FileNameEdit(dialog));
+    check.Expect(field.find(L"dropped.png") != std::wstring::npos,
+                 Cat(L"the dialog opens on ", Quoted(field), L", not on the dropped file"));
+    ExpectDrag(check, L"a drop while the dialog is up", DragFiles({folder.PathOf(L"dropped.png")}, CentreOf(box)), false);
+    check.ExpectEq(L"while the dialog is up", kNone, PictureValue(box));
+    if (!picker.Cancel(dialog, IconPicker::Dismiss::CancelButton)) return;
+    check.ExpectEq(L"after Cancel", L"PNG 8 \x00D7 8", WaitPictureValue(box, L"PNG 8 \x00D7 8"));
+}
+
+} // namespace driver
