@@ -9,10 +9,13 @@
 #include "Tests.h"
 
 #include "Accessible.h"
+#include "Fixtures.h"
 #include "IconPicker.h"
 #include "TestPictures.h"
 
 namespace driver {
+
+using namespace testpictures;
 
 namespace {
 
@@ -105,7 +108,7 @@ namespace driver {
 // The picture box's value after each way its picture is set, and one value-change event per
 // set, heard from outside the program.
 void PictureValueAndEvents(Check& check, const Options& options) {
-    ScratchFolder folder;
+    TempFolder folder;
     Session session(check, options);
     IconPicker picker(check, session);
     OleScope com;
@@ -120,29 +123,29 @@ void PictureValueAndEvents(Check& check, const Options& options) {
                                                session.Process().Pid(), 0, WINEVENT_OUTOFCONTEXT);
     if (!check.Expect(hook != nullptr, L"cannot hook the program's WinEvents")) return;
 
-    GifFile animated(3, 2, {kRed, kBlue});
-    animated.Frame(SolidFrame(3, 2, 0, 5)).Frame(SolidFrame(3, 2, 1, 5));
-    GifFile still(5, 4, {kRed, kBlue});
-    still.Frame(SolidFrame(5, 4, 1, 0));
+    const Bytes colours = RgbTable({kRed, kBlue});
+    const Bytes animated =
+        GifWriter(3, 2, colours).Frame(SolidFrame(3, 2, 0, 5)).Frame(SolidFrame(3, 2, 1, 5)).Trailer();
+    const Bytes still = GifWriter(5, 4, colours).Frame(SolidFrame(5, 4, 1, 0)).Trailer();
     struct Row {
         const wchar_t* what;
         const wchar_t* file; // nullptr: the clear button
-        FileBytes bytes;
+        Bytes bytes;
         std::wstring value;
     };
     const Row rows[] = {
         {L"a PNG", L"a.png", PngFile(Filled(4, 3, kRed), false), L"PNG 4 \x00D7 3"},
         {L"cleared", nullptr, {}, none},
-        {L"an animated GIF", L"b.gif", animated.Finish(), L"GIF \x52A8\x753B 3 \x00D7 2" /* GIF 动画 3 × 2 */},
-        {L"a still GIF replaces it", L"c.gif", still.Finish(), L"GIF 5 \x00D7 4"},
+        {L"an animated GIF", L"b.gif", animated, L"GIF \x52A8\x753B 3 \x00D7 2" /* GIF 动画 3 × 2 */},
+        {L"a still GIF replaces it", L"c.gif", still, L"GIF 5 \x00D7 4"},
         {L"a 16-colour icon", L"d.ico", IconFile(1, {IconImage{Filled(32, 32, kBlue), 4, 16}}),
          L"ICO \x56FE\x6807 32 \x00D7 32" /* ICO 图标 */},
-        {L"a text file", L"e.txt", FileBytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}, none},
+        {L"a text file", L"e.txt", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}, none},
     };
     for (const Row& row : rows) {
         const int before = g_valueChanges;
-        const bool done = row.file ? check.Expect(folder.Write(row.file, row.bytes), L"cannot write a file") &&
-                                         picker.Choose(folder.PathOf(row.file))
+        const bool done = row.file ? check.Expect(WriteFileBytes(folder / row.file, row.bytes), L"cannot write a file") &&
+                                         picker.Choose(folder / row.file)
                                    : picker.Clear();
         if (!done) break;
         check.ExpectEq(Cat(row.what, L": value"), row.value, WaitPictureValue(picker.Box(), row.value));

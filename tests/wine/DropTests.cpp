@@ -13,6 +13,8 @@
 
 namespace driver {
 
+using namespace testpictures;
+
 namespace {
 
 #if defined(__GNUC__)
@@ -209,19 +211,19 @@ const wchar_t kNone[] = L"\x65E0\x56FE\x7247"; // 无图片
 } // namespace
 
 void DropFiles(Check& check, const Options& options) {
-    ScratchFolder folder;
+    TempFolder folder;
     Session session(check, options);
     IconPicker picker(check, session);
     OleScope ole;
     if (!session.Ok() || !picker.Ok() || !check.Expect(ole.ok && folder.Ok(), L"cannot initialise OLE or a folder"))
         return;
     const std::wstring korean = L"\xD55C\xAE00"; // 한글
-    const bool koreanFolder = CreateDirectoryW(folder.PathOf(korean).c_str(), nullptr) != FALSE;
-    const bool files = folder.Write(L"a.png", PngFile(Filled(4, 4, kRed), false)) &&
-                       folder.Write(L"b.txt", FileBytes(64, 'x')) &&
-                       folder.Write(L"c.bmp", BmpFile(Filled(5, 3, kBlue), 24)) &&
-                       CreateDirectoryW(folder.PathOf(L"sub").c_str(), nullptr) &&
-                       (!koreanFolder || folder.Write(korean + L"\\d.png", PngFile(Filled(6, 6, kGreen), false)));
+    const bool koreanFolder = CreateDirectoryW((folder / korean).c_str(), nullptr) != FALSE;
+    const bool files = WriteFileBytes(folder / L"a.png", PngFile(Filled(4, 4, kRed), false)) &&
+                       WriteFileBytes(folder / L"b.txt", Bytes(64, 'x')) &&
+                       WriteFileBytes(folder / L"c.bmp", BmpFile(Filled(5, 3, kBlue), 24)) &&
+                       CreateDirectoryW((folder / L"sub").c_str(), nullptr) &&
+                       (!koreanFolder || WriteFileBytes(folder / korean + L"\\d.png", PngFile(Filled(6, 6, kGreen), false)));
     if (!check.Expect(files, L"cannot write the files")) return;
 
     enum class While { Idle, MessageBox };
@@ -251,7 +253,7 @@ void DropFiles(Check& check, const Options& options) {
             continue;
         }
         std::vector<std::wstring> paths;
-        for (const std::wstring& name : row.names) paths.push_back(folder.PathOf(name));
+        for (const std::wstring& name : row.names) paths.push_back(folder / name);
         HWND message = nullptr;
         if (row.during == While::MessageBox) {
             if (!session.Front()) return;
@@ -278,14 +280,14 @@ void DropFiles(Check& check, const Options& options) {
 // A dropped file is the open dialog's choice from then on: the dialog opens on it, refuses
 // drops while it is up, and Cancel reads the file again.
 void DropThenCancelRereads(Check& check, const Options& options) {
-    ScratchFolder folder;
+    TempFolder folder;
     Session session(check, options);
     IconPicker picker(check, session);
     OleScope ole;
     if (!session.Ok() || !picker.Ok() || !check.Expect(ole.ok && folder.Ok(), L"cannot initialise OLE or a folder"))
         return;
-    const std::wstring path = folder.PathOf(L"dropped.png");
-    if (!check.Expect(folder.Write(L"dropped.png", PngFile(Filled(7, 7, kRed), false)), L"cannot write a file")) return;
+    const std::wstring path = folder / L"dropped.png";
+    if (!check.Expect(WriteFileBytes(folder / L"dropped.png", PngFile(Filled(7, 7, kRed), false)), L"cannot write a file")) return;
     HWND box = picker.Box();
     ExpectDrag(check, L"the drop", DragFiles({path}, CentreOf(box)), true);
     check.ExpectEq(L"after the drop", L"PNG 7 \x00D7 7", WaitPictureValue(box, L"PNG 7 \x00D7 7"));
@@ -293,13 +295,13 @@ void DropThenCancelRereads(Check& check, const Options& options) {
     check.ExpectEq(L"after clearing", kNone, WaitPictureValue(box, kNone));
 
     // The file changes on disk: what Cancel shows must be read anew.
-    folder.Write(L"dropped.png", PngFile(Filled(8, 8, kBlue), false));
+    WriteFileBytes(folder / L"dropped.png", PngFile(Filled(8, 8, kBlue), false));
     HWND dialog = picker.OpenDialog();
     if (dialog == nullptr) return;
     const std::wstring field = TextOf(picker.FileNameEdit(dialog));
     check.Expect(field.find(L"dropped.png") != std::wstring::npos,
                  Cat(L"the dialog opens on ", Quoted(field), L", not on the dropped file"));
-    ExpectDrag(check, L"a drop while the dialog is up", DragFiles({folder.PathOf(L"dropped.png")}, CentreOf(box)), false);
+    ExpectDrag(check, L"a drop while the dialog is up", DragFiles({folder / L"dropped.png"}, CentreOf(box)), false);
     check.ExpectEq(L"while the dialog is up", kNone, PictureValue(box));
     if (!picker.Cancel(dialog, IconPicker::Dismiss::CancelButton)) return;
     check.ExpectEq(L"after Cancel", L"PNG 8 \x00D7 8", WaitPictureValue(box, L"PNG 8 \x00D7 8"));
