@@ -55,13 +55,36 @@ def suite_files(pattern, source_root):
     return sorted(p for p in glob.glob(pattern) if os.path.isfile(p))
 
 
+def as_rgba(frame, info):
+    """A Pillow frame as RGBA the way a viewer shows it. Pillow ignores a PNG's gAMA chunk,
+    which libpng applies: a PNG that states a gamma and no sRGB or ICC profile has its colour
+    channels brought to the display's gamma of 2.2, as libpng does. Pillow keeps 16-bit grey as
+    32-bit integers, which its RGBA conversion would clip: those are narrowed here, after the
+    gamma, and their tRNS grey value made transparent."""
+    gamma = info.get("gamma")
+    exponent = 1 / (gamma * 2.2) if gamma and "srgb" not in info and "icc_profile" not in info else 1
+    if frame.mode in ("I", "I;16"):
+        key = frame.info.get("transparency")
+        rgba = Image.new("RGBA", frame.size)
+        rgba.putdata([(g, g, g, 0 if v == key else 255)
+                      for v in frame.getdata()
+                      for g in [round(255 * (v / 65535) ** exponent)]])
+        return rgba.tobytes()
+    rgba = frame.convert("RGBA")
+    if exponent != 1:
+        table = [round(255 * (v / 255) ** exponent) for v in range(256)]
+        r, g, b, a = rgba.split()
+        rgba = Image.merge("RGBA", (r.point(table), g.point(table), b.point(table), a))
+    return rgba.tobytes()
+
+
 def reference(path):
     """(width, height, [RGBA bytes per frame]) from Pillow, or None when it refuses the file."""
     try:
         with Image.open(path) as im:
             frames = []
             for frame in ImageSequence.Iterator(im):
-                frames.append(frame.convert("RGBA").tobytes())
+                frames.append(as_rgba(frame, im.info))
             return im.size[0], im.size[1], frames
     except Exception:  # any refusal, whatever Pillow calls it
         return None
