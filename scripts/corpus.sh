@@ -15,6 +15,8 @@
 #   libsdl2-image-tests   one sample per format (BMP, GIF, ICO, CUR, JPEG, PCX, PNG, ...)
 #   libpng source         crashers, the PNG suite and the other test PNGs
 #   libjpeg-turbo source  testimages/: 12-bit, arithmetic-coded, progressive, and BMPs
+#   Pillow source         Tests/images/: the BMP suite (RLE, bit fields, every header), PCX
+#                         and GIF oddities, overrun crashers of many formats
 # The cache (${XDG_CACHE_HOME:-~/.cache}/orvessa-corpus) holds the source packages.
 set -euo pipefail
 
@@ -56,6 +58,7 @@ add gdk-pixbuf-tests /usr/libexec/installed-tests/gdk-pixbuf ! -perm -u+x
 add libsdl2-image-tests /usr/libexec/installed-tests/SDL2_image ! -perm -u+x
 add "libpng source" "$src"/libpng1.6-*/ -name '*.png'
 add "libjpeg-turbo source" "$src"/libjpeg-turbo-*/testimages
+add "Pillow source" "$src"/pillow-*/Tests/images
 total=$(wc -l <"$list")
 if [ "$total" = 0 ]; then
     echo "corpus: no files found" >&2

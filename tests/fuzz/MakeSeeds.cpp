@@ -52,6 +52,42 @@ void BmpSeeds() {
     Save("bmp", "24bit.bmp", MakeBmp(5, 3, 24, Ramp(48)));
     Save("bmp", "24bit-top-down.bmp", MakeBmp(5, -3, 24, Ramp(48)));
     Save("bmp", "32bit.bmp", MakeBmp(5, 3, 32, Ramp(60)));
+
+    // Other headers, 16 bits, bit fields and run-length compression.
+    auto layout = [](int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
+                     uint32_t compression, std::vector<uint32_t> masks, Bytes pixels) {
+        BmpLayout l;
+        l.width = width, l.height = height, l.bits = bits;
+        l.headerSize = headerSize, l.compression = compression;
+        l.masks = std::move(masks);
+        l.pixels = std::move(pixels);
+        return l;
+    };
+    const std::vector<Rgba> sixteen(table.begin(), table.begin() + 16);
+    BmpLayout core = layout(5, 3, 8, 12, 0, {}, Ramp(24));
+    core.table = {kRed, kGreen, kBlue, kWhite};
+    Save("bmp", "core-8bit.bmp", MakeBmp(core));
+    BmpLayout v4 = layout(5, 3, 4, 108, 0, {}, Ramp(12));
+    v4.table = sixteen;
+    Save("bmp", "v4-4bit.bmp", MakeBmp(v4));
+    Save("bmp", "16bit-555.bmp", MakeBmp(layout(5, 3, 16, 40, 0, {}, Ramp(36))));
+    Save("bmp", "16bit-565.bmp",
+         MakeBmp(layout(5, 3, 16, 40, 3, {0xF800, 0x07E0, 0x001F}, Ramp(36))));
+    Save("bmp", "16bit-4444-alpha.bmp",
+         MakeBmp(layout(5, 3, 16, 40, 6, {0x0F00, 0x00F0, 0x000F, 0xF000}, Ramp(36))));
+    Save("bmp", "32bit-v5-alpha.bmp",
+         MakeBmp(layout(5, 3, 32, 124, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, Ramp(60))));
+    Save("bmp", "32bit-10-bit-fields.bmp",
+         MakeBmp(layout(5, 3, 32, 56, 3, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}, Ramp(60))));
+    // Runs, an absolute run, end of line, a delta, end of picture.
+    BmpLayout rle8 = layout(5, 3, 8, 40, 1, {},
+                            {3, 7, 0, 0, 0, 4, 1, 2, 3, 4, 0, 2, 1, 1, 2, 9, 0, 1});
+    rle8.table = table;
+    Save("bmp", "rle8.bmp", MakeBmp(rle8));
+    BmpLayout rle4 =
+        layout(5, 3, 4, 40, 2, {}, {5, 0x12, 0, 0, 0, 3, 0x45, 0x60, 0, 2, 1, 1, 3, 0x78, 0, 1});
+    rle4.table = sixteen;
+    Save("bmp", "rle4.bmp", MakeBmp(rle4));
 }
 
 void PcxSeeds() {
@@ -74,6 +110,27 @@ void PcxSeeds() {
     Save("pcx", "8bit-wide.pcx", MakePcx(200, 12, 8, mixed(200 * 12), &palette));
     Save("pcx", "8bit-wide-odd.pcx", MakePcx(201, 12, 8, mixed(202 * 12), &palette));
     Save("pcx", "1bit-wide.pcx", MakePcx(1000, 20, 1, mixed(126 * 20)));
+
+    // Lines of the header's length, planes, and 1-bit files of other header versions.
+    auto layout = [](int width, int height, int bits, int planes, int lineBytes, Bytes rows) {
+        PcxLayout l;
+        l.width = width, l.height = height, l.bits = bits, l.planes = planes;
+        l.lineBytes = lineBytes;
+        l.rows = std::move(rows);
+        return l;
+    };
+    PcxLayout oddLines = layout(5, 3, 8, 1, 5, Ramp(15));
+    oddLines.palette = palette;
+    Save("pcx", "8bit-odd-lines.pcx", MakePcx(oddLines));
+    Save("pcx", "24bit.pcx", MakePcx(layout(5, 3, 8, 3, 6, Ramp(54))));
+    Save("pcx", "24bit-wide.pcx", MakePcx(layout(300, 8, 8, 3, 300, mixed(900 * 8))));
+    PcxLayout ega = layout(13, 3, 1, 4, 2, Ramp(24));
+    ega.version = 2;
+    ega.headerPalette = Ramp(48, 13);
+    Save("pcx", "ega-4-planes.pcx", MakePcx(ega));
+    PcxLayout mono = layout(13, 3, 1, 1, 2, Ramp(6));
+    mono.version = 0;
+    Save("pcx", "1bit-version0.pcx", MakePcx(mono));
 }
 
 void GifSeeds() {
@@ -103,6 +160,10 @@ void GifSeeds() {
     Bytes table256 = Ramp(768, 3);
     Save("gif", "8bit-codes.gif",
          GifWriter(64, 64, table256).Image({0, 0, 64, 64, big, {}, false, 8}).Trailer());
+    Save("gif", "11-bit-minimum-code-size.gif",
+         GifWriter(64, 64, table256).Image({0, 0, 64, 64, big, {}, false, 11}).Trailer());
+    Save("gif", "no-colour-table.gif",
+         GifWriter(4, 3, {}).Image({0, 0, 4, 3, Ramp(12, 1)}).Trailer());
     Save("gif", "no-trailer.gif",
          GifWriter(2, 2, table4).Image({0, 0, 2, 2, {1, 2, 3, 0}}).NoTrailer());
 }
