@@ -31,20 +31,11 @@ int32_t ShowMessageTo(HWND owner, const Text& text, int32_t flags, const char* c
     UINT style = static_cast<UINT>(flags);
     if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
     const HWND active = GetActiveWindow();
-    const int answer = MessageBoxW(owner, WideFromText(text).c_str(),
-                                   WideFromText(caption).c_str(), style);
+    const int answer = MessageBoxW(owner, WideText(text).c_str(), WideText(caption).c_str(), style);
     // A box without an owner leaves no window active when it closes on some systems; give the
     // activation back to the window that had it, so the keyboard keeps working there.
     if (active && IsWindow(active) && !GetActiveWindow()) SetActiveWindow(active);
     return MapMessageResult(answer);
-}
-
-LiveControl* FindDialogControl(const WindowDescription& window, const char* control) {
-    LiveWindow* w = FindLiveWindow(window);
-    if (!w || !control) return nullptr;
-    for (LiveControl& c : w->controls)
-        if (c.dialog && std::string(c.desc->name) == control) return &c;
-    return nullptr;
 }
 
 // The platform's path for a Text: the exact path a file dialog returned when the Text is that
@@ -94,8 +85,9 @@ int32_t ShowMessage(const Text& text, int32_t flags, const Text& title, intptr_t
 }
 
 bool RunOpenDialog(const WindowDescription& window, const char* control) {
-    LiveControl* c = FindDialogControl(window, control);
-    if (!c) return false;
+    // The dialog reads and writes the control's file name: a property access like any other.
+    LiveControl* c = &ControlForWrite(window, control);
+    if (!c->dialog) return false;
     const CommonDlgSettings& settings = c->desc->dialog;
 
     DWORD flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
@@ -175,5 +167,5 @@ void OpenWebAddress(const Text& address) {
         SystemFunction<HINSTANCE(WINAPI*)(HWND, const wchar_t*, const wchar_t*, const wchar_t*,
                                           const wchar_t*, INT)>(L"shell32.dll", "ShellExecuteW");
     if (shellExecute)
-        shellExecute(owner, L"open", WideFromText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        shellExecute(owner, L"open", WideText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -7,8 +7,21 @@
 
 namespace {
 
-// "错误"
-const char kReportCaption[] = "\xB4\xED\xCE\xF3";
+// The report's texts as UTF-16 literals: showing them needs no conversion and no memory.
+const wchar_t kReportCaption[] = L"\x9519\x8BEF";        // 错误
+const wchar_t kReportHeadline[] = L"\x8FD0\x884C\x65F6\x51FA\x9519!";  // 运行时出错!
+
+// Address space kept back from start-up for the report itself: when the heap has run out, the
+// system still needs room to build the report's message box (under Wine 1 MiB is too little,
+// 4 MiB enough). Only reserved, so it costs no memory until it is given back.
+constexpr SIZE_T kReportReserveBytes = SIZE_T{8} << 20;
+void* g_reportReserve = nullptr;
+
+// Converts into a caller's buffer without allocating. False when the text does not fit.
+bool WideInto(const char* text, wchar_t* out, int capacity) {
+    if (!text || !*text) return false;
+    return MultiByteToWideChar(kTextCodePage, 0, text, -1, out, capacity) > 0;
+}
 
 class LoadedWindowLookup final : public ErrorLocationLookup {
 public:
@@ -45,6 +58,12 @@ bool g_reporting = false;
 
 }  // namespace
 
+void KeepReportReserve() {
+    if (!g_reportReserve)
+        g_reportReserve = VirtualAlloc(nullptr, kReportReserveBytes, MEM_RESERVE,
+                                       PAGE_NOACCESS);
+}
+
 void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {
     ServiceState& s = Services();
     ++s.eventDeliveryStop;
@@ -52,10 +71,16 @@ void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {
     if (!g_reporting) {
         g_reporting = true;
         const Text text = BuildFatalReportText(message, code, where, LoadedWindowLookup());
-        // Without memory for the full text, the message alone still tells what happened.
-        const std::wstring shown = WideFromText(text.HasBuffer() ? text.c_str() : message);
-        MessageBoxW(nullptr, shown.c_str(), WideFromText(kReportCaption).c_str(),
-                    MB_OK | MB_ICONHAND);
+        if (g_reportReserve) VirtualFree(g_reportReserve, 0, MEM_RELEASE);
+        g_reportReserve = nullptr;
+        // From here nothing is allocated: the text goes into the stack. Without memory for the
+        // full text (or room for it here), the message alone still tells what happened.
+        wchar_t shown[2048];
+        if (!WideInto(text.data(), shown, static_cast<int>(sizeof shown / sizeof shown[0])) &&
+            !WideInto(message, shown, static_cast<int>(sizeof shown / sizeof shown[0]))) {
+            lstrcpynW(shown, kReportHeadline, static_cast<int>(sizeof shown / sizeof shown[0]));
+        }
+        MessageBoxW(nullptr, shown, kReportCaption, MB_OK | MB_ICONHAND);
     }
     s.exitRoutines.clear();
     RunEndOfProgramCleanup(false);

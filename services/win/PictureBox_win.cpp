@@ -582,11 +582,6 @@ PictureBox* PictureBoxFromHwnd(HWND hwnd) {
 }
 
 void SetPicture(const WindowDescription& window, const char* control, const Bytes& data) {
-    LiveWindow* w = FindLiveWindow(window);
-    if (!w) return;
-    for (LiveControl& c : w->controls) {
-        if (c.desc->kind != ControlKind::PicBox || std::strcmp(c.desc->name, control) != 0) continue;
-        if (c.picture) c.picture->Set(data);
-        return;
-    }
+    const LiveControl& c = ControlForWrite(window, control);
+    if (c.picture) c.picture->Set(data);
 }

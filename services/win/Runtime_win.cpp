@@ -39,6 +39,14 @@ void RecordProgramPath() {
     s.programFile = slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+// The folder as a current directory. A drive root is kept as "C:", so that a backslash and a
+// name joined to it give a full path, but "C:" alone names drive C's current folder, not its
+// root: the root is "C:" and a backslash.
+std::wstring CurrentDirectoryFor(const std::wstring& folder) {
+    if (folder.size() == 2 && folder[1] == L':') return folder + L'\\';
+    return folder;
+}
+
 OwnedWindow CreateServiceWindow() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -65,9 +73,10 @@ ServiceState& Services() {
 
 void InitServices() {
     ServiceState& s = Services();
+    KeepReportReserve();
     if (SUCCEEDED(OleInitialize(nullptr))) s.oleInitialised = true;
     RecordProgramPath();
-    if (!s.programFolder.empty()) SetCurrentDirectoryW(s.programFolder.c_str());
+    if (!s.programFolder.empty()) SetCurrentDirectoryW(CurrentDirectoryFor(s.programFolder).c_str());
     s.serviceWindow = CreateServiceWindow();
     s.guiThread = GetCurrentThreadId();
 

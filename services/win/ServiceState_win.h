@@ -80,6 +80,15 @@ bool WindowTakesFileDrop(HWND window);
 // file of the window's drop dialog and the drop handler runs. False when nothing was done.
 bool DeliverFileDrop(HWND window, const std::wstring& path);
 
+// Property access to a control, for the picture and the file dialog as for GetText and SetText:
+// a window that is not loaded, a name that is not there or a platform window that has gone
+// ends in the fatal report, located at the window and the control.
+LiveControl& ControlForRead(const WindowDescription& window, const char* control);
+LiveControl& ControlForWrite(const WindowDescription& window, const char* control);
+
+// Keeps back the memory the fatal report needs to show itself after the heap has run out.
+void KeepReportReserve();
+
 // The end-of-program clean-up; runExitRoutines is false after a fatal report.
 void RunEndOfProgramCleanup(bool runExitRoutines);
 // Releases the modules loaded for declared DLL commands.

@@ -270,15 +270,12 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         RECT r;
         GetClientRect(hwnd, &r);
         FillRect(dc, &r, BrushFor(desc ? desc->background : kSystemButtonFace));
-        const int length = GetWindowTextLengthW(hwnd);
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        GetWindowTextW(hwnd, &text[0], length + 1);
-        text.resize(static_cast<size_t>(length));
+        const WideText text = WideText::OfWindow(hwnd);
         const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, 0));
         const HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, ResolveColor(desc ? desc->textColor : kBlack));
-        DrawTextW(dc, text.c_str(), length, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextW(dc, text.c_str(), text.size(), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, old);
         EndPaint(hwnd, &ps);
         return 0;
@@ -327,7 +324,7 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     case ControlKind::CommonDlg:
         return nullptr;
     }
-    const std::wstring text = WideFromText(d.text);
+    const WideText text(d.text);
     const RECT r = ControlRectAt(d, dpi);
     const HWND hwnd = CreateWindowExW(
         0, cls, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
@@ -394,16 +391,15 @@ LiveControl& ControlFor(const WindowDescription& window, const char* name, Acces
     return *c;
 }
 
-std::wstring WindowTextOf(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    if (length <= 0) return std::wstring();
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(hwnd, &text[0], length + 1);
-    text.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return text;
+}  // namespace
+
+LiveControl& ControlForRead(const WindowDescription& window, const char* control) {
+    return ControlFor(window, control, Access::Read);
 }
 
-}  // namespace
+LiveControl& ControlForWrite(const WindowDescription& window, const char* control) {
+    return ControlFor(window, control, Access::Write);
+}
 
 COLORREF ResolveColor(uint32_t color) {
     return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
@@ -466,7 +462,7 @@ void CreateMainWindow() {
     const int y = CenteredOrigin(GetSystemMetrics(SM_CYSCREEN), d.height);
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     loaded.live = std::move(live);
-    const std::wstring caption = WideFromText(d.caption);
+    const WideText caption(d.caption);
     // Files are taken through OLE; WM_DROPFILES stays a second way in for senders without it.
     const DWORD exStyle = d.dropFileDialog ? WS_EX_ACCEPTFILES : 0;
     if (!CreateWindowExW(exStyle, kWindowClass, caption.c_str(), style, x, y, d.width, d.height, nullptr,
@@ -601,13 +597,13 @@ bool DeliverFileDrop(HWND window, const std::wstring& path) {
 Text GetText(const WindowDescription& window, const char* control) {
     LiveControl& c = ControlFor(window, control, Access::Read);
     if (!c.hwnd) return Text();
-    return TextFromWide(WindowTextOf(c.hwnd));
+    return TextFromWide(WideText::OfWindow(c.hwnd));
 }
 
 void SetText(const WindowDescription& window, const char* control, const Text& text) {
     LiveControl& c = ControlFor(window, control, Access::Write);
     if (!c.hwnd) return;
-    SetWindowTextW(c.hwnd, WideFromText(text).c_str());
+    SetWindowTextW(c.hwnd, WideText(text).c_str());
 }
 
 void AppendText(const WindowDescription& window, const char* control, const Text& text) {
@@ -616,7 +612,7 @@ void AppendText(const WindowDescription& window, const char* control, const Text
     const LRESULT length = SendMessageW(c.hwnd, WM_GETTEXTLENGTH, 0, 0);
     SendMessageW(c.hwnd, EM_SETSEL, static_cast<WPARAM>(length), length);
     SendMessageW(c.hwnd, EM_SCROLLCARET, 0, 0);
-    const std::wstring wide = WideFromText(text);
+    const WideText wide(text);
     if (!wide.empty())
         SendMessageW(c.hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
 }

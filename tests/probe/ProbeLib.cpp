@@ -16,3 +16,6 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     }
     return TRUE;
 }
+
+// Taking no arguments, it is the same function whether called as cdecl or stdcall.
+extern "C" __declspec(dllexport) void __cdecl NoArguments() {}

@@ -12,6 +12,35 @@ namespace {
 
 constexpr int kManyLines = 2000;
 
+bool SetClipboardText(const std::wstring& text) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool ok = false;
+    if (void* p = memory ? GlobalLock(memory) : nullptr) {
+        CopyMemory(p, text.c_str(), bytes);
+        GlobalUnlock(memory);
+        ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    }
+    if (!ok && memory) GlobalFree(memory);
+    CloseClipboard();
+    return ok;
+}
+
+std::wstring ClipboardText() {
+    if (!OpenClipboard(nullptr)) return L"(the clipboard cannot be opened)";
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = p;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 std::wstring NumberedLine(int number) {
     // 20 characters a line before the break: 2,000 of them exceed every default limit.
     wchar_t text[32];
@@ -120,6 +149,10 @@ void AppendKeepsUserText(Check& check, const Options& options) {
         return;
     }
     Ask(echo, EM_SETSEL, 6, 10); // "beta"
+    // The confirmation says the number was copied; it is not, and the clipboard keeps what the
+    // user had there.
+    const std::wstring clipboard = L"the user's own clipboard text";
+    check.Expect(SetClipboardText(clipboard), L"cannot put a text on the clipboard");
 
     ClickCentre(session.Control(kButton3));
     HWND box = WaitWindowOf(session.Process().Pid(), L"#32770", kMessageCaption, kStepTimeoutMs);
@@ -154,6 +187,7 @@ void AppendKeepsUserText(Check& check, const Options& options) {
         check.Expect(WaitUntil(kStepTimeoutMs, [&] { return TextOf(order) == number; }),
                      Cat(L"order number field: wanted ", Quoted(number), L", got ", Quoted(TextOf(order))));
     }
+    check.ExpectEq(L"clipboard after \x5F00\x59CB\x6253\x5305" /* 开始打包 */, clipboard, ClipboardText());
 }
 
 } // namespace driver

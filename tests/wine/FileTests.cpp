@@ -10,6 +10,7 @@
 #include "TestPictures.h"
 
 #include <commctrl.h>
+#include <winioctl.h>
 
 namespace driver {
 
@@ -21,6 +22,20 @@ namespace {
 constexpr int kTypeCombo = 0x470; // cmb1, the file-type list
 constexpr int kNameCombo = 0x47C; // cmb13, the file name in the Explorer style
 constexpr int kNameEdit = 0x480;  // edt1, the file name in the older layout
+
+// A file of `size` bytes that holds no data, so a test can have one of any length.
+bool MakeSparse(const std::wstring& path, long long size) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD unused = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr); // a hint only
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}
 
 // A 24-bit BMP of one colour.
 Bytes SolidBmp(int width, int height, COLORREF colour) {
@@ -213,6 +228,7 @@ void ReadFileCases(Check& check, const Options& options) {
         size_t size;
         Hold hold; // another process keeps the file open meanwhile
         const wchar_t* wanted;
+        long long sparse = 0; // when set, the file is this long and holds no data
     };
     // The probe runs in a sibling folder of `data`, which it makes its current folder.
     const std::wstring relative = L"..\\" + NameOf(data.Path()) + L"\\relative.bin";
@@ -229,11 +245,21 @@ void ReadFileCases(Check& check, const Options& options) {
         {L"a file another process holds open for reading", data / L"read.bin", data / L"read.bin", "abc", 3,
          Hold::Reader, L"3:61 62 63"},
         {L"a path relative to the program folder", relative, data / L"relative.bin", "xy", 2, Hold::None, L"2:78 79"},
+        // Sizes that do not fit a signed 32-bit count are refused whole, not wrapped: 2 GiB
+        // would read as -2 GiB, 4 GiB + 1 as 1 byte.
+        {L"a sparse file of exactly 2 GiB", data / L"two.bin", data / L"two.bin", "", 0, Hold::None, L"0:",
+         0x80000000LL},
+        {L"a sparse file of 4 GiB and 1 byte", data / L"four.bin", data / L"four.bin", "", 0, Hold::None, L"0:",
+         0x100000001LL},
     };
     for (const Row& row : rows) {
         const std::wstring& file = row.file;
         if (!file.empty() && !check.Expect(WriteFileBytes(file, std::string(row.bytes, row.size)),
                                            Cat(row.what, L": cannot write the file"))) {
+            continue;
+        }
+        if (row.sparse != 0 &&
+            !check.Expect(MakeSparse(file, row.sparse), Cat(row.what, L": cannot make the file ", row.sparse, L" long"))) {
             continue;
         }
         HANDLE held = INVALID_HANDLE_VALUE;
@@ -256,6 +282,51 @@ void ReadFileCases(Check& check, const Options& options) {
             }
         }
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        if (row.sparse != 0) DeleteFileW(file.c_str());
+    }
+}
+
+// The probe shows the current folder it has after start-up: its own folder, wherever it was
+// started from, and for a program kept in a drive root that root itself, "C:\" (the bare "C:"
+// would name the drive's current folder, here the one it was started from).
+void CurrentFolderAtStart(Check& check, const Options& options) {
+    TempFolder home, elsewhere;
+    if (!check.Expect(home.Ok() && elsewhere.Ok(), L"cannot create scratch folders")) return;
+    const std::wstring drive = elsewhere.Path().substr(0, 3); // "C:\"
+    const std::wstring rootProgram = Cat(drive, L"orvessa-probe-", GetCurrentProcessId(), L".exe");
+    const struct {
+        const wchar_t* what;
+        std::wstring program;
+        std::wstring wanted;
+    } rows[] = {
+        {L"kept in a folder, started from another", home / L"OrvessaProbe.exe", home.Path()},
+        {L"kept in a drive root, started from a folder of that drive", rootProgram, drive},
+    };
+    for (const auto& row : rows) {
+        check.Note(row.what);
+        if (!check.Expect(CopyFileW(options.probe.c_str(), row.program.c_str(), FALSE) != FALSE,
+                          Cat(row.what, L": cannot copy the probe to ", row.program, L": error ", GetLastError()))) {
+            continue;
+        }
+        {
+            Program probe(row.program, {L"folder"}, elsewhere.Path());
+            HWND main = probe.WaitMainWindow();
+            HWND fault = main ? FindControl(main, kProbeFault) : nullptr;
+            HWND result = main ? FindControl(main, kProbeResult) : nullptr;
+            if (check.Expect(fault && result, Cat(row.what, L": the probe showed no window"))) {
+                PostMessageW(fault, BM_CLICK, 0, 0);
+                WaitUntil(kStepTimeoutMs, [&] { return !TextOf(result).empty(); });
+                const std::wstring got = TextOf(result);
+                if (lstrcmpiW(got.c_str(), row.wanted.c_str()) != 0)
+                    check.ExpectEq(Cat(row.what, L": current folder"), row.wanted, got);
+                PostMessageW(main, WM_CLOSE, 0, 0);
+                DWORD code = 0;
+                probe.WaitExit(kExitTimeoutMs, code);
+            }
+        }
+        // The probe's end-of-program routine leaves its marker in its current folder.
+        DeleteFileW((FolderOf(row.program) + L"\\exit-routine-ran").c_str());
+        DeleteFileW(row.program.c_str());
     }
 }
 

@@ -398,7 +398,7 @@ BrowserSetting::~BrowserSetting() {
 
 // --- The probe -----------------------------------------------------------------------
 
-ProbeRun::ProbeRun(Check& check, const Options& options, const std::vector<std::wstring>& args, bool plantKernel32)
+ProbeRun::ProbeRun(Check& check, const Options& options, const std::vector<std::wstring>& args, ProbeStart start)
     : check_(check) {
     if (!check_.Expect(!options.probe.empty(), L"the run did not say where the probe is (--probe)")) return;
     if (!check_.Expect(folder_.Ok(), L"cannot create a folder for the probe")) return;
@@ -406,13 +406,14 @@ ProbeRun::ProbeRun(Check& check, const Options& options, const std::vector<std::
     const std::wstring program = folder_ / L"OrvessaProbe.exe";
     bool copied = CopyFileW(options.probe.c_str(), program.c_str(), TRUE) &&
                   CopyFileW(library.c_str(), (folder_ / L"OrvessaProbeLib.dll").c_str(), TRUE);
-    if (plantKernel32) copied = copied && CopyFileW(library.c_str(), (folder_ / L"kernel32.dll").c_str(), TRUE);
+    if (start == ProbeStart::PlantKernel32) copied = copied && CopyFileW(library.c_str(), (folder_ / L"kernel32.dll").c_str(), TRUE);
     if (!check_.Expect(copied, Cat(L"cannot copy the probe from ", options.probe, L": error ", GetLastError()))) return;
     process_ = std::make_unique<Program>(program, args, folder_.Path());
     if (!process_->Started()) {
         check_.Fail(process_->StartError());
         return;
     }
+    if (start == ProbeStart::ReportAtStart) return;
     main_ = WaitWindowOf(process_->Pid(), kMainClass, nullptr, kStartTimeoutMs);
     if (main_ == nullptr) {
         std::wstring shown;

@@ -121,10 +121,18 @@ enum ProbeControlId : int {
 // The probe copied into a fresh folder of its own, with its library beside it (and, when
 // asked, that library again under the name kernel32.dll), started there with `args`. The
 // files it writes into its folder therefore belong to this run alone.
+enum class ProbeStart {
+    Window,         // the probe shows its window
+    PlantKernel32,  // the same, with a kernel32.dll of its own beside it
+    ReportAtStart,  // the probe reports a fault before any window shows
+};
+
 class ProbeRun {
 public:
-    ProbeRun(Check& check, const Options& options, const std::vector<std::wstring>& args, bool plantKernel32 = false);
+    ProbeRun(Check& check, const Options& options, const std::vector<std::wstring>& args,
+             ProbeStart start = ProbeStart::Window);
 
+    bool Started() const { return process_ && process_->Started(); }
     bool Ok() const { return main_ != nullptr; }
     HWND Main() const { return main_; }
     HWND Control(int id);

@@ -7,6 +7,8 @@
 #include "Session.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace driver {
 
@@ -133,6 +135,91 @@ void CodePage(Check& check, const Options& options) {
     CloseHandle(info.hThread);
     check.ExpectEq(L"ANSI code page of a started child", static_cast<long long>(options.expectedAcp),
                    std::atoll(out.c_str()));
+}
+
+namespace {
+
+BOOL CALLBACK FirstResourceName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
+    *reinterpret_cast<LPWSTR*>(found) = name;
+    return FALSE;
+}
+
+// The value of attribute `name` in the element that starts at `at`, either quote.
+std::string Attribute(const std::string& xml, size_t at, const std::string& name) {
+    const size_t end = xml.find('>', at);
+    for (size_t p = xml.find(name, at); p != std::string::npos && p < end; p = xml.find(name, p + 1)) {
+        size_t q = p + name.size();
+        while (q < end && xml[q] == ' ') ++q;
+        if (q >= end || xml[q] != '=') continue;
+        ++q;
+        while (q < end && xml[q] == ' ') ++q;
+        if (q >= end || (xml[q] != '"' && xml[q] != '\'')) continue;
+        const size_t close = xml.find(xml[q], q + 1);
+        if (close == std::string::npos || close > end) return {};
+        return xml.substr(q + 1, close - q - 1);
+    }
+    return {};
+}
+
+} // namespace
+
+// What the program file carries, read from the file as the shell would: file and product
+// version 1.0.0.0, the product name, and a manifest that asks for version 6 of the common
+// controls. Values are compared, not the layout of the resource script or manifest.
+void VersionAndManifest(Check& check, const Options& options) {
+    const wchar_t* file = options.program.c_str();
+    DWORD unused = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file, &unused);
+    std::vector<BYTE> info(size);
+    if (check.Expect(size != 0 && GetFileVersionInfoW(file, 0, size, info.data()),
+                     L"the program file has no version resource")) {
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        if (check.Expect(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) &&
+                             length >= sizeof *fixed,
+                         L"the version resource has no fixed part")) {
+            check.ExpectEq(L"file version, high word pair", 0x00010000, fixed->dwFileVersionMS);
+            check.ExpectEq(L"file version, low word pair", 0, fixed->dwFileVersionLS);
+            check.ExpectEq(L"product version, high word pair", 0x00010000, fixed->dwProductVersionMS);
+            check.ExpectEq(L"product version, low word pair", 0, fixed->dwProductVersionLS);
+        }
+        struct Translation {
+            WORD language, codePage;
+        }* translations = nullptr;
+        if (check.Expect(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                                        reinterpret_cast<void**>(&translations), &length) &&
+                             length >= sizeof *translations,
+                         L"the version resource names no language")) {
+            wchar_t key[64];
+            wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\ProductName", translations->language,
+                      translations->codePage);
+            wchar_t* name = nullptr;
+            const bool found = VerQueryValueW(info.data(), key, reinterpret_cast<void**>(&name), &length) && name;
+            check.ExpectEq(L"product name", L"Orvessa", found ? std::wstring(name) : std::wstring());
+        }
+    }
+
+    const HMODULE image = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!check.Expect(image != nullptr, Cat(L"cannot open the program file's resources: error ", GetLastError()))) return;
+    LPWSTR name = nullptr;
+    EnumResourceNamesW(image, RT_MANIFEST, FirstResourceName, reinterpret_cast<LONG_PTR>(&name));
+    const HRSRC resource = name ? FindResourceW(image, name, RT_MANIFEST) : nullptr;
+    const HGLOBAL loaded = resource ? LoadResource(image, resource) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (check.Expect(bytes != nullptr, L"the program file has no manifest")) {
+        const std::string xml(bytes, SizeofResource(image, resource));
+        const std::string wanted = "Microsoft.Windows.Common-Controls";
+        std::string version;
+        // The assemblyIdentity element that names the common controls.
+        for (size_t at = xml.find("<assemblyIdentity"); at != std::string::npos;
+             at = xml.find("<assemblyIdentity", at + 1)) {
+            if (Attribute(xml, at, "name") == wanted) version = Attribute(xml, at, "version");
+        }
+        check.Expect(version.compare(0, 2, "6.") == 0,
+                     Cat(L"the manifest asks for common controls version ", Quoted(std::wstring(version.begin(), version.end())),
+                         L", wanted 6"));
+    }
+    FreeLibrary(image);
 }
 
 } // namespace driver

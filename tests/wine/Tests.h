@@ -12,6 +12,7 @@ void ControlTree(Check&, const Options&);
 void MoveAndMinimize(Check&, const Options&);
 void ControlsPaint(Check&, const Options&);
 void ProgramIcon(Check&, const Options&);
+void VersionAndManifest(Check&, const Options&);
 // Display scale: the layout at the screen's DPI, and a change of DPI while running.
 void DpiLayout(Check&, const Options&);
 void DpiChangeKeepsState(Check&, const Options&);
@@ -38,6 +39,7 @@ void CodePage(Check&, const Options&);
 // The fatal report and the declared clock command, through the probe program.
 void FatalReports(Check&, const Options&);
 void PlantedSystemLibraryIgnored(Check&, const Options&);
+void DeclaredLibraryLoadedOnce(Check&, const Options&);
 
 // The packaging and query buttons, their message boxes and the order number.
 void OrderNumberShanghaiClock(Check&, const Options&);
@@ -50,6 +52,7 @@ void ManyClicksKeepEveryLine(Check&, const Options&);
 void OpenDialogSettings(Check&, const Options&);
 void ReadFileCases(Check&, const Options&);
 void FoldersOutsideGbk(Check&, const Options&);
+void CurrentFolderAtStart(Check&, const Options&);
 
 // The app icon row: files chosen in the dialog, shown in the picture box.
 void PictureFormatsShow(Check&, const Options&);
