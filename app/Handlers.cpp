@@ -40,23 +40,23 @@ void OnStartPackagingClick() {
     const Text orderNumber = MakeOrderNumber(false);
     {
         const Text echo = ConcatText(kPackagingPrefix, orderNumber, kPackagingEchoSuffix);
-        AppendText(MainWindow, ORV_ECHO_BOX, echo);
+        AppendText(MainWindow, NameOf(MainControl::EchoBox), echo);
     }
     {
         const Text message = ConcatText(kPackagingPrefix, orderNumber, kPackagingMessageSuffix);
         ShowMessage(message, 0);
     }
-    SetText(MainWindow, ORV_ORDER_NUMBER_BOX, orderNumber);
+    SetText(MainWindow, NameOf(MainControl::OrderNumberBox), orderNumber);
 }
 
 void OnQueryClick() {
     OpenWebAddress(Text(kJoinPageAddress));
     {
-        const Text content = GetText(MainWindow, ORV_ORDER_NUMBER_BOX);
+        const Text content = GetText(MainWindow, NameOf(MainControl::OrderNumberBox));
         const Text echo = ConcatText(content, kQueryEchoSuffix);
-        AppendText(MainWindow, ORV_ECHO_BOX, echo);
+        AppendText(MainWindow, NameOf(MainControl::EchoBox), echo);
     }
-    const Text content = GetText(MainWindow, ORV_ORDER_NUMBER_BOX);
+    const Text content = GetText(MainWindow, NameOf(MainControl::OrderNumberBox));
     const Text message = ConcatText(content, kQueryMessageSuffix);
     ShowMessage(message, 0);
 }
@@ -67,16 +67,16 @@ namespace {
 void ShowChosenImage() {
     Bytes picture;
     {
-        const Text path = GetFileName(MainWindow, ORV_FILE_DIALOG);
+        const Text path = GetFileName(MainWindow, NameOf(MainControl::FileDialog));
         picture = ReadFileBytes(path);
     }
-    SetPicture(MainWindow, ORV_ICON_BOX, picture);
+    SetPicture(MainWindow, NameOf(MainControl::IconBox), picture);
 }
 
 }  // namespace
 
 void OnSelectImageClick() {
-    RunOpenDialog(MainWindow, ORV_FILE_DIALOG);
+    RunOpenDialog(MainWindow, NameOf(MainControl::FileDialog));
     ShowChosenImage();
 }
 
@@ -86,5 +86,5 @@ void OnImageFileDropped() {
 }
 
 void OnClearImageClick() {
-    SetPicture(MainWindow, ORV_ICON_BOX, Bytes());
+    SetPicture(MainWindow, NameOf(MainControl::IconBox), Bytes());
 }

@@ -62,8 +62,8 @@ constexpr ControlDescription Group(int32_t position, const char* name, int32_t l
 }
 
 constexpr ControlDescription IconBox() {
-    ControlDescription c = Control(13, ORV_ICON_BOX, ControlKind::PicBox, nullptr, 72, 260, 100,
-                                   100, "");
+    ControlDescription c = Control(13, "\xCD\xBC\xC6\xAC\xBF\xF2" "1", ControlKind::PicBox,
+                                   nullptr, 72, 260, 100, 100, "");  // 图片框1
     c.picture.displayMode = 1;
     c.picture.background = kSystemButtonFace;
     c.picture.animate = true;
@@ -71,25 +71,25 @@ constexpr ControlDescription IconBox() {
 }
 
 constexpr ControlDescription FileDialog() {
-    ControlDescription c = Control(1, ORV_FILE_DIALOG, ControlKind::CommonDlg, nullptr, 0, 0, 26,
-                                   26, "");
+    ControlDescription c = Control(1, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2" "1",
+                                   ControlKind::CommonDlg, nullptr, 0, 0, 26, 26, "");  // 通用对话框1
     c.visible = false;
     return c;
 }
 
-const ControlDescription kControls[] = {
+constexpr ControlDescription kControls[] = {
     FileDialog(),
     Edit(2, "\xB1\xE0\xBC\xAD\xBF\xF2" "8", GROUP_QUERY, 72, 98, 168, 20, ""),  // 编辑框8
     Label(3, "\xB1\xEA\xC7\xA9" "8", GROUP_QUERY, 16, 96,
           "\xCF\xC2\xD4\xD8\xB5\xD8\xD6\xB7\xA3\xBA"),  // 标签8 下载地址：
     Button(4, "\xB0\xB4\xC5\xA5" "4", GROUP_QUERY, 16, 56, 224, 24, "\xB2\xE9\xD1\xAF",
            OnQueryClick),  // 按钮4 查询
-    Edit(5, ORV_ORDER_NUMBER_BOX, GROUP_QUERY, 72, 26, 168, 20, ""),
+    Edit(5, "\xB1\xE0\xBC\xAD\xBF\xF2" "7", GROUP_QUERY, 72, 26, 168, 20, ""),  // 编辑框7
     Label(6, "\xB1\xEA\xC7\xA9" "7", GROUP_QUERY, 16, 24,
           "\xB6\xA9\xB5\xA5\xB1\xE0\xBA\xC5\xA3\xBA"),  // 标签7 订单编号：
     Group(7, GROUP_QUERY, 312, 8, 248, 136,
           "\xB2\xE9\xD1\xAF\xB6\xA9\xB5\xA5\xD7\xB4\xCC\xAC"),  // 查询订单状态
-    Edit(8, ORV_ECHO_BOX, GROUP_ECHO, 8, 16, 232, 248, "", true, true),
+    Edit(8, "\xB1\xE0\xBC\xAD\xBF\xF2" "6", GROUP_ECHO, 8, 16, 232, 248, "", true, true),  // 编辑框6
     Group(9, GROUP_ECHO, 312, 144, 248, 272, "\xBB\xD8\xCF\xD4"),  // 回显
     Button(10, "\xB0\xB4\xC5\xA5" "3", nullptr, 16, 384, 288, 32,
            "\xBF\xAA\xCA\xBC\xB4\xF2\xB0\xFC", OnStartPackagingClick),  // 按钮3 开始打包
@@ -125,11 +125,36 @@ constexpr WindowDescription Describe() {
     w.f1OpensHelp = false;
     w.controls = kControls;
     w.controlCount = static_cast<int32_t>(sizeof kControls / sizeof kControls[0]);
-    w.dropFileDialog = ORV_FILE_DIALOG;
+    w.dropFileDialog = kControls[0].name;
     w.onFileDrop = OnImageFileDropped;
     return w;
 }
 
+constexpr const ControlDescription& At(MainControl control) {
+    return kControls[static_cast<int32_t>(control) - 1];
+}
+
+constexpr bool PositionsInOrder() {
+    for (int32_t i = 0; i < Describe().controlCount; ++i) {
+        if (kControls[i].number != 0x06010000 + i + 1) return false;
+    }
+    return true;
+}
+
+// A mistake in the description, or a handler's control that moved, is a build error.
+static_assert(CheckWindowDescription(Describe()) == nullptr, "the main window's description");
+static_assert(PositionsInOrder(), "each control's number holds its position");
+static_assert(At(MainControl::FileDialog).kind == ControlKind::CommonDlg);
+static_assert(At(MainControl::OrderNumberBox).kind == ControlKind::EditBox &&
+              !At(MainControl::OrderNumberBox).edit.multiLine);
+static_assert(At(MainControl::EchoBox).kind == ControlKind::EditBox &&
+              At(MainControl::EchoBox).edit.multiLine);
+static_assert(At(MainControl::IconBox).kind == ControlKind::PicBox);
+
 }  // namespace
 
 const WindowDescription MainWindow = Describe();
+
+const char* NameOf(MainControl control) {
+    return At(control).name;
+}

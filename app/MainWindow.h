@@ -1,15 +1,20 @@
-// The program's only window, as data, and the names of the controls the handlers touch.
+// The program's only window, as data, and the controls the handlers touch.
 #pragma once
 
 #include "WindowDescription.h"
 
 extern const WindowDescription MainWindow;
 
-// Control names in code page 936.
-#define ORV_ECHO_BOX "\xB1\xE0\xBC\xAD\xBF\xF2" "6"             // 编辑框6
-#define ORV_ORDER_NUMBER_BOX "\xB1\xE0\xBC\xAD\xBF\xF2" "7"     // 编辑框7
-#define ORV_FILE_DIALOG "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2" "1"  // 通用对话框1
-#define ORV_ICON_BOX "\xCD\xBC\xC6\xAC\xBF\xF2" "1"             // 图片框1
+// The controls the handlers touch, by their 1-based position in the description. A misspelt
+// one does not build, and checks beside the description make sure each position holds a
+// control of the kind the handlers expect.
+enum class MainControl : int32_t {
+    FileDialog = 1,       // 通用对话框1
+    OrderNumberBox = 5,   // 编辑框7
+    EchoBox = 8,          // 编辑框6
+    IconBox = 13,         // 图片框1
+};
 
-// Control windows carry this plus their 1-based position in the description as their ID.
-constexpr int kControlIdBase = 1000;
+// Its name (code page 936): the services find controls by name, and their fatal reports name
+// the control looked for.
+const char* NameOf(MainControl control);

@@ -83,7 +83,48 @@ struct WindowDescription {
     ClickHandler onFileDrop = nullptr;
 };
 
+// Equal texts; a missing text equals only another missing one.
+constexpr bool SameName(const char* a, const char* b) {
+    if (!a || !b) return a == b;
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
 // Why a description cannot be built, or nullptr when it can: empty or duplicate names, a parent
 // that is not an earlier-or-later GroupBox of the same window, negative sizes, numbers of the
-// wrong kind.
-const char* CheckWindowDescription(const WindowDescription& window);
+// wrong kind. The window layer checks at start-up; the program's own description is also
+// checked when it is compiled.
+constexpr const char* CheckWindowDescription(const WindowDescription& window) {
+    if (NumberKind(window.number) != kWindowNumberKind) return "window number";
+    if (window.width < 0 || window.height < 0) return "window size";
+    if (window.controlCount < 0 || (window.controlCount > 0 && !window.controls)) return "control list";
+    for (int32_t i = 0; i < window.controlCount; ++i) {
+        const ControlDescription& c = window.controls[i];
+        if (!c.name || !*c.name) return "control name";
+        if (NumberKind(c.number) != kControlNumberKind) return "control number";
+        if (c.width < 0 || c.height < 0) return "control size";
+        if (!c.text || !c.tag) return "control text";
+        bool parentFound = c.parent == nullptr;
+        for (int32_t j = 0; j < window.controlCount; ++j) {
+            const ControlDescription& other = window.controls[j];
+            if (j != i && SameName(other.name, c.name)) return "duplicate control name";
+            if (j != i && other.number == c.number) return "duplicate control number";
+            if (c.parent && SameName(other.name, c.parent)) {
+                if (other.kind != ControlKind::GroupBox || other.parent) return "parent kind";
+                parentFound = true;
+            }
+        }
+        if (!parentFound) return "unknown parent";
+    }
+    if (window.dropFileDialog) {
+        bool found = false;
+        for (int32_t i = 0; i < window.controlCount; ++i)
+            found = found || (SameName(window.controls[i].name, window.dropFileDialog) &&
+                              window.controls[i].kind == ControlKind::CommonDlg);
+        if (!found) return "drop dialog";
+    }
+    return nullptr;
+}

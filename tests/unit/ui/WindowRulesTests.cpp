@@ -154,6 +154,25 @@ TEST(Description, MainWindowIsWellFormedAndBadTablesAreRefused) {
     EXPECT_STREQ(CheckWindowDescription(w), "drop dialog") << "drops go to a file dialog only";
     controls[1].kind = ControlKind::CommonDlg;
     EXPECT_EQ(CheckWindowDescription(w), nullptr);
+    controls[1].name = nullptr;
+    EXPECT_STREQ(CheckWindowDescription(w), "control name") << "a missing name, after the first";
+}
+
+// The handlers' controls by name: the two single-line boxes of the query group differ only in
+// their names, so the kind checks beside the description cannot tell them apart.
+TEST(Description, HandlerControlsByName) {
+    const struct {
+        MainControl control;
+        const char* name;
+    } rows[] = {
+        {MainControl::FileDialog, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2" "1"},  // 通用对话框1
+        {MainControl::OrderNumberBox, "\xB1\xE0\xBC\xAD\xBF\xF2" "7"},                  // 编辑框7
+        {MainControl::EchoBox, "\xB1\xE0\xBC\xAD\xBF\xF2" "6"},                         // 编辑框6
+        {MainControl::IconBox, "\xCD\xBC\xC6\xAC\xBF\xF2" "1"},                         // 图片框1
+    };
+    for (const auto& row : rows) {
+        EXPECT_STREQ(NameOf(row.control), row.name);
+    }
 }
 
 }  // namespace
