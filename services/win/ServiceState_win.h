@@ -55,6 +55,7 @@ struct ServiceState {
     bool cleanupDone = false;
     bool oleInitialised = false;
     int eventDeliveryStop = 0;               // above 0 once a fatal report began
+    int runningHandlers = 0;                 // above 0 while a handler runs (it may outlive its window)
     std::vector<void (*)()> exitRoutines;
     DWORD guiThread = 0;
     OwnedWindow serviceWindow;

@@ -124,7 +124,10 @@ void RaiseClick(LiveWindow& w, LiveControl& c) {
     if (c.desc->kind != ControlKind::Button) {
         ReportFatalError(kEventControlInvalid, 0, {w.desc->number, c.desc->number});
     }
-    if (c.desc->onClick) c.desc->onClick();
+    if (!c.desc->onClick) return;
+    ++Services().runningHandlers;
+    c.desc->onClick();
+    --Services().runningHandlers;
 }
 
 void RouteCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
@@ -581,7 +584,9 @@ bool PreTranslateWindowMessage(MSG& msg) {
 
 bool WindowTakesFileDrop(HWND window) {
     LiveWindow* w = ProgramWindowContaining(window);
-    return w && w->desc->dropFileDialog && IsWindowEnabled(w->hwnd) && !EventsBlocked(*w);
+    // A handler that lets messages through (the shell may) is not entered a second time.
+    return w && w->desc->dropFileDialog && IsWindowEnabled(w->hwnd) && !EventsBlocked(*w) &&
+           Services().runningHandlers == 0;
 }
 
 bool DeliverFileDrop(HWND window, const std::wstring& path) {
@@ -590,7 +595,11 @@ bool DeliverFileDrop(HWND window, const std::wstring& path) {
     LiveControl* dialog = FindControl(*w, w->desc->dropFileDialog);
     if (!dialog || !dialog->dialog) return false;
     RememberChosenFile(*dialog->dialog, path);
-    if (w->desc->onFileDrop) w->desc->onFileDrop();
+    if (w->desc->onFileDrop) {
+        ++Services().runningHandlers;
+        w->desc->onFileDrop();
+        --Services().runningHandlers;
+    }
     return true;
 }
 

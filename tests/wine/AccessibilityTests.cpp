@@ -156,20 +156,38 @@ void PictureValueAndEvents(Check& check, const Options& options) {
     g_watchedBox = nullptr;
 }
 
-// Every control that takes the focus shows it: the edit boxes their caret, the buttons their
-// focus rectangle, which the window does not hide until the keyboard is first used.
+// Every control that takes the focus shows it: an edit box its caret, a button a focus
+// rectangle that changes how it looks on the screen, and that no setting of the window hides.
 void FocusDrawn(Check& check, const Options& options) {
     Session session(check, options);
     if (!session.Ok()) return;
+    // How each button looks without the focus, which is on the first edit box at start.
+    std::vector<std::pair<int, std::vector<COLORREF>>> unfocused;
+    const auto look = [](HWND hwnd) {
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        const ScreenCopy copy(r);
+        std::vector<COLORREF> pixels;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) pixels.push_back(copy.At(x, y));
+        return pixels;
+    };
+    for (int id : kTabCycle)
+        if (ClassOf(session.Control(id)) == L"Button") unfocused.emplace_back(id, look(session.Control(id)));
     for (int id : kTabCycle) {
         const std::wstring who = ControlName(id);
         if (!session.TabTo(id)) continue;
         HWND hwnd = session.Control(id);
         if (ClassOf(hwnd) == L"Edit") {
             check.Expect(InputStateOf(hwnd).hwndCaret == hwnd, who + L": no caret while focused");
-        } else {
-            const LRESULT state = Ask(hwnd, WM_QUERYUISTATE);
-            check.Expect((state & UISF_HIDEFOCUS) == 0, Cat(who, L": the focus rectangle is hidden, state 0x", std::hex, state));
+            continue;
+        }
+        const LRESULT state = Ask(hwnd, WM_QUERYUISTATE);
+        check.Expect((state & UISF_HIDEFOCUS) == 0, Cat(who, L": focus rectangles hidden, state 0x", std::hex, state));
+        for (const auto& [button, before] : unfocused) {
+            if (button != id) continue;
+            const bool changed = WaitUntil(kStepTimeoutMs, [&] { return look(hwnd) != before; });
+            check.Expect(changed, who + L": looks the same with the focus as without");
         }
     }
 }
