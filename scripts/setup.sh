@@ -34,6 +34,8 @@ packages=(
     clang libclang-rt-14-dev python3 libgif-dev libbenchmark-dev
     libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386
     libpng-dev:i386 libjpeg62-turbo-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
+    # The formatter the house style is written for (.clang-format).
+    clang-format
     # The conformance check's reference decoder and the GIF suite (scripts/conformance.sh).
     python3-pil gdk-pixbuf-tests libsdl2-image-tests
 )
