@@ -28,12 +28,12 @@ RECT ControlRectAt(const ControlDescription& d, UINT dpi) {
     return RECT{s.left, s.top, s.left + s.width, s.top + height};
 }
 
-RECT WindowRectAt(const WindowDescription& d, HWND hwnd, UINT dpi) {
+RECT WindowRectAt(const WindowDescription& d, HMONITOR monitorHandle, UINT dpi) {
     const int32_t width = ScaleToDpi(d.width, Signed(dpi));
     const int32_t height = ScaleToDpi(d.height, Signed(dpi));
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
-    if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+    if (!GetMonitorInfoW(monitorHandle, &monitor)) {
         monitor.rcMonitor = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         monitor.rcWork = monitor.rcMonitor;
     }

@@ -14,9 +14,9 @@ constexpr WORD kProgramIconId = 1;
 // the font at that DPI plus the two 3-D edges high, keeping its top edge and width.
 RECT ControlRectAt(const ControlDescription& control, UINT dpi);
 
-// The window's outer rectangle at `dpi`, centred on the monitor `hwnd` is on. A scaled window
-// keeps its top-left corner on that monitor's work area.
-RECT WindowRectAt(const WindowDescription& window, HWND hwnd, UINT dpi);
+// The window's outer rectangle at `dpi`, centred on the monitor. A scaled window keeps its
+// top-left corner on that monitor's work area.
+RECT WindowRectAt(const WindowDescription& window, HMONITOR monitor, UINT dpi);
 
 // Lets the window take its outer size at its DPI even where that exceeds the screen, which
 // the system would otherwise cut the window down to. Only ever raises the limit.

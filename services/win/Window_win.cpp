@@ -461,22 +461,25 @@ void CreateMainWindow() {
     w.desc = &d;
     ++w.suppressEvents;
 
-    const int x = CenteredOrigin(GetSystemMetrics(SM_CXSCREEN), d.width);
-    const int y = CenteredOrigin(GetSystemMetrics(SM_CYSCREEN), d.height);
+    // Made at its place for the system's DPI on the primary monitor; where its own monitor
+    // turns out to have another DPI, it is placed again below before anything is drawn.
+    w.dpi = SystemDpi();
+    const RECT at = WindowRectAt(d, MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), w.dpi);
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     loaded.live = std::move(live);
     const WideText caption(d.caption);
     // Files are taken through OLE; WM_DROPFILES stays a second way in for senders without it.
     const DWORD exStyle = d.dropFileDialog ? WS_EX_ACCEPTFILES : 0;
-    if (!CreateWindowExW(exStyle, kWindowClass, caption.c_str(), style, x, y, d.width, d.height, nullptr,
-                         nullptr, GetModuleHandleW(nullptr), &w)) {
+    if (!CreateWindowExW(exStyle, kWindowClass, caption.c_str(), style, at.left, at.top,
+                         at.right - at.left, at.bottom - at.top, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), &w)) {
         loaded.live.reset();
         ReportFatalError(kStartupWindowFailed, 0, where);
     }
-    // Made at the description's size; the monitor it lands on decides its DPI, and so its
-    // outer size and every control's place and font.
+    // The monitor it is on decides its DPI, and so its outer size and every control's place
+    // and font.
     w.dpi = DpiOfWindow(w.hwnd);
-    const RECT want = WindowRectAt(d, w.hwnd, w.dpi);
+    const RECT want = WindowRectAt(d, MonitorFromWindow(w.hwnd, MONITOR_DEFAULTTOPRIMARY), w.dpi);
     RECT r;
     GetWindowRect(w.hwnd, &r);
     if (!EqualRect(&r, &want))
