@@ -477,6 +477,25 @@ void DpiLayout(Check& check, const Options& options) {
     ExpectNear(check, L"picture box outer width", Scaled(100, dpi), box.right - box.left);
     const std::wstring problems = picker.WaitProbes(QuartersAcross(picker.Box()));
     check.Expect(problems.empty(), L"the picture does not fill the scaled box: " + problems);
+
+    // The system's own windows scale themselves; they still open as the other tests pin them,
+    // on the window's monitor: the open dialog owned by the window, the message box disabling it.
+    const HMONITOR monitor = MonitorFromWindow(session.Main(), MONITOR_DEFAULTTONULL);
+    if (HWND dialog = picker.OpenDialog()) {
+        check.Expect(GetWindow(dialog, GW_OWNER) == session.Main(), L"the open dialog is not owned by the main window");
+        check.Expect(MonitorFromWindow(dialog, MONITOR_DEFAULTTONULL) == monitor, L"the open dialog is on another monitor");
+        picker.Cancel(dialog, IconPicker::Dismiss::Esc);
+    }
+    // By keyboard: at 200% the button lies below the bottom of a 768-pixel screen.
+    if (!session.Front() || !session.TabTo(kButton3)) return;
+    PressKey(VK_SPACE);
+    HWND message = WaitDialogOf(session.Process().Pid(), kMessageCaption);
+    if (!check.Expect(message != nullptr, L"\x5F00\x59CB\x6253\x5305 (start packaging) showed no message box")) return;
+    check.Expect(MonitorFromWindow(message, MONITOR_DEFAULTTONULL) == monitor, L"the message box is on another monitor");
+    check.Expect(!IsWindowEnabled(session.Main()), L"the main window is enabled while the message box is up");
+    PressDialogButton(message, IDOK);
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return !IsWindow(message) && IsWindowEnabled(session.Main()); }),
+                 L"the message box did not close");
 }
 
 // A move to a monitor of 144 DPI and back, as the system tells it: the same layout as a start
