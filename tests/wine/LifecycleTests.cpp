@@ -218,6 +218,12 @@ void VersionAndManifest(Check& check, const Options& options) {
         check.Expect(version.compare(0, 2, "6.") == 0,
                      Cat(L"the manifest asks for common controls version ", Quoted(std::wstring(version.begin(), version.end())),
                          L", wanted 6"));
+        // Per-monitor v2 DPI awareness, and per-monitor for systems that predate it.
+        const std::string dpiSettings[] = {">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"};
+        for (const std::string& setting : dpiSettings) {
+            check.Expect(xml.find(setting) != std::string::npos,
+                         Cat(L"the manifest lacks ", Quoted(std::wstring(setting.begin(), setting.end()))));
+        }
     }
     FreeLibrary(image);
 }
