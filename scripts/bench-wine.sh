@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures Orvessa's Windows side under Wine on a private Xvfb screen and prints the figures:
 # picture box repaint cost, peak memory while showing large JPEGs, CPU cost of a playing GIF
-# (the program, its Wine server and the X server), and start-up time against a bare window.
+# (the program, its Wine server and the X server), and start-up time against a bare window at
+# 96 and 144 DPI.
 # Needs a configured and built `windows` preset (scripts/test.sh does both).
 set -euo pipefail
 
@@ -80,6 +81,12 @@ for mode in animate noframe; do
         printf "  wine server %.2f%%, X server %.2f%% of one core\n", 100 * s / hz / 10, 100 * x / hz / 10 }'
 done
 
-echo "== start-up against a bare one-window program"
-wine "$bench/StartupBench.exe" "$(winepath -w "$build/app/Orvessa.exe")" \
-    "$(winepath -w "$bench/BareWindow.exe")" "${STARTUP_RUNS:-30}"
+# At 150% too: the prefix's DPI is set before its Wine server starts again, and put back.
+for dpi in 96 144; do
+    echo "== start-up against a bare one-window program, $dpi DPI"
+    orvessa_wine_set_dpi "$dpi"
+    orvessa_wine_env C.UTF-8
+    wine "$bench/StartupBench.exe" "$(winepath -w "$build/app/Orvessa.exe")" \
+        "$(winepath -w "$bench/BareWindow.exe")" "${STARTUP_RUNS:-30}"
+done
+orvessa_wine_set_dpi 96
