@@ -105,8 +105,12 @@ REG
 # and the value written straight into the prefix's saved registry; every run names its DPI
 # (96 by default), so no run inherits another's.
 orvessa_wine_set_dpi() {
-    local dpi=${1:-96}
+    local dpi=${1:-96} current
     orvessa_wine_env
+    # What the prefix holds now (none means 96); most runs find it right and change nothing.
+    current=$(awk '/^\[/ { desk = ($0 ~ /^\[Control Panel\\\\Desktop\]/) }
+                   desk && /^"LogPixels"=dword:/ { sub(/.*dword:/, ""); print }' "$WINEPREFIX/user.reg")
+    [ "$((16#${current:-60}))" = "$dpi" ] && return 0
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     python3 - "$WINEPREFIX/user.reg" "$dpi" <<'PY'
