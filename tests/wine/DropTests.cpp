@@ -97,15 +97,23 @@ public:
         if (escape) return DRAGDROP_S_CANCEL;
         return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
     }
+    // The target's answer is noted with where the mouse was when it answered.
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override {
-        InterlockedExchange(&lastEffect, static_cast<LONG>(effect));
+        POINT at{};
+        GetCursorPos(&at);
+        if (at.x == target.x && at.y == target.y) {
+            InterlockedExchange(&effectAtTarget, static_cast<LONG>(effect));
+            InterlockedIncrement(&answersAtTarget);
+        }
         InterlockedIncrement(&feedbacks);
         return DRAGDROP_S_USEDEFAULTCURSORS;
     }
 
+    POINT target{};
     volatile LONG queries = 0;
     volatile LONG feedbacks = 0;
-    volatile LONG lastEffect = -1;
+    volatile LONG answersAtTarget = 0;
+    volatile LONG effectAtTarget = -1;
 };
 
 #if defined(__GNUC__)
@@ -141,9 +149,8 @@ DWORD WINAPI MoveAndRelease(void* parameter) {
         MouseAt(POINT{plan.from.x + (plan.to.x - plan.from.x) * i / kSteps, plan.from.y + (plan.to.y - plan.from.y) * i / kSteps}, 0);
         Within(300, [&] { return source.queries > seen; });
     }
-    const LONG arrived = source.feedbacks;
-    Within(kStepTimeoutMs, [&] { return source.feedbacks >= arrived + 3; });
-    plan.overTarget = source.lastEffect;
+    Within(kStepTimeoutMs, [&] { return source.answersAtTarget >= 3; });
+    plan.overTarget = source.effectAtTarget;
     MouseAt(plan.to, MOUSEEVENTF_LEFTUP);
     return 0;
 }
@@ -165,6 +172,7 @@ std::wstring EffectText(LONG effect) {
 DragResult DragFiles(const std::vector<std::wstring>& paths, POINT to) {
     FileList data(paths);
     MouseSource source;
+    source.target = to;
     DriverWindow start;
     RECT client = ClientOnScreen(start.Handle());
     DragPlan plan{&source, POINT{(client.left + client.right) / 2, (client.top + client.bottom) / 2}, to};
@@ -202,7 +210,7 @@ void ExpectDrag(Check& check, const std::wstring& what, const DragResult& drag, 
     const LONG want = taken ? DROPEFFECT_COPY : DROPEFFECT_NONE;
     check.Note(Cat(what, L": the target answered ", drag.feedbacks, L" times, the source was asked ", drag.queries));
     check.Expect(SUCCEEDED(drag.hr), Cat(what, L": DoDragDrop failed, 0x", std::hex, static_cast<unsigned long>(drag.hr)));
-    check.ExpectEq(what + L": cursor over the picture box", EffectText(want), EffectText(drag.overTarget));
+    check.ExpectEq(what + L": cursor over the window", EffectText(want), EffectText(drag.overTarget));
     check.ExpectEq(what + L": effect of the drop", EffectText(want), EffectText(static_cast<LONG>(drag.effect)));
 }
 
@@ -232,7 +240,8 @@ void DropFiles(Check& check, const Options& options) {
         std::vector<std::wstring> names;
         While during;
         bool taken;
-        std::wstring value; // empty: what it was before the drag
+        std::wstring value;      // empty: what it was before the drag
+        int onto = kPicture1;    // the control the mouse lets go over
     };
     const std::wstring png = L"PNG 4 \x00D7 4", bmp = L"BMP 5 \x00D7 3";
     const Row rows[] = {
@@ -242,7 +251,8 @@ void DropFiles(Check& check, const Options& options) {
         {L"a folder changes nothing", {L"sub"}, While::Idle, false, L""},
         {L"a folder and a file: the file shows", {L"sub", L"a.png"}, While::Idle, true, png},
         {L"a Korean-named folder", {korean + L"\\d.png"}, While::Idle, true, L"PNG 6 \x00D7 6"},
-        {L"nothing is taken while a message box is up", {L"c.bmp"}, While::MessageBox, false, L""},
+        {L"a file let go over a label of the window shows too", {L"c.bmp"}, While::Idle, true, bmp, kLabel1},
+        {L"nothing is taken while a message box is up", {L"a.png"}, While::MessageBox, false, L""},
     };
     HWND box = picker.Box();
     for (const Row& row : rows) {
@@ -262,7 +272,7 @@ void DropFiles(Check& check, const Options& options) {
             if (!check.Expect(message != nullptr, L"no message box after the packaging button")) return;
         }
         const std::wstring before = PictureValue(box);
-        ExpectDrag(check, row.what, DragFiles(paths, CentreOf(box)), row.taken);
+        ExpectDrag(check, row.what, DragFiles(paths, CentreOf(session.Control(row.onto))), row.taken);
         if (message) {
             check.ExpectEq(Cat(row.what, L": value while the box is up"), before, PictureValue(box));
             PressDialogButton(message, IDOK);
