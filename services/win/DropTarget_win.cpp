@@ -1,32 +1,71 @@
 // The drop target of a program window. It takes CF_HDROP only, shows the copy cursor while
 // such a drag is over the window and the window takes files now (no message box or dialog of
 // the program is up), and hands the first dropped file to the window layer, which treats it
-// as the file chosen in the window's file dialog. shell32.dll, which reads the file list, is
-// loaded when a drag first comes over the window.
+// as the file chosen in the window's file dialog.
 #include "DropTarget_win.h"
 
 #include <ole2.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <cstring>
 
 #include "ServiceState_win.h"
 #include "SystemLibrary_win.h"
 
 namespace {
 
-// Every path of a drop handle, in the order of the drop.
-std::vector<std::wstring> PathsOf(HDROP drop) {
-    using QueryFile = UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT);
-    static const auto queryFile = SystemFunction<QueryFile>(L"shell32.dll", "DragQueryFileW");
+// Every path of a file list (the memory of CF_HDROP and of WM_DROPFILES's handle), in the
+// order of the drop. The list comes from another program, so it is read as hostile: the
+// header's offset and every path must lie inside the memory the handle holds, and a path
+// without its terminator ends the list there.
+//
+//   +0 DWORD offset of the first path   +4 POINT   +12 BOOL   +16 BOOL wide paths
+//   then paths, each ending in a 0 character, and one more 0 after the last.
+std::vector<std::wstring> PathsOf(HGLOBAL list) {
     std::vector<std::wstring> paths;
-    if (!queryFile || !drop) return paths;
-    const UINT count = queryFile(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        const UINT length = queryFile(drop, i, nullptr, 0);
-        if (length == 0) continue;
-        std::wstring path(static_cast<size_t>(length) + 1, L'\0');
-        const UINT got = queryFile(drop, i, &path[0], length + 1);
-        path.resize(got <= length ? got : length);
-        paths.push_back(std::move(path));
+    const SIZE_T size = list ? GlobalSize(list) : 0;
+    const auto* base = static_cast<const uint8_t*>(list ? GlobalLock(list) : nullptr);
+    if (!base) return paths;
+    DROPFILES header{};
+    if (size >= sizeof header) {
+        std::memcpy(&header, base, sizeof header);
+        const size_t start = header.pFiles;
+        if (start >= sizeof header && start <= size) {
+            const uint8_t* at = base + start;
+            size_t left = size - start;
+            const size_t unit = header.fWide ? sizeof(wchar_t) : 1;
+            for (;;) {
+                size_t length = 0;  // in units, up to the terminator
+                bool ended = false;
+                for (; (length + 1) * unit <= left; ++length) {
+                    const uint8_t* c = at + length * unit;
+                    if (c[0] == 0 && (unit == 1 || c[1] == 0)) {
+                        ended = true;
+                        break;
+                    }
+                }
+                if (!ended || length == 0) break;
+                std::wstring path;
+                if (header.fWide) {
+                    path.resize(length);
+                    std::memcpy(&path[0], at, length * unit);
+                } else {
+                    const int chars = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at),
+                                                          static_cast<int>(length), nullptr, 0);
+                    if (chars > 0) {
+                        path.resize(static_cast<size_t>(chars));
+                        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at), static_cast<int>(length),
+                                            &path[0], chars);
+                    }
+                }
+                paths.push_back(std::move(path));
+                at += (length + 1) * unit;
+                left -= (length + 1) * unit;
+            }
+        }
     }
+    GlobalUnlock(list);
     return paths;
 }
 
@@ -38,8 +77,7 @@ std::wstring FileOf(IDataObject* data) {
     if (FAILED(data->GetData(&format, &medium))) return std::wstring();
     std::wstring file;
     if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-        // The list is read from the memory as it is; DragQueryFileW checks its layout.
-        file = FileToOpen(PathsOf(static_cast<HDROP>(medium.hGlobal)));
+        file = FileToOpen(PathsOf(medium.hGlobal));
     }
     ReleaseStgMedium(&medium);
     return file;
@@ -131,7 +169,8 @@ void RegisterFileDrop(HWND window) {
 void RevokeFileDrop(HWND window) { RevokeDragDrop(window); }
 
 void TakeDroppedFiles(HWND window, HDROP drop) {
-    const std::wstring file = FileToOpen(PathsOf(drop));
+    const std::wstring file = FileToOpen(PathsOf(reinterpret_cast<HGLOBAL>(drop)));
+    // The handle is the sender's to give and ours to free, through the shell as documented.
     using Finish = void(WINAPI*)(HDROP);
     static const auto finish = SystemFunction<Finish>(L"shell32.dll", "DragFinish");
     if (finish && drop) finish(drop);

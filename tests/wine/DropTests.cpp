@@ -11,6 +11,8 @@
 
 #include <shlobj.h>
 
+#include <cstring>
+
 namespace driver {
 
 using namespace testpictures;
@@ -22,10 +24,32 @@ namespace {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
 
-// A list of files, offered as CF_HDROP only, as the shell offers a selection of files.
+// The memory of a CF_HDROP list: the DROPFILES header with the list's offset and whether its
+// paths are wide, then `text` (paths, each with its 0, and a closing 0) as wide or single
+// bytes. Well-formed lists come from WideList; the others are what a careless sender sends.
+Bytes DropList(uint32_t offset, bool wide, const std::wstring& text) {
+    DROPFILES header{};
+    header.pFiles = offset;
+    header.fWide = wide;
+    Bytes bytes(sizeof header);
+    std::memcpy(bytes.data(), &header, sizeof header);
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+        if (wide) bytes.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    return bytes;
+}
+
+Bytes WideList(const std::vector<std::wstring>& paths) {
+    std::wstring text;
+    for (const std::wstring& p : paths) text += p + L'\0';
+    return DropList(sizeof(DROPFILES), true, text + L'\0');
+}
+
+// A file list offered as CF_HDROP only, as the shell offers a selection of files.
 class FileList final : public IDataObject {
 public:
-    explicit FileList(std::vector<std::wstring> paths) : paths_(std::move(paths)) {}
+    explicit FileList(Bytes list) : list_(std::move(list)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         *out = nullptr;
@@ -39,16 +63,9 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-        // DROPFILES, then every path with its terminator, then one more terminator.
-        size_t chars = 1;
-        for (const std::wstring& p : paths_) chars += p.size() + 1;
-        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, list_.size());
         if (!memory) return E_OUTOFMEMORY;
-        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        auto* at = reinterpret_cast<wchar_t*>(drop + 1);
-        for (const std::wstring& p : paths_) at += p.copy(at, p.size()) + 1;
+        std::memcpy(GlobalLock(memory), list_.data(), list_.size());
         GlobalUnlock(memory);
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
@@ -77,7 +94,7 @@ public:
 
 private:
     LONG refs_ = 1;
-    std::vector<std::wstring> paths_;
+    Bytes list_;
 };
 
 // Drops when the left button comes up; notes every effect the target answered.
@@ -134,6 +151,7 @@ bool Within(DWORD timeoutMs, Condition condition) {
 struct DragPlan {
     MouseSource* source;
     POINT from, to;
+    LONG expected;        // the effect the target should answer there
     LONG overTarget = -1; // the effect answered while the mouse rested on the target
 };
 
@@ -149,7 +167,9 @@ DWORD WINAPI MoveAndRelease(void* parameter) {
         MouseAt(POINT{plan.from.x + (plan.to.x - plan.from.x) * i / kSteps, plan.from.y + (plan.to.y - plan.from.y) * i / kSteps}, 0);
         Within(300, [&] { return source.queries > seen; });
     }
-    Within(kStepTimeoutMs, [&] { return source.answersAtTarget >= 3; });
+    // Mouse moves still queued when the cursor got there are answered as if at the target, so
+    // the answer is given time to become the expected one.
+    Within(kStepTimeoutMs, [&] { return source.answersAtTarget >= 3 && source.effectAtTarget == plan.expected; });
     plan.overTarget = source.effectAtTarget;
     MouseAt(plan.to, MOUSEEVENTF_LEFTUP);
     return 0;
@@ -169,13 +189,14 @@ std::wstring EffectText(LONG effect) {
 // Drags `paths` from a window of this thread, away from the program's, onto `to`, and drops
 // them. The drag starts with the button pressed on this thread's own window, as in a file
 // manager: DoDragDrop reads the button from this thread's key state.
-DragResult DragFiles(const std::vector<std::wstring>& paths, POINT to) {
-    FileList data(paths);
+DragResult DragFiles(const Bytes& list, POINT to, bool taken) {
+    FileList data(list);
     MouseSource source;
     source.target = to;
     DriverWindow start;
     RECT client = ClientOnScreen(start.Handle());
-    DragPlan plan{&source, POINT{(client.left + client.right) / 2, (client.top + client.bottom) / 2}, to};
+    DragPlan plan{&source, POINT{(client.left + client.right) / 2, (client.top + client.bottom) / 2}, to,
+                  taken ? DROPEFFECT_COPY : DROPEFFECT_NONE};
     MouseAt(plan.from, 0);
     MouseAt(plan.from, MOUSEEVENTF_LEFTDOWN);
     DragResult result;
@@ -242,6 +263,7 @@ void DropFiles(Check& check, const Options& options) {
         bool taken;
         std::wstring value;      // empty: what it was before the drag
         int onto = kPicture1;    // the control the mouse lets go over
+        Bytes list = {};         // a list as it comes, instead of `names`
     };
     const std::wstring png = L"PNG 4 \x00D7 4", bmp = L"BMP 5 \x00D7 3";
     const Row rows[] = {
@@ -252,12 +274,19 @@ void DropFiles(Check& check, const Options& options) {
         {L"a folder and a file: the file shows", {L"sub", L"a.png"}, While::Idle, true, png},
         {L"a Korean-named folder", {korean + L"\\d.png"}, While::Idle, true, L"PNG 6 \x00D7 6"},
         {L"a file let go over a label of the window shows too", {L"c.bmp"}, While::Idle, true, bmp, kLabel1},
-        {L"nothing is taken while a message box is up", {L"a.png"}, While::MessageBox, false, L""},
+        {L"a list of single-byte paths", {}, While::Idle, true, png, kPicture1,
+         DropList(sizeof(DROPFILES), false, folder / L"a.png" + L'\0' + L'\0')},
+        {L"a list whose paths lie past its end changes nothing", {}, While::Idle, false, L"", kPicture1,
+         DropList(4096, true, folder / L"c.bmp" + L'\0' + L'\0')},
+        {L"a list whose path has no end changes nothing", {}, While::Idle, false, L"", kPicture1,
+         DropList(sizeof(DROPFILES), true, folder / L"c.bmp")},
+        {L"a list shorter than its header changes nothing", {}, While::Idle, false, L"", kPicture1, Bytes(12, 0)},
+        {L"nothing is taken while a message box is up", {L"c.bmp"}, While::MessageBox, false, L""},
     };
     HWND box = picker.Box();
     for (const Row& row : rows) {
         check.Note(row.what);
-        if (row.names.front().find(korean) == 0 && !koreanFolder) {
+        if (!row.names.empty() && row.names.front().find(korean) == 0 && !koreanFolder) {
             // Wine names files on the Unix side in the locale's code page; GBK has no Hangul.
             check.Note(L"no Korean name can exist in this run; left to the UTF-8 run");
             continue;
@@ -272,7 +301,7 @@ void DropFiles(Check& check, const Options& options) {
             if (!check.Expect(message != nullptr, L"no message box after the packaging button")) return;
         }
         const std::wstring before = PictureValue(box);
-        ExpectDrag(check, row.what, DragFiles(paths, CentreOf(session.Control(row.onto))), row.taken);
+        ExpectDrag(check, row.what, DragFiles(row.list.empty() ? WideList(paths) : row.list, CentreOf(session.Control(row.onto)), row.taken), row.taken);
         if (message) {
             check.ExpectEq(Cat(row.what, L": value while the box is up"), before, PictureValue(box));
             PressDialogButton(message, IDOK);
@@ -299,7 +328,7 @@ void DropThenCancelRereads(Check& check, const Options& options) {
     const std::wstring path = folder / L"dropped.png";
     if (!check.Expect(WriteFileBytes(folder / L"dropped.png", PngFile(Filled(7, 7, kRed), false)), L"cannot write a file")) return;
     HWND box = picker.Box();
-    ExpectDrag(check, L"the drop", DragFiles({path}, CentreOf(box)), true);
+    ExpectDrag(check, L"the drop", DragFiles(WideList({path}), CentreOf(box), true), true);
     check.ExpectEq(L"after the drop", L"PNG 7 \x00D7 7", WaitPictureValue(box, L"PNG 7 \x00D7 7"));
     if (!picker.Clear()) return;
     check.ExpectEq(L"after clearing", kNone, WaitPictureValue(box, kNone));
@@ -311,7 +340,7 @@ void DropThenCancelRereads(Check& check, const Options& options) {
     const std::wstring field = TextOf(picker.FileNameEdit(dialog));
     check.Expect(field.find(L"dropped.png") != std::wstring::npos,
                  Cat(L"the dialog opens on ", Quoted(field), L", not on the dropped file"));
-    ExpectDrag(check, L"a drop while the dialog is up", DragFiles({folder / L"dropped.png"}, CentreOf(box)), false);
+    ExpectDrag(check, L"a drop while the dialog is up", DragFiles(WideList({folder / L"dropped.png"}), CentreOf(box), false), false);
     check.ExpectEq(L"while the dialog is up", kNone, PictureValue(box));
     if (!picker.Cancel(dialog, IconPicker::Dismiss::CancelButton)) return;
     check.ExpectEq(L"after Cancel", L"PNG 8 \x00D7 8", WaitPictureValue(box, L"PNG 8 \x00D7 8"));
