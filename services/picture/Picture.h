@@ -8,7 +8,10 @@
 // section and the decoder writes straight into it; the window layer does all drawing.
 //
 // Every decoder treats its input as hostile. A bad file gives `false` (no picture), never a
-// crash, a hang or an allocation larger than kMaxPicturePixels * 4 bytes.
+// crash, a hang or an allocation larger than kMaxPicturePixels * 4 bytes. One exception, bounded
+// too: a progressive JPEG keeps all its coefficients (2 bytes a sample) beside the picture, and
+// libjpeg may use up to 800 MiB for them, what a 4:4:4 colour picture at the pixel cap needs; a
+// progressive CMYK picture needs more above about 100 Mi pixels and is refused.
 #pragma once
 
 #include <cstddef>

@@ -143,6 +143,10 @@ Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fi
 // 16 x 16 in four 8 x 8 blocks, so no JPEG block mixes two colours: red, green / blue, white,
 // or greys 40, 90 / 160, 230 with one component.
 Bytes QuadrantJpeg(int components, JpegScans scans = JpegScans::Baseline);
+// A JPEG with an APP1 EXIF segment holding `tiff` right after SOI; a TIFF block whose first IFD
+// has two entries, the orientation (of `type`, 3 for SHORT) second, in either byte order.
+Bytes WithExif(const Bytes& jpeg, const Bytes& tiff);
+Bytes OrientationTiff(uint16_t value, bool bigEndian, uint16_t type = 3);
 
 // --- From a raster ------------------------------------------------------------------------
 

@@ -77,43 +77,6 @@ TEST(JpegVariants, FourComponentsAsRgb) {
     }
 }
 
-// An APP1 EXIF segment holding `tiff`, put right after SOI.
-Bytes WithExif(const Bytes& jpeg, const Bytes& tiff) {
-    Bytes segment = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-    segment.insert(segment.end(), tiff.begin(), tiff.end());
-    segment[2] = static_cast<uint8_t>((segment.size() - 2) >> 8);
-    segment[3] = static_cast<uint8_t>(segment.size() - 2);
-    Bytes out = jpeg;
-    out.insert(out.begin() + 2, segment.begin(), segment.end());
-    return out;
-}
-
-// A TIFF header and a first IFD of two entries, the orientation second, in either byte order.
-Bytes OrientationTiff(uint16_t value, bool bigEndian, uint16_t type = 3) {
-    auto put16 = [&](Bytes& b, uint32_t v) {
-        b.push_back(static_cast<uint8_t>(bigEndian ? v >> 8 : v));
-        b.push_back(static_cast<uint8_t>(bigEndian ? v : v >> 8));
-    };
-    auto put32 = [&](Bytes& b, uint32_t v) {
-        put16(b, bigEndian ? v >> 16 : v & 0xFFFF);
-        put16(b, bigEndian ? v & 0xFFFF : v >> 16);
-    };
-    Bytes b = bigEndian ? Bytes{'M', 'M'} : Bytes{'I', 'I'};
-    put16(b, 42);
-    put32(b, 8);
-    put16(b, 2);
-    for (const auto& [tag, kind, v] :
-         {std::array<uint32_t, 3>{0x010F, 2, 0}, {0x0112, type, value}}) {
-        put16(b, tag);
-        put16(b, kind);
-        put32(b, 1);
-        put16(b, v);
-        put16(b, 0);
-    }
-    put32(b, 0);
-    return b;
-}
-
 TEST(JpegVariants, ExifOrientationMirrorsAndTurns) {
     // Stored 16 x 24 in 8 x 8 blocks: A B / C D / E F.
     const Rgba blocks[6] = {kRed, kGreen, kBlue, kWhite, kBrown, kGrey127};
