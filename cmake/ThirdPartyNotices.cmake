@@ -5,6 +5,7 @@ set(parts
     "libpng|${DEPS_LICENSES}/libpng.LICENSE"
     "libjpeg-turbo|${DEPS_LICENSES}/libjpeg-turbo.LICENSE.md"
     "libjpeg-turbo: the Independent JPEG Group's licence|${DEPS_LICENSES}/libjpeg-turbo.README.ijg"
+    "libwebp (licence and patent grant)|${DEPS_LICENSES}/libwebp.COPYING"
     "zlib (as packaged for mingw-w64)|/usr/share/doc/libz-mingw-w64/copyright"
     "mingw-w64 runtime|/usr/share/doc/mingw-w64-common/copyright"
 )

@@ -18,8 +18,8 @@ repetitions=${BENCH_REPETITIONS:-5}
 filter=${BENCH_FILTER:-.}
 
 packages=(clang cmake ninja-build python3
-    libbenchmark-dev libgif-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
-    libbenchmark-dev:i386 libgif-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386
+    libbenchmark-dev libgif-dev libpng-dev libjpeg62-turbo-dev libwebp-dev zlib1g-dev
+    libbenchmark-dev:i386 libgif-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386 libwebp-dev:i386
     zlib1g-dev:i386 libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386)
 # shellcheck source=packages.sh
 . "$root/scripts/packages.sh"

@@ -117,13 +117,14 @@ cmake -S "$png_src" -B build-png "${cross[@]}" -DPNG_SHARED=OFF -DPNG_STATIC=ON 
     -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON >/dev/null
 cmake --build build-png -j "$jobs" --target install >/dev/null
 
-# The decoder and the animation demuxer only; threads stay off (the picture box decodes on a
-# thread of its own).
+# The libraries only; the program links the decoder and the animation demuxer, the 32-bit
+# tests also the encoder and muxer to write their pictures. Threads stay off: the picture box
+# decodes on a thread of its own.
 cmake -S "libwebp-$WEBP_UPSTREAM" -B build-webp "${cross[@]}" -DBUILD_SHARED_LIBS=OFF \
     -DWEBP_ENABLE_SIMD=ON -DWEBP_USE_THREAD=OFF -DWEBP_BUILD_ANIM_UTILS=OFF \
     -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF \
     -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF \
-    -DWEBP_BUILD_LIBWEBPMUX=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF >/dev/null
+    -DWEBP_BUILD_LIBWEBPMUX=ON -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF >/dev/null
 cmake --build build-webp -j "$jobs" --target install >/dev/null
 
 # --- licence texts and the record of what was built --------------------------------------

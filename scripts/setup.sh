@@ -26,14 +26,14 @@ fi
 packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev nasm
-    libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev libgmock-dev googletest
+    libpng-dev libjpeg62-turbo-dev libwebp-dev zlib1g-dev libgtest-dev libgmock-dev googletest
     wine wine32 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei
     zip
     locales
     # Fuzzing and the decoder benchmark (scripts/fuzz.sh, scripts/bench.sh), 64- and 32-bit.
     clang libclang-rt-14-dev python3 libgif-dev libbenchmark-dev
     libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386
-    libpng-dev:i386 libjpeg62-turbo-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
+    libpng-dev:i386 libjpeg62-turbo-dev:i386 libwebp-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
     # The formatter the house style is written for (.clang-format).
     clang-format
     # The conformance check's reference decoder and the GIF suite (scripts/conformance.sh).

@@ -18,6 +18,7 @@ const char* FormatName(PictureKind kind) {
     case PictureKind::Gif: return "GIF";
     case PictureKind::Pcx8:
     case PictureKind::Pcx1: return "PCX";
+    case PictureKind::Webp: return "WebP";
     case PictureKind::None: return nullptr;
     }
     return nullptr;

@@ -28,21 +28,16 @@
 #include <cstdint>
 #include <memory>
 
+#include "Animation.h"
 #include "Picture.h"
 
 class GifLzwDecoder;
 
-class GifAnimation {
+// A frame whose graphic control delay is 0 (or which has none) stays kZeroDelayMs.
+class GifAnimation final : public PictureAnimation {
 public:
-    enum class Step { Frame, NoFrame };
-
-    // The wait the caller makes after a step that yielded no frame before trying again.
-    static constexpr int32_t kNoFrameWaitMs = 10;
-    // A frame whose graphic control delay is 0 (or which has none) stays this long.
-    static constexpr int32_t kZeroDelayMs = 50;
-
     GifAnimation();
-    ~GifAnimation();
+    ~GifAnimation() override;
     GifAnimation(const GifAnimation&) = delete;
     GifAnimation& operator=(const GifAnimation&) = delete;
 
@@ -52,15 +47,15 @@ public:
     // unchanged while this object is used.
     bool Open(const uint8_t* data, size_t size);
 
-    int32_t Width() const { return width_; }
-    int32_t Height() const { return height_; }
+    int32_t Width() const override { return width_; }
+    int32_t Height() const override { return height_; }
     // At most one byte (the trailer) follows the first frame: nothing to animate.
-    bool IsStill() const { return still_; }
+    bool IsStill() const override { return still_; }
 
     // Fills the screen (Width() * Height() * 4 bytes) with the background, whose value is
     // 0xAARRGGBB (stored as bytes B, G, R, A), and composes the first frame. *delayMs receives
     // how long it stays. False when the first frame cannot be drawn.
-    bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs);
+    bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
 
     // Composes the next frame in stream order onto the screen. Graphic control extensions set
     // up the frame that follows them; other extensions are skipped (so a loop count is
@@ -72,11 +67,11 @@ public:
     // Frame: *delayMs is the frame's delay (graphic control delay * 10 ms, or kZeroDelayMs).
     // NoFrame: *delayMs is kNoFrameWaitMs. Each call reads the stream at most once around, so
     // a stream without frames costs a bounded amount of work per call.
-    Step Next(uint8_t* screenBgra, int32_t* delayMs);
+    Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
 
     // How many times the stream has started again from the first frame. A player can tell
     // from it where one pass through the frames ends and the next begins.
-    uint32_t Passes() const { return passes_; }
+    uint32_t Passes() const override { return passes_; }
 
 private:
     struct Control {

@@ -19,12 +19,14 @@
 #include <memory>
 #include <string>
 
-enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1 };
+enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1, Webp };
 
 // The kind from the first 8 bytes, tested in this order: BMP "BM"; JPEG FF D8; PNG 89 50 4E 47;
 // ICO words 0, 1, count >= 1; CUR words 0, 2, count >= 1; GIF "GIF87a"/"GIF89a";
 // 8-bit PCX (0x0A, version <= 5, encoding 1, 8 bits); 1-bit PCX (0x0A, version <= 5,
-// encoding 1, 1 bit). The planes of either are the decoder's affair. Fewer than 8 bytes, or no match: None. The file name never matters.
+// encoding 1, 1 bit). The planes of either are the decoder's affair; WebP "RIFF", then "WEBP"
+// at byte 8 (so 12 bytes are needed). Fewer than 8 bytes, or no match: None. The file name
+// never matters.
 PictureKind RecognizePicture(const uint8_t* data, size_t size);
 
 // The largest picture any decoder produces: 128 Mi pixels (512 MiB of BGRA), far above a
@@ -70,6 +72,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
 bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+// WebP keeps its alpha, as PNG does; of an animation this is the first frame (see Webp.h).
+bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // Drawing-time transparency for a picture with alpha. For each pixel with alpha below 255,
 // each of B, G, R becomes trunc(c * a + b * (1 - a)) clamped to 0..255, with

@@ -89,6 +89,16 @@ inline uint8_t* AllocatePicture(PixelSink& sink, int64_t width, int64_t height) 
     return sink.Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
 }
 
+// Whether any of `count` B, G, R, A pixels has alpha below 255.
+inline bool AnyTranslucent(const uint8_t* pixels, uint64_t count) {
+    for (uint64_t i = 0; i < count; ++i) {
+        if (pixels[4 * i + 3] != 255) {
+            return true;
+        }
+    }
+    return false;
+}
+
 inline void SetInfo(ImageInfo* info, int64_t width, int64_t height, bool hasAlpha) {
     if (info) {
         info->width = static_cast<int32_t>(width);

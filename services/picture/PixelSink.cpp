@@ -1,9 +1,11 @@
 #include <new>
 
+#include "Animation.h"
 #include "Picture.h"
 #include "PictureBytes.h"
 
 PixelSink::~PixelSink() = default;
+PictureAnimation::~PictureAnimation() = default;
 
 uint8_t* HeapPixelSink::Allocate(int32_t width, int32_t height) {
     pixels_.reset();

@@ -43,15 +43,6 @@ bool ChunksBeforeImageDataInside(const uint8_t* data, size_t size) {
     }
 }
 
-bool AnyTranslucent(const uint8_t* pixels, uint64_t count) {
-    for (uint64_t i = 0; i < count; ++i) {
-        if (pixels[4 * i + 3] != 255) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
@@ -86,6 +77,6 @@ bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
         return false;
     }
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    picture_bytes::SetInfo(info, width, height, sourceHasAlpha && AnyTranslucent(out, pixels));
+    picture_bytes::SetInfo(info, width, height, sourceHasAlpha && picture_bytes::AnyTranslucent(out, pixels));
     return true;
 }

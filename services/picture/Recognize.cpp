@@ -1,5 +1,7 @@
 // Format recognition from the first bytes of the data. Only content counts: a JPEG saved as
 // "picture.txt" is still a JPEG.
+#include <cstring>
+
 #include "Picture.h"
 #include "PictureBytes.h"
 
@@ -28,6 +30,10 @@ PictureKind RecognizePicture(const uint8_t* data, size_t size) {
     }
     if (p[0] == 0x89 && p[1] == 0x50 && p[2] == 0x4E && p[3] == 0x47) {
         return PictureKind::Png;
+    }
+    // A RIFF container whose form type is WEBP; the chunks are the decoder's affair.
+    if (size >= 12 && std::memcmp(p, "RIFF", 4) == 0 && std::memcmp(p + 8, "WEBP", 4) == 0) {
+        return PictureKind::Webp;
     }
     // Icon and cursor directories: reserved word 0, type word 1 or 2, entry count >= 1.
     const uint16_t reserved = ReadLE16(p);

@@ -1,5 +1,5 @@
 // The picture box: keeps a copy of the picture's bytes and the decoded picture, paints it in
-// its display mode, and plays animated GIF pictures on a worker thread of its own.
+// its display mode, and plays animated GIF and WebP pictures on a worker thread of its own.
 //
 // Decoded pixels live in a 32-bit top-down DIB section that the decoder writes straight into,
 // so a repaint only stretches what is already there. Pictures with alpha are blended onto the
@@ -18,6 +18,7 @@
 #include "Picture.h"
 #include "PictureDisplay.h"
 #include "ServiceState_win.h"
+#include "Webp.h"
 #include "WindowDescription.h"
 
 const wchar_t kPictureBoxClass[] = L"OrvessaPicBox";
@@ -134,7 +135,7 @@ public:
     void Paint(HDC dc);
     // What the box shows, in words (code page 936).
     std::string Describe() const {
-        return DescribePicture(decoded_ ? kind_ : PictureKind::None, width_, height_, gif_ != nullptr);
+        return DescribePicture(decoded_ ? kind_ : PictureKind::None, width_, height_, animation_ != nullptr);
     }
     void StopAnimation();
     void Resized();
@@ -151,6 +152,7 @@ private:
     void ForgetKeptFrames();
     bool Decode(PictureKind kind);
     bool DecodeIcon();
+    bool StartAnimationOf(std::unique_ptr<PictureAnimation> animation);
     void DrawBitmap(HDC dc, const RECT& client);
     void DrawScreen(HDC dc);
     void StartAnimation();
@@ -160,7 +162,7 @@ private:
     void RecordStep(bool frame, int32_t delayMs);
     void ShowCurrent();
 
-    // One step of a pass through an animated GIF. Once a pass composes exactly the screens
+    // One step of a pass through an animation. Once a pass composes exactly the screens
     // of the pass before it, the animation has settled into a cycle, and it is replayed from
     // these steps without decoding again.
     struct AnimationStep {
@@ -186,7 +188,7 @@ private:
     OwnedIcon icon_;
 
     // Animation: the composed screen is shared with the worker under lock_.
-    std::unique_ptr<GifAnimation> gif_;
+    std::unique_ptr<PictureAnimation> animation_;
     Dib screen_;
     int32_t screenDelayMs_ = 0;  // the delay of the frame composed in screen_
     CriticalSection lock_;
@@ -222,7 +224,7 @@ void PictureBox::Resized() {
 
 void PictureBox::Discard() {
     ForgetKeptFrames();
-    gif_.reset();
+    animation_.reset();
     screen_.Clear();
     picture_.Clear();
     blended_.Clear();
@@ -273,19 +275,16 @@ bool PictureBox::Decode(PictureKind kind) {
         if (Animate()) {
             auto gif = std::make_unique<GifAnimation>();
             if (!gif->Open(p, n)) return false;
-            if (!gif->IsStill()) {
-                if (!screen_.Create(gif->Width(), gif->Height())) return false;
-                const COLORREF bg = Background();
-                const uint32_t bgra = 0xFF000000u | (uint32_t{GetRValue(bg)} << 16) |
-                                      (uint32_t{GetGValue(bg)} << 8) | GetBValue(bg);
-                if (!gif->Start(screen_.bits, bgra, &screenDelayMs_)) return false;
-                width_ = gif->Width();
-                height_ = gif->Height();
-                gif_ = std::move(gif);
-                return true;
-            }
+            if (!gif->IsStill()) return StartAnimationOf(std::move(gif));
         }
         ok = DecodeGifFirstFrame(p, n, sink, &info);
+        break;
+    }
+    case PictureKind::Webp: {
+        // Open refuses a still WebP, which is decoded as a picture.
+        auto webp = std::make_unique<WebpAnimation>();
+        if (Animate() && webp->Open(p, n) && !webp->IsStill()) return StartAnimationOf(std::move(webp));
+        ok = DecodeWebp(p, n, sink, &info);
         break;
     }
     case PictureKind::None: return false;
@@ -294,6 +293,20 @@ bool PictureBox::Decode(PictureKind kind) {
     width_ = info.width;
     height_ = info.height;
     hasAlpha_ = info.hasAlpha;
+    return true;
+}
+
+// Composes the first frame onto a screen of the animation's size; the worker plays the rest
+// once the box is painted.
+bool PictureBox::StartAnimationOf(std::unique_ptr<PictureAnimation> animation) {
+    if (!screen_.Create(animation->Width(), animation->Height())) return false;
+    const COLORREF bg = Background();
+    const uint32_t bgra = 0xFF000000u | (uint32_t{GetRValue(bg)} << 16) |
+                          (uint32_t{GetGValue(bg)} << 8) | GetBValue(bg);
+    if (!animation->Start(screen_.bits, bgra, &screenDelayMs_)) return false;
+    width_ = animation->Width();
+    height_ = animation->Height();
+    animation_ = std::move(animation);
     return true;
 }
 
@@ -318,7 +331,7 @@ void PictureBox::Paint(HDC dc) {
     FillRect(dc, &client, background.Get());
     if (!decoded_) return;
 
-    if (gif_) {
+    if (animation_) {
         DrawScreen(dc);
         if (state_ == static_cast<LONG>(State::Stopped) && !thread_) StartAnimation();
         return;
@@ -465,7 +478,7 @@ void PictureBox::RunAnimation() {
     // The frame in screen_ (the first, or where a resize paused the animation) opens a pass.
     int32_t delayMs = screenDelayMs_;
     DWORD shownAt = GetTickCount();
-    uint32_t passes = gif_->Passes();
+    uint32_t passes = animation_->Passes();
     RecordStep(true, delayMs);
     for (;;) {
         if (!WaitFrame(shownAt, delayMs)) break;
@@ -483,17 +496,17 @@ void PictureBox::RunAnimation() {
             }
             continue;
         }
-        GifAnimation::Step step = GifAnimation::Step::NoFrame;
+        PictureAnimation::Step step = PictureAnimation::Step::NoFrame;
         {
             const Locked locked(lock_);
-            step = gif_->Next(screen_.bits, &delayMs);
+            step = animation_->Next(screen_.bits, &delayMs);
             screenDelayMs_ = delayMs;
         }
-        const bool frame = step == GifAnimation::Step::Frame;
-        if (caching_ && gif_->Passes() != passes) {
+        const bool frame = step == PictureAnimation::Step::Frame;
+        if (caching_ && animation_->Passes() != passes) {
             // A new pass begins with this step. If the pass just ended repeats the one
             // before it, every later pass will too.
-            passes = gif_->Passes();
+            passes = animation_->Passes();
             {
                 const Locked locked(lock_);
                 if (SamePass(pass_, previousPass_)) {

@@ -6,9 +6,10 @@
 //
 // Per file, one text line and then the pixels:
 //   ok <width> <height> <frames>\n   then <frames> pictures of width * height * 4 bytes (R, G,
-//                                    B, A, top row first): a GIF gives the still first frame
-//                                    and then each frame of one pass of its animation composed
-//                                    onto a transparent screen; every other kind one picture
+//                                    B, A, top row first): a GIF or an animated WebP gives the
+//                                    still first frame and then each frame of one pass of its
+//                                    animation (a GIF's composed onto a transparent screen, a
+//                                    WebP's onto black); every other kind one picture
 //   refused\n                        the decoder gave no picture
 //   skipped <kind>\n                 a kind that has no portable decoder (icons, cursors), or
 //                                    data that is not a picture
@@ -19,6 +20,7 @@
 
 #include "Gif.h"
 #include "Picture.h"
+#include "Webp.h"
 
 namespace {
 
@@ -37,27 +39,33 @@ void WritePicture(const uint8_t* bgra, size_t pixels) {
     std::fwrite(rgba.data(), 1, rgba.size(), stdout);
 }
 
-// The still first frame, then every frame of the first pass of the animation.
-void DumpGif(const std::vector<uint8_t>& bytes) {
+// The still first frame, then every frame of the first pass of the animation, composed onto
+// `background` (a GIF onto a transparent screen; a WebP onto opaque black, as its frames are
+// blended as they are composed).
+template <class Animation>
+void DumpAnimated(const std::vector<uint8_t>& bytes,
+                  bool (*decodeStill)(const uint8_t*, size_t, PixelSink&, ImageInfo*),
+                  uint32_t background) {
     HeapPixelSink still;
     ImageInfo info;
-    if (!DecodeGifFirstFrame(bytes.data(), bytes.size(), still, &info)) {
+    if (!decodeStill(bytes.data(), bytes.size(), still, &info)) {
         std::printf("refused\n");
         return;
     }
     const size_t pixels = size_t(still.Width()) * size_t(still.Height());
     std::vector<std::vector<uint8_t>> frames;
-    GifAnimation gif;
+    Animation animation;
     std::vector<uint8_t> screen(pixels * 4);
     int32_t delay = 0;
-    if (gif.Open(bytes.data(), bytes.size()) && gif.Start(screen.data(), 0, &delay)) {
+    if (animation.Open(bytes.data(), bytes.size()) &&
+        animation.Start(screen.data(), background, &delay)) {
         frames.push_back(screen);
         while (int(frames.size()) < kMostFrames) {
-            const GifAnimation::Step step = gif.Next(screen.data(), &delay);
-            if (gif.Passes() != 0) {
+            const PictureAnimation::Step step = animation.Next(screen.data(), &delay);
+            if (animation.Passes() != 0) {
                 break;
             }
-            if (step == GifAnimation::Step::Frame) {
+            if (step == PictureAnimation::Step::Frame) {
                 frames.push_back(screen);
             }
         }
@@ -80,7 +88,8 @@ void Dump(const std::vector<uint8_t>& bytes) {
     case PictureKind::Png: ok = DecodePng(p, n, sink, nullptr); break;
     case PictureKind::Pcx8:
     case PictureKind::Pcx1: ok = DecodePcx(p, n, sink, nullptr); break;
-    case PictureKind::Gif: DumpGif(bytes); return;
+    case PictureKind::Gif: DumpAnimated<GifAnimation>(bytes, DecodeGifFirstFrame, 0); return;
+    case PictureKind::Webp: DumpAnimated<WebpAnimation>(bytes, DecodeWebp, 0xFF000000u); return;
     case PictureKind::Ico: std::printf("skipped icon\n"); return;
     case PictureKind::Cur: std::printf("skipped cursor\n"); return;
     case PictureKind::None: std::printf("skipped none\n"); return;

@@ -9,6 +9,8 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
 
 namespace testpictures {
 
@@ -496,6 +498,46 @@ Bytes QuadrantJpeg(int components, JpegScans scans) {
     return WriteJpeg(16, 16, components, samples, scans);
 }
 
+Bytes WriteWebp(int width, int height, const Bytes& rgba, bool lossless, int quality) {
+    uint8_t* out = nullptr;
+    const size_t size =
+        lossless ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
+                 : WebPEncodeRGBA(rgba.data(), width, height, width * 4,
+                                  static_cast<float>(quality), &out);
+    Bytes b(out, out + size);
+    WebPFree(out);
+    return b;
+}
+
+Bytes WriteAnimatedWebp(int width, int height, const std::vector<WebpFrame>& frames) {
+    WebPAnimEncoderOptions options;
+    WebPAnimEncoderOptionsInit(&options);
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(width, height, &options);
+    WebPConfig config;
+    WebPConfigInit(&config);
+    config.lossless = 1;
+    int timestamp = 0;
+    for (const WebpFrame& frame : frames) {
+        WebPPicture picture;
+        WebPPictureInit(&picture);
+        picture.use_argb = 1;
+        picture.width = width;
+        picture.height = height;
+        WebPPictureImportRGBA(&picture, frame.rgba.data(), width * 4);
+        WebPAnimEncoderAdd(encoder, &picture, timestamp, &config);
+        WebPPictureFree(&picture);
+        timestamp += frame.durationMs;
+    }
+    WebPAnimEncoderAdd(encoder, nullptr, timestamp, nullptr);
+    WebPData data;
+    WebPDataInit(&data);
+    WebPAnimEncoderAssemble(encoder, &data);
+    Bytes b(data.bytes, data.bytes + data.size);
+    WebPDataClear(&data);
+    WebPAnimEncoderDelete(encoder);
+    return b;
+}
+
 // An APP1 EXIF segment holding `tiff`, put right after SOI.
 Bytes WithExif(const Bytes& jpeg, const Bytes& tiff) {
     Bytes segment = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
@@ -597,6 +639,18 @@ Bytes PcxFile(const Raster& raster, int bits) {
     return MakePcx(raster.width, raster.height, bits, rows, &palette);
 }
 
+namespace {
+
+Bytes RgbaSamples(const Raster& raster) {
+    Bytes samples;
+    for (const Rgba& c : raster.pixels) {
+        samples.insert(samples.end(), {c.r, c.g, c.b, c.a});
+    }
+    return samples;
+}
+
+}  // namespace
+
 Bytes PngFile(const Raster& raster, bool alpha) {
     Bytes samples;
     for (const Rgba& c : raster.pixels) {
@@ -618,6 +672,18 @@ Bytes JpegFile(const Raster& raster, bool grey) {
         }
     }
     return WriteJpeg(raster.width, raster.height, grey ? 1 : 3, samples);
+}
+
+Bytes WebpFile(const Raster& raster, bool lossless) {
+    return WriteWebp(raster.width, raster.height, RgbaSamples(raster), lossless, 100);
+}
+
+Bytes AnimatedWebpFile(const std::vector<Raster>& frames, int durationMs) {
+    std::vector<WebpFrame> webp;
+    for (const Raster& frame : frames) {
+        webp.push_back({RgbaSamples(frame), durationMs});
+    }
+    return WriteAnimatedWebp(frames.front().width, frames.front().height, webp);
 }
 
 // Each image is a DIB whose header counts the colour rows and the mask rows in its height.

@@ -143,6 +143,15 @@ Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fi
 // 16 x 16 in four 8 x 8 blocks, so no JPEG block mixes two colours: red, green / blue, white,
 // or greys 40, 90 / 160, 230 with one component.
 Bytes QuadrantJpeg(int components, JpegScans scans = JpegScans::Baseline);
+// WebP from R, G, B, A samples: lossless (the pixels exactly; the colour of fully transparent
+// pixels may change) or lossy at `quality`. An animation from whole-canvas frames of R, G, B, A
+// samples, each with how long it stays, lossless.
+Bytes WriteWebp(int width, int height, const Bytes& rgba, bool lossless = true, int quality = 90);
+struct WebpFrame {
+    Bytes rgba;
+    int durationMs;
+};
+Bytes WriteAnimatedWebp(int width, int height, const std::vector<WebpFrame>& frames);
 // A JPEG with an APP1 EXIF segment holding `tiff` right after SOI; a TIFF block whose first IFD
 // has two entries, the orientation (of `type`, 3 for SHORT) second, in either byte order.
 Bytes WithExif(const Bytes& jpeg, const Bytes& tiff);
@@ -174,6 +183,10 @@ Bytes PcxFile(const Raster& raster, int bits);
 Bytes PngFile(const Raster& raster, bool alpha);
 // Baseline, quality 100, no chroma subsampling; one grey component (the red) when `grey`.
 Bytes JpegFile(const Raster& raster, bool grey);
+// R, G, B, A, lossless or lossy at quality 100; an animation of whole frames, each staying
+// `durationMs`.
+Bytes WebpFile(const Raster& raster, bool lossless);
+Bytes AnimatedWebpFile(const std::vector<Raster>& frames, int durationMs);
 
 // One image of an icon or cursor file: a bitmap of 4 or 32 bits with an all-opaque mask, and
 // the directory's colour-count byte as given.

@@ -132,6 +132,11 @@ std::vector<FormatRow> FormatRows(COLORREF face) {
          PngFile(Quarters(8, 8, halfRed, kBlue, quarterGreen, clear), true),
          QuarterProbes(Blended(halfRed, face), blue, Blended(quarterGreen, face), face, 1)},
         {L"JPEG", L"quarters.jpg", JpegFile(jpegQuarters, false), jpegProbes},
+        {L"lossless WebP", L"quarters.webp", WebpFile(fourColours, true), fourColourProbes},
+        {L"lossy WebP", L"quarters-lossy.webp", WebpFile(jpegQuarters, false), jpegProbes},
+        {L"WebP with alpha 128, 64 and 0 blended with the button face", L"alpha.webp",
+         WebpFile(Quarters(8, 8, halfRed, kBlue, quarterGreen, clear), true),
+         QuarterProbes(Blended(halfRed, face), blue, Blended(quarterGreen, face), face, 1)},
         {L"greyscale JPEG, grey copied to red, green and blue", L"grey.jpg",
          JpegFile(Halves(16, 16, Rgba{64, 64, 64}, Rgba{192, 192, 192}), true),
          HalfProbes(RGB(64, 64, 64), RGB(192, 192, 192), 6)},
@@ -536,7 +541,7 @@ void CancelRereadsLastChoice(Check& check, const Options& options) {
 }
 
 // Three frames, red, green, blue: they follow each other in order, at their delay, and come
-// round again for as long as the picture is shown.
+// round again for as long as the picture is shown; as a GIF and as an animated WebP.
 void GifAnimates(Check& check, const Options& options) {
     Bench bench(check, options);
     if (!bench.Ok()) return;
@@ -548,6 +553,14 @@ void GifAnimates(Check& check, const Options& options) {
             continue;
         CheckTiming(check, row, SampleCentre(bench.picker, kSampleMs));
     }
+    // An animated WebP plays through the same machinery.
+    const TimingRow webp{L"WebP frames of 100 ms", 10, -1, 60, 200};
+    check.Note(webp.what);
+    const Bytes lights = AnimatedWebpFile({Filled(4, 4, kRed), Filled(4, 4, kGreen), Filled(4, 4, kBlue)}, 100);
+    if (!bench.Show(check, L"lights.webp", lights)) return;
+    if (check.Expect(WaitAnimating(bench.picker),
+                     Cat(webp.what, L": the box did not change frames twice within ", kStepTimeoutMs, L" ms")))
+        CheckTiming(check, webp, SampleCentre(bench.picker, kSampleMs));
 }
 
 // A new picture, or none, ends the animation before it is shown: no frame is drawn over it.

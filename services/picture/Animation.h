@@ -1,0 +1,36 @@
+// What the picture box's animation thread plays: an animated picture that composes its frames
+// onto a caller-owned screen of its size (B, G, R, A bytes, top row first, stride width * 4),
+// opaque on the box's background. The animation decides which frame comes next and how long it
+// stays; the caller owns the thread, the waiting, the lock and the drawing. GIF (Gif.h) and
+// WebP (Webp.h) animations play through it.
+#pragma once
+
+#include <cstdint>
+
+class PictureAnimation {
+public:
+    enum class Step { Frame, NoFrame };
+
+    // The wait the caller makes after a step that yielded no frame before trying again.
+    static constexpr int32_t kNoFrameWaitMs = 10;
+    // A frame whose delay is 0 (or which has none) stays this long.
+    static constexpr int32_t kZeroDelayMs = 50;
+
+    virtual ~PictureAnimation();
+
+    virtual int32_t Width() const = 0;
+    virtual int32_t Height() const = 0;
+    // A single frame: nothing to animate.
+    virtual bool IsStill() const = 0;
+    // Fills the screen with the background (0xAARRGGBB, stored as bytes B, G, R, A) and
+    // composes the first frame; *delayMs receives how long it stays. False when the first frame
+    // cannot be drawn.
+    virtual bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) = 0;
+    // Composes the next frame, going round to the first after the last. Frame: *delayMs is the
+    // frame's delay. NoFrame: *delayMs is kNoFrameWaitMs. Each call does a bounded amount of
+    // work.
+    virtual Step Next(uint8_t* screenBgra, int32_t* delayMs) = 0;
+    // How many times the frames have started again from the first. A player can tell from it
+    // where one pass through the frames ends and the next begins.
+    virtual uint32_t Passes() const = 0;
+};

@@ -1,0 +1,156 @@
+#include "Webp.h"
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <cstring>
+
+#include "PictureBytes.h"
+
+namespace {
+
+// The picture's size from its header, within the cap; an animation's is its canvas.
+bool ReadFeatures(const uint8_t* data, size_t size, WebPBitstreamFeatures* features) {
+    uint64_t pixels = 0;
+    return data && WebPGetFeatures(data, size, features) == VP8_STATUS_OK &&
+           picture_bytes::PicturePixels(features->width, features->height, &pixels);
+}
+
+}  // namespace
+
+WebpAnimation::~WebpAnimation() { Close(); }
+
+void WebpAnimation::Close() {
+    if (decoder_) {
+        WebPAnimDecoderDelete(decoder_);
+        decoder_ = nullptr;
+    }
+    width_ = height_ = 0;
+    frames_ = passes_ = 0;
+    lastTimestamp_ = 0;
+}
+
+bool WebpAnimation::Open(const uint8_t* data, size_t size) {
+    Close();
+    WebPBitstreamFeatures features;
+    if (!ReadFeatures(data, size, &features) || !features.has_animation) {
+        return false;
+    }
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) {
+        return false;
+    }
+    options.color_mode = MODE_BGRA;
+    options.use_threads = 0;
+    WebPData webp = {data, size};
+    decoder_ = WebPAnimDecoderNew(&webp, &options);
+    WebPAnimInfo info;
+    if (!decoder_ || !WebPAnimDecoderGetInfo(decoder_, &info) || info.frame_count < 1 ||
+        static_cast<int64_t>(info.canvas_width) != features.width ||
+        static_cast<int64_t>(info.canvas_height) != features.height) {
+        Close();
+        return false;
+    }
+    width_ = features.width;
+    height_ = features.height;
+    frames_ = info.frame_count;
+    return true;
+}
+
+bool WebpAnimation::NextCanvas(const uint8_t** canvas, int32_t* delayMs) {
+    if (!WebPAnimDecoderHasMoreFrames(decoder_)) {
+        WebPAnimDecoderReset(decoder_);
+        lastTimestamp_ = 0;
+        ++passes_;
+    }
+    uint8_t* buffer = nullptr;
+    int timestamp = 0;
+    if (!WebPAnimDecoderGetNext(decoder_, &buffer, &timestamp)) {
+        // Start again at the next step rather than stall on the broken frame.
+        WebPAnimDecoderReset(decoder_);
+        lastTimestamp_ = 0;
+        ++passes_;
+        return false;
+    }
+    const int duration = timestamp - lastTimestamp_;
+    lastTimestamp_ = timestamp;
+    *canvas = buffer;
+    *delayMs = duration > 0 ? duration : kZeroDelayMs;
+    return true;
+}
+
+bool WebpAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) {
+    if (!decoder_) {
+        return false;
+    }
+    WebPAnimDecoderReset(decoder_);
+    lastTimestamp_ = 0;
+    passes_ = 0;
+    background_ = backgroundBgra;
+    const uint8_t* canvas = nullptr;
+    if (!NextCanvas(&canvas, delayMs)) {
+        return false;
+    }
+    BlendOntoBackground(canvas, screenBgra, static_cast<size_t>(width_) * static_cast<size_t>(height_),
+                        static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
+                        static_cast<uint8_t>(background_ >> 16));
+    return true;
+}
+
+PictureAnimation::Step WebpAnimation::Next(uint8_t* screenBgra, int32_t* delayMs) {
+    const uint8_t* canvas = nullptr;
+    if (!decoder_ || !NextCanvas(&canvas, delayMs)) {
+        *delayMs = kNoFrameWaitMs;
+        return Step::NoFrame;
+    }
+    BlendOntoBackground(canvas, screenBgra, static_cast<size_t>(width_) * static_cast<size_t>(height_),
+                        static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
+                        static_cast<uint8_t>(background_ >> 16));
+    return Step::Frame;
+}
+
+bool WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
+    if (!decoder_) {
+        return false;
+    }
+    WebPAnimDecoderReset(decoder_);
+    lastTimestamp_ = 0;
+    const uint8_t* canvas = nullptr;
+    int32_t delay = 0;
+    if (!NextCanvas(&canvas, &delay)) {
+        return false;
+    }
+    uint8_t* out = picture_bytes::AllocatePicture(sink, width_, height_);
+    if (!out) {
+        return false;
+    }
+    const uint64_t pixels = static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_);
+    std::memcpy(out, canvas, static_cast<size_t>(pixels * 4));
+    picture_bytes::SetInfo(info, width_, height_, picture_bytes::AnyTranslucent(out, pixels));
+    return true;
+}
+
+bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+    WebPBitstreamFeatures features;
+    if (!ReadFeatures(data, size, &features)) {
+        return false;
+    }
+    if (features.has_animation) {
+        WebpAnimation animation;
+        return animation.Open(data, size) && animation.FirstFrame(sink, info);
+    }
+    const int64_t width = features.width;
+    const int64_t height = features.height;
+    uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
+    if (!out) {
+        return false;
+    }
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    if (!WebPDecodeBGRAInto(data, size, out, static_cast<size_t>(pixels * 4),
+                            static_cast<int>(width * 4))) {
+        return false;
+    }
+    picture_bytes::SetInfo(info, width, height,
+                           features.has_alpha && picture_bytes::AnyTranslucent(out, pixels));
+    return true;
+}

@@ -1,0 +1,56 @@
+// WebP through libwebp: still pictures (lossy, lossless, with or without alpha) and
+// animations. Pixels are B, G, R, A with alpha kept, not premultiplied, as PNG's are: a still
+// picture is blended onto the box's background when drawn, and an animation's frames are
+// blended as they are composed.
+//
+// WebpAnimation plays an animated WebP through libwebp's animation decoder, which applies the
+// format's own blending and disposal and gives whole canvases. A frame that stays 0 ms stays
+// kZeroDelayMs, as a GIF frame does; the loop count is ignored, as GIF's is. A frame that cannot
+// be decoded ends the pass there: the next step starts again from the first frame.
+//
+// Hostile data: the canvas is checked against the pixel cap before anything is allocated;
+// libwebp then holds the canvas and the previous one (twice the picture).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "Animation.h"
+#include "Picture.h"
+
+struct WebPAnimDecoder;
+
+class WebpAnimation final : public PictureAnimation {
+public:
+    WebpAnimation() = default;
+    ~WebpAnimation() override;
+    WebpAnimation(const WebpAnimation&) = delete;
+    WebpAnimation& operator=(const WebpAnimation&) = delete;
+
+    // False when the data is not a WebP animation whose canvas is within the pixel cap. The
+    // data is not copied: it must stay alive and unchanged while this object is used.
+    bool Open(const uint8_t* data, size_t size);
+
+    int32_t Width() const override { return width_; }
+    int32_t Height() const override { return height_; }
+    bool IsStill() const override { return frames_ <= 1; }
+    bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
+    Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
+    uint32_t Passes() const override { return passes_; }
+
+    // The first frame's canvas, unblended, into the sink (the still picture of an animation).
+    bool FirstFrame(PixelSink& sink, ImageInfo* info);
+
+private:
+    void Close();
+    // The next canvas and how long it stays; false when it cannot be decoded.
+    bool NextCanvas(const uint8_t** canvas, int32_t* delayMs);
+
+    WebPAnimDecoder* decoder_ = nullptr;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    uint32_t frames_ = 0;
+    uint32_t passes_ = 0;
+    int lastTimestamp_ = 0;
+    uint32_t background_ = 0;
+};
