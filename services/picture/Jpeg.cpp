@@ -170,7 +170,8 @@ void CmykToBgra(uint8_t* p, size_t pixels, bool inverted) {
         if (!inverted) {
             c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
         }
-        picture_bytes::StoreWord(p, picture_bytes::OpaqueWord(times(y, k), times(m, k), times(c, k)));
+        picture_bytes::StoreWord(p,
+                                 picture_bytes::OpaqueWord(times(y, k), times(m, k), times(c, k)));
     }
 }
 
@@ -184,14 +185,14 @@ struct RowPlacement {
 
 RowPlacement PlaceRow(int orientation, int64_t width, int64_t height, int64_t y) {
     switch (orientation) {
-        case 2: return {y * width + width - 1, -1};                         // mirrored
-        case 3: return {(height - 1 - y) * width + width - 1, -1};          // turned 180
-        case 4: return {(height - 1 - y) * width, 1};                       // flipped
-        case 5: return {y, height};                                         // transposed
-        case 6: return {height - 1 - y, height};                            // turned 90 right
-        case 7: return {(width - 1) * height + height - 1 - y, -height};    // transversed
-        case 8: return {(width - 1) * height + y, -height};                 // turned 90 left
-        default: return {y * width, 1};
+    case 2: return {y * width + width - 1, -1};                       // mirrored
+    case 3: return {(height - 1 - y) * width + width - 1, -1};        // turned 180
+    case 4: return {(height - 1 - y) * width, 1};                     // flipped
+    case 5: return {y, height};                                       // transposed
+    case 6: return {height - 1 - y, height};                          // turned 90 right
+    case 7: return {(width - 1) * height + height - 1 - y, -height};  // transversed
+    case 8: return {(width - 1) * height + y, -height};               // turned 90 left
+    default: return {y * width, 1};
     }
 }
 
@@ -222,19 +223,18 @@ bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, PixelSin
         cinfo->output_components != 4) {
         return false;
     }
-    uint8_t* out = picture_bytes::AllocatePicture(sink, turned ? height : width,
-                                                  turned ? width : height);
+    uint8_t* out =
+        picture_bytes::AllocatePicture(sink, turned ? height : width, turned ? width : height);
     if (!out) {
         return false;
     }
     const size_t stride = static_cast<size_t>(width) * 4;
     // An upright picture is decoded straight into the sink; any other goes a batch of rows at
     // a time through libjpeg's own memory (freed with it) and is placed pixel by pixel.
-    JSAMPARRAY batchRows = orientation == 1
-                               ? nullptr
-                               : (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
-                                                             JPOOL_IMAGE, cinfo->output_width * 4,
-                                                             kRowBatch);
+    JSAMPARRAY batchRows = orientation == 1 ? nullptr
+                                            : (*cinfo->mem->alloc_sarray)(
+                                                  reinterpret_cast<j_common_ptr>(cinfo),
+                                                  JPOOL_IMAGE, cinfo->output_width * 4, kRowBatch);
     JSAMPROW rows[kRowBatch];
     while (cinfo->output_scanline < cinfo->output_height) {
         const JDIMENSION first = cinfo->output_scanline;

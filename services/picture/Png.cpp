@@ -77,6 +77,7 @@ bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
         return false;
     }
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    picture_bytes::SetInfo(info, width, height, sourceHasAlpha && picture_bytes::AnyTranslucent(out, pixels));
+    picture_bytes::SetInfo(info, width, height,
+                           sourceHasAlpha && picture_bytes::AnyTranslucent(out, pixels));
     return true;
 }

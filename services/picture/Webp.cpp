@@ -18,7 +18,9 @@ bool ReadFeatures(const uint8_t* data, size_t size, WebPBitstreamFeatures* featu
 
 }  // namespace
 
-WebpAnimation::~WebpAnimation() { Close(); }
+WebpAnimation::~WebpAnimation() {
+    Close();
+}
 
 void WebpAnimation::Close() {
     if (decoder_) {
@@ -91,7 +93,8 @@ bool WebpAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t*
     if (!NextCanvas(&canvas, delayMs)) {
         return false;
     }
-    BlendOntoBackground(canvas, screenBgra, static_cast<size_t>(width_) * static_cast<size_t>(height_),
+    BlendOntoBackground(canvas, screenBgra,
+                        static_cast<size_t>(width_) * static_cast<size_t>(height_),
                         static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
                         static_cast<uint8_t>(background_ >> 16));
     return true;
@@ -103,7 +106,8 @@ PictureAnimation::Step WebpAnimation::Next(uint8_t* screenBgra, int32_t* delayMs
         *delayMs = kNoFrameWaitMs;
         return Step::NoFrame;
     }
-    BlendOntoBackground(canvas, screenBgra, static_cast<size_t>(width_) * static_cast<size_t>(height_),
+    BlendOntoBackground(canvas, screenBgra,
+                        static_cast<size_t>(width_) * static_cast<size_t>(height_),
                         static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
                         static_cast<uint8_t>(background_ >> 16));
     return Step::Frame;

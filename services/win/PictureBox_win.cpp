@@ -135,7 +135,8 @@ public:
     void Paint(HDC dc);
     // What the box shows, in words (code page 936).
     std::string Describe() const {
-        return DescribePicture(decoded_ ? kind_ : PictureKind::None, width_, height_, animation_ != nullptr);
+        return DescribePicture(decoded_ ? kind_ : PictureKind::None, width_, height_,
+                               animation_ != nullptr);
     }
     void StopAnimation();
     void Resized();
@@ -283,7 +284,8 @@ bool PictureBox::Decode(PictureKind kind) {
     case PictureKind::Webp: {
         // Open refuses a still WebP, which is decoded as a picture.
         auto webp = std::make_unique<WebpAnimation>();
-        if (Animate() && webp->Open(p, n) && !webp->IsStill()) return StartAnimationOf(std::move(webp));
+        if (Animate() && webp->Open(p, n) && !webp->IsStill())
+            return StartAnimationOf(std::move(webp));
         ok = DecodeWebp(p, n, sink, &info);
         break;
     }

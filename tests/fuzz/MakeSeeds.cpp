@@ -189,8 +189,8 @@ void JpegSeeds() {
     Save("jpeg", "cmyk.jpg", WriteJpeg(8, 8, 4, Ramp(256)));
     Save("jpeg", "cmyk-progressive.jpg", WriteJpeg(8, 8, 4, Ramp(256), JpegScans::Progressive));
     Save("jpeg", "ycck.jpg", WriteJpeg(8, 8, 4, Ramp(256), JpegScans::Baseline, 90, true, true));
-    Save("jpeg", "exif-turned.jpg", WithExif(WriteJpeg(13, 9, 3, Ramp(13 * 9 * 3)),
-                                             OrientationTiff(6, false)));
+    Save("jpeg", "exif-turned.jpg",
+         WithExif(WriteJpeg(13, 9, 3, Ramp(13 * 9 * 3)), OrientationTiff(6, false)));
     Save("jpeg", "exif-transversed.jpg",
          WithExif(QuadrantJpeg(1, JpegScans::Progressive), OrientationTiff(7, true)));
     Save("jpeg", "odd-size.jpg", WriteJpeg(13, 9, 3, Ramp(13 * 9 * 3)));

@@ -500,10 +500,10 @@ Bytes QuadrantJpeg(int components, JpegScans scans) {
 
 Bytes WriteWebp(int width, int height, const Bytes& rgba, bool lossless, int quality) {
     uint8_t* out = nullptr;
-    const size_t size =
-        lossless ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
-                 : WebPEncodeRGBA(rgba.data(), width, height, width * 4,
-                                  static_cast<float>(quality), &out);
+    const size_t size = lossless
+                            ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
+                            : WebPEncodeRGBA(rgba.data(), width, height, width * 4,
+                                             static_cast<float>(quality), &out);
     Bytes b(out, out + size);
     WebPFree(out);
     return b;

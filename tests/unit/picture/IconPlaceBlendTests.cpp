@@ -28,9 +28,12 @@ TEST(RecognizePicture, FirstEightBytesInTableOrder) {
         {"PCX 1-bit, version 6", {0x0A, 6, 1, 1, 0, 0, 0, 0}, PictureKind::None},
         {"PCX without run-length encoding", {0x0A, 5, 0, 8, 0, 0, 0, 0}, PictureKind::None},
         {"WebP", {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B', 'P'}, PictureKind::Webp},
-        {"RIFF of another form (WAVE)", {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A', 'V', 'E'},
+        {"RIFF of another form (WAVE)",
+         {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'A', 'V', 'E'},
          PictureKind::None},
-        {"WebP cut to 11 bytes", {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B'}, PictureKind::None},
+        {"WebP cut to 11 bytes",
+         {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B'},
+         PictureKind::None},
         {"BMP signature in 7 bytes", {'B', 'M', 0, 0, 0, 0, 0}, PictureKind::None},
         {"text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}, PictureKind::None},
     };
@@ -162,13 +165,15 @@ TEST(DescribePicture, FormatAnimationAndSizeInCodePage936) {
         bool animated;
         const char* want;
     } cases[] = {
-        {PictureKind::Png, 256, 256, false, "PNG 256 \xA1\xC1 256"},                  // PNG 256 × 256
-        {PictureKind::Gif, 500, 500, true, "GIF \xB6\xAF\xBB\xAD 500 \xA1\xC1 500"},  // GIF 动画 500 × 500
-        {PictureKind::Gif, 1, 1, false, "GIF 1 \xA1\xC1 1"},                          // a still GIF
+        {PictureKind::Png, 256, 256, false, "PNG 256 \xA1\xC1 256"},  // PNG 256 × 256
+        {PictureKind::Gif, 500, 500, true,
+         "GIF \xB6\xAF\xBB\xAD 500 \xA1\xC1 500"},            // GIF 动画 500 × 500
+        {PictureKind::Gif, 1, 1, false, "GIF 1 \xA1\xC1 1"},  // a still GIF
         {PictureKind::Pcx1, 13, 8, false, "PCX 13 \xA1\xC1 8"},
-        {PictureKind::Webp, 40, 30, true, "WebP \xB6\xAF\xBB\xAD 40 \xA1\xC1 30"},  // WebP 动画 40 × 30
-        {PictureKind::Cur, 32, 32, false, "CUR \xB9\xE2\xB1\xEA 32 \xA1\xC1 32"},      // CUR 光标
-        {PictureKind::None, 7, 7, true, "\xCE\xDE\xCD\xBC\xC6\xAC"},                  // 无图片, size ignored
+        {PictureKind::Webp, 40, 30, true,
+         "WebP \xB6\xAF\xBB\xAD 40 \xA1\xC1 30"},  // WebP 动画 40 × 30
+        {PictureKind::Cur, 32, 32, false, "CUR \xB9\xE2\xB1\xEA 32 \xA1\xC1 32"},  // CUR 光标
+        {PictureKind::None, 7, 7, true, "\xCE\xDE\xCD\xBC\xC6\xAC"},  // 无图片, size ignored
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.want);

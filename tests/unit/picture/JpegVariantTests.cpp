@@ -72,7 +72,8 @@ TEST(JpegVariants, FourComponentsAsRgb) {
         const Rgba want[4] = {kRed, kGreen, kBlue, kGrey127};
         for (int q = 0; q < 4; ++q) {
             const Rgba got = px[static_cast<size_t>((q / 2) * 128 + (q % 2) * 8 + 3 * 16 + 3)];
-            EXPECT_TRUE(Near(got, want[q])) << "quadrant " << q << ": " << testing::PrintToString(got);
+            EXPECT_TRUE(Near(got, want[q]))
+                << "quadrant " << q << ": " << testing::PrintToString(got);
         }
     }
 }
@@ -94,9 +95,34 @@ TEST(JpegVariants, ExifOrientationMirrorsAndTurns) {
         int columns;
         const char* layout;
     } cases[] = {
-        {1, 2, "AB" "CD" "EF"}, {2, 2, "BA" "DC" "FE"}, {3, 2, "FE" "DC" "BA"},
-        {4, 2, "EF" "CD" "AB"}, {5, 3, "ACE" "BDF"},    {6, 3, "ECA" "FDB"},
-        {7, 3, "FDB" "ECA"},    {8, 3, "BDF" "ACE"},
+        {1, 2,
+         "AB"
+         "CD"
+         "EF"},
+        {2, 2,
+         "BA"
+         "DC"
+         "FE"},
+        {3, 2,
+         "FE"
+         "DC"
+         "BA"},
+        {4, 2,
+         "EF"
+         "CD"
+         "AB"},
+        {5, 3,
+         "ACE"
+         "BDF"},
+        {6, 3,
+         "ECA"
+         "FDB"},
+        {7, 3,
+         "FDB"
+         "ECA"},
+        {8, 3,
+         "BDF"
+         "ACE"},
     };
     for (const auto& c : cases) {
         for (bool bigEndian : {false, true}) {

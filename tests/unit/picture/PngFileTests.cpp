@@ -52,7 +52,9 @@ Decoded DecodeBytes(const Bytes& bytes) {
     return d;
 }
 
-Decoded DecodeFile(const std::string& relative) { return DecodeBytes(ReadPicture(relative)); }
+Decoded DecodeFile(const std::string& relative) {
+    return DecodeBytes(ReadPicture(relative));
+}
 
 void ExpectSamePicture(const std::string& a, const Decoded& da, const std::string& b,
                        const Decoded& db) {
@@ -66,10 +68,10 @@ void ExpectSamePicture(const std::string& a, const Decoded& da, const std::strin
 // 16-bit samples of a file that names no encoding are sRGB: the same picture as the file
 // marked sRGB. A file that says its samples are linear keeps that, and comes out lighter.
 TEST(PngFiles, SixteenBitWithoutEncodingIsSrgb) {
-    for (const std::string base : {"rgb-16", "rgb-16-tRNS", "gray-16", "gray-16-tRNS",
-                                   "rgb-alpha-16", "gray-alpha-16"}) {
-        const std::string marked = base.substr(0, base.find("-16") + 3) + "-sRGB" +
-                                   base.substr(base.find("-16") + 3);
+    for (const std::string base :
+         {"rgb-16", "rgb-16-tRNS", "gray-16", "gray-16-tRNS", "rgb-alpha-16", "gray-alpha-16"}) {
+        const std::string marked =
+            base.substr(0, base.find("-16") + 3) + "-sRGB" + base.substr(base.find("-16") + 3);
         const std::string a = "testpngs/" + base + ".png", b = "testpngs/" + marked + ".png";
         ExpectSamePicture(a, DecodeFile(a), b, DecodeFile(b));
     }
@@ -89,10 +91,10 @@ TEST(PngFiles, SixteenBitWithoutEncodingIsSrgb) {
 // a libpng security fix broke.
 TEST(PngFiles, InterlacedAsItsTwin) {
     for (const char* name :
-         {"basn0g08", "basn0g16", "basn2c08", "basn2c16", "basn3p08", "basn4a08", "basn4a16",
-          "basn6a08", "basn6a16", "ftbbn2c16", "ftbbn3p08", "ftbgn2c16", "ftbgn3p08",
-          "ftbrn2c08", "ftbwn0g16", "ftbwn3p08", "ftbyn3p08", "ftp0n0g08", "ftp0n2c08",
-          "ftp0n3p08", "ftp1n3p08"}) {
+         {"basn0g08",  "basn0g16",  "basn2c08",  "basn2c16",  "basn3p08",  "basn4a08",
+          "basn4a16",  "basn6a08",  "basn6a16",  "ftbbn2c16", "ftbbn3p08", "ftbgn2c16",
+          "ftbgn3p08", "ftbrn2c08", "ftbwn0g16", "ftbwn3p08", "ftbyn3p08", "ftp0n0g08",
+          "ftp0n2c08", "ftp0n3p08", "ftp1n3p08"}) {
         const std::string plain = std::string("pngsuite/") + name + ".png";
         const std::string interlaced = std::string("pngsuite/i") + name + ".png";
         ExpectSamePicture(plain, DecodeBytes(WithoutGamma(ReadPicture(plain))), interlaced,

@@ -129,7 +129,8 @@ TEST(Webp, DamagedFilesGiveNoPicture) {
         {"header only", Cut(still, 12)},
         {"cut in the image data", Cut(still, still.size() - 10)},
         {"animation cut after its header", Cut(animated, 40)},
-        {"animation canvas 16384 x 16384, past the cap", Patched(animated, 24, {0xFF, 0x3F, 0, 0xFF, 0x3F, 0})},
+        {"animation canvas 16384 x 16384, past the cap",
+         Patched(animated, 24, {0xFF, 0x3F, 0, 0xFF, 0x3F, 0})},
         {"not a RIFF", Patched(still, 0, {'R', 'I', 'F', 'X'})},
     };
     for (const auto& c : cases) {
