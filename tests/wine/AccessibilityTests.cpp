@@ -140,6 +140,9 @@ void PictureValueAndEvents(Check& check, const Options& options) {
         {L"a still GIF replaces it", L"c.gif", still, L"GIF 5 \x00D7 4"},
         {L"a 16-colour icon", L"d.ico", IconFile(1, {IconImage{Filled(32, 32, kBlue), 4, 16}}),
          L"ICO \x56FE\x6807 32 \x00D7 32" /* ICO 图标 */},
+        {L"an animated WebP", L"f.webp", AnimatedWebpFile({Filled(6, 5, kRed), Filled(6, 5, kBlue)}, 50),
+         L"WebP \x52A8\x753B 6 \x00D7 5" /* WebP 动画 6 × 5 */},
+        {L"a still WebP", L"g.webp", WebpFile(Filled(7, 2, kGreen), true), L"WebP 7 \x00D7 2"},
         {L"a text file", L"e.txt", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}, none},
     };
     for (const Row& row : rows) {
