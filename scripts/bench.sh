@@ -61,14 +61,20 @@ root, archs = sys.argv[1], sys.argv[2:]
 # Input kind: (reference run, target ratio, what the target is against).
 def kind(name):
     if name.startswith("anim"):
-        return "giflib", 1.00, "giflib, all 10 frames"
+        return "giflib", 0.80, "giflib, all 10 frames"
     if name.endswith("-baseline") or name.endswith("-progressive"):
         return "libjpeg", 1.10, "libjpeg read_scanlines"
     if name.endswith("-rgb") or name.endswith("-rgba"):
         return "libpng", 1.10, "libpng simplified read"
-    if "-bmp" in name or "-pcx" in name:
+    if name.endswith("-bmp32"):
+        return "memcpy", 1.50, "memcpy of the output"
+    if name.endswith("-bmp24"):
+        return "memcpy", 2.00, "memcpy of the output"
+    if "-pcx" in name:
+        return "memcpy", 2.50, "memcpy of the output"
+    if "-bmp" in name:
         return "memcpy", 4.00, "memcpy of the output"
-    return "giflib", 1.00, "giflib DGifSlurp + lookup"
+    return "giflib", 0.80, "giflib DGifSlurp + lookup"
 
 best = {}  # (arch, input, side) -> fastest repetition in ms
 for arch in archs:

@@ -151,4 +151,33 @@ TEST(BmpVariants, RefusedVariantsAndHostileStreams) {
     }
 }
 
+// Pictures of 4 MiB and more take another path (whole registers, streaming stores): odd
+// widths put the rows at every alignment, and the last pixels of each row come from the tail.
+TEST(BmpVariants, LargePicturesOfEveryRowAlignment) {
+    constexpr int32_t kWidth = 1027, kHeight = 1030;
+    for (const uint16_t bits : {uint16_t{24}, uint16_t{32}}) {
+        SCOPED_TRACE(bits);
+        const size_t rowBytes = (size_t{kWidth} * bits / 8 + 3) / 4 * 4;
+        Bytes rows(rowBytes * kHeight);
+        uint32_t seed = 5;
+        for (uint8_t& b : rows) {
+            b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+        }
+        const Bytes file = MakeBmp(kWidth, kHeight, bits, rows);
+        TestSink sink;
+        ASSERT_TRUE(DecodeBmp(file.data(), file.size(), sink, nullptr));
+        const size_t step = bits / 8;
+        for (size_t y = 0; y < kHeight; ++y) {
+            const uint8_t* src = rows.data() + (kHeight - 1 - y) * rowBytes;
+            const uint8_t* got = sink.pixels.data() + y * kWidth * 4;
+            for (size_t x = 0; x < kWidth; ++x) {
+                const uint8_t* p = src + x * step;
+                ASSERT_EQ((Rgba{p[2], p[1], p[0]}), (Rgba{got[4 * x + 2], got[4 * x + 1],
+                                                         got[4 * x], got[4 * x + 3]}))
+                    << "pixel " << x << ", " << y;
+            }
+        }
+    }
+}
+
 }  // namespace
