@@ -49,9 +49,9 @@ constexpr int32_t kPassStep[4] = {8, 8, 4, 2};
 
 unsigned TableEntries(uint8_t flags) { return 2u << (flags & 7u); }
 
+// The opaque pixel word of each index; entries past the table are black.
 struct FramePalette {
-    uint8_t colour[256][4];
-    bool hole[256];
+    uint32_t words[256];
 };
 
 // The table a frame uses when neither it nor the screen has one: greyscale, index i as
@@ -68,24 +68,11 @@ constexpr GreyTable MakeGreyTable() {
 }
 constexpr GreyTable kGreyTable = MakeGreyTable();
 
-// Transparency is by index: only the transparent index is a hole, whatever other entries
-// share its colour.
-void BuildPalette(const uint8_t* table, unsigned entries, bool transparent,
-                  uint8_t transparentIndex, FramePalette* palette) {
+void BuildPalette(const uint8_t* table, unsigned entries, FramePalette* palette) {
     for (unsigned i = 0; i < 256; ++i) {
-        uint8_t* c = palette->colour[i];
-        if (i < entries) {
-            c[0] = table[3 * i + 2];
-            c[1] = table[3 * i + 1];
-            c[2] = table[3 * i];
-        } else {
-            c[0] = c[1] = c[2] = 0;
-        }
-        c[3] = 255;
-        palette->hole[i] = false;
-    }
-    if (transparent) {
-        palette->hole[transparentIndex] = true;
+        palette->words[i] = i < entries ? picture_bytes::OpaqueWord(table[3 * i + 2],
+                                                                    table[3 * i + 1], table[3 * i])
+                                        : picture_bytes::OpaqueWord(0, 0, 0);
     }
 }
 
@@ -390,8 +377,7 @@ bool GifAnimation::DrawFrame(uint8_t* screen, const Frame& frame, const Control&
     }
 
     FramePalette palette;
-    BuildPalette(frame.table, frame.entries, control.transparent, control.transparentIndex,
-                 &palette);
+    BuildPalette(frame.table, frame.entries, &palette);
     uint8_t* row = row_.get();
     const bool visibleColumns = frame.left < width_;
     const size_t visibleWidth = static_cast<size_t>(area.width);
@@ -404,10 +390,17 @@ bool GifAnimation::DrawFrame(uint8_t* screen, const Frame& frame, const Control&
             uint8_t* dst = screen + static_cast<size_t>(screenRow) * screenStride +
                            static_cast<size_t>(frame.left) * 4;
             const size_t count = got < visibleWidth ? got : visibleWidth;
-            for (size_t x = 0; x < count; ++x) {
-                const uint8_t index = row[x];
-                if (!palette.hole[index]) {
-                    std::memcpy(dst + 4 * x, palette.colour[index], 4);
+            if (!control.transparent) {
+                for (size_t x = 0; x < count; ++x) {
+                    picture_bytes::StoreWord(dst + 4 * x, palette.words[row[x]]);
+                }
+            } else {
+                // Transparency is by index: other entries of the same colour are drawn.
+                const uint8_t hole = control.transparentIndex;
+                for (size_t x = 0; x < count; ++x) {
+                    if (row[x] != hole) {
+                        picture_bytes::StoreWord(dst + 4 * x, palette.words[row[x]]);
+                    }
                 }
             }
         }

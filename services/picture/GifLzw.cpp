@@ -24,6 +24,7 @@ bool GifLzwDecoder::Begin(int minCodeSize, GifSubBlockReader* input) {
     for (unsigned i = 0; i < clearCode_; ++i) {
         prefix_[i] = static_cast<uint16_t>(kNoCode);
         suffix_[i] = static_cast<uint8_t>(i < 255 ? i : 255);
+        length_[i] = 1;
     }
     ResetTable();
     status_ = Status::Running;
@@ -95,20 +96,39 @@ size_t GifLzwDecoder::Read(uint8_t* out, size_t count) {
             break;
         }
         const unsigned incoming = code;
-        if (code == nextCode_) {
-            stack_[stackTop_++] = firstOfPrevious_;
-            code = previous_;
+        // The string's length: a code not yet in the table is the previous string plus one.
+        const size_t length = code == nextCode_ ? size_t{length_[previous_]} + 1 : length_[code];
+        uint8_t first = 0;
+        if (length <= count - n) {
+            uint8_t* p = out + n + length - 1;
+            if (code == nextCode_) {
+                *p-- = firstOfPrevious_;
+                code = previous_;
+            }
+            while (code > endCode_) {
+                *p-- = suffix_[code];
+                code = prefix_[code];
+            }
+            first = suffix_[code];
+            *p = first;
+            n += length;
+        } else {
+            if (code == nextCode_) {
+                stack_[stackTop_++] = firstOfPrevious_;
+                code = previous_;
+            }
+            while (code > endCode_) {
+                stack_[stackTop_++] = suffix_[code];
+                code = prefix_[code];
+            }
+            first = suffix_[code];
+            stack_[stackTop_++] = first;
         }
-        while (code > endCode_) {
-            stack_[stackTop_++] = suffix_[code];
-            code = prefix_[code];
-        }
-        const uint8_t first = suffix_[code];
-        stack_[stackTop_++] = first;
         // A full table takes no more entries until the next clear code (a "deferred clear").
         if (nextCode_ < kTableSize) {
             prefix_[nextCode_] = static_cast<uint16_t>(previous_);
             suffix_[nextCode_] = first;
+            length_[nextCode_] = static_cast<uint16_t>(length_[previous_] + 1);
             ++nextCode_;
             if (nextCode_ >= (1u << codeSize_) && codeSize_ < kMaxCodeBits) {
                 ++codeSize_;

@@ -75,10 +75,12 @@ private:
     uint8_t firstOfPrevious_ = 0;
     uint32_t bits_ = 0;
     unsigned bitCount_ = 0;
-    // Each table entry is its prefix code and last byte; strings are unwound onto the stack
-    // backwards and popped in order.
+    // Each table entry is its prefix code, last byte and length. A string that fits in the
+    // output is unwound straight into it, from its end; one that does not is unwound onto the
+    // stack backwards and popped in order across calls.
     uint16_t prefix_[kTableSize] = {};
     uint8_t suffix_[kTableSize] = {};
+    uint16_t length_[kTableSize] = {};
     uint8_t stack_[kTableSize + 1] = {};
     size_t stackTop_ = 0;
 };
