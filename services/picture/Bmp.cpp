@@ -485,10 +485,13 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     const size_t srcStride = static_cast<size_t>(rowBytes);
     const bool streaming = pixels * 4 >= kStreamingBytes;
     const uint8_t* rows = data + h.rowsOffset;
-    // The rows are read in file order, so the input streams forward through memory whichever
-    // way up the picture is stored.
-    for (size_t sourceRow = 0; sourceRow < rowsCount; ++sourceRow) {
-        const size_t y = h.topDown ? sourceRow : rowsCount - 1 - sourceRow;
+    // The larger of the two streams goes forward through memory, which the prefetcher
+    // follows: the input in file order for streamed 24- and 32-bit pictures (their output
+    // needs no reading), else the output top row first.
+    const bool fileOrder = streaming && h.bits >= 24 && !h.topDown;
+    for (size_t i = 0; i < rowsCount; ++i) {
+        const size_t y = fileOrder ? rowsCount - 1 - i : i;
+        const size_t sourceRow = h.topDown ? y : rowsCount - 1 - y;
         const uint8_t* src = rows + sourceRow * srcStride;
         uint8_t* dst = out + y * stride;
         if (h.bits <= 8) {
