@@ -103,6 +103,38 @@ std::vector<FormatRow> FormatRows(COLORREF face) {
     const Raster green16 = Filled(16, 16, kGreen);
     const Raster green48 = Filled(48, 48, kGreen);
 
+    // A V5 header whose bit fields carry alpha: the same quarters as the PNG with alpha.
+    BmpLayout v5;
+    v5.width = v5.height = 8;
+    v5.bits = 32;
+    v5.headerSize = 124;
+    v5.compression = 3;
+    v5.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const Bytes alphaRows = BmpFile(Quarters(8, 8, halfRed, kBlue, quarterGreen, clear), 32);
+    v5.pixels.assign(alphaRows.begin() + 54, alphaRows.end());  // after the 54 header bytes
+    // RLE8, bottom row first: four blue and end of line in each bottom row, where the end of
+    // line skips the right half; eight red in each top row.
+    BmpLayout rle;
+    rle.width = rle.height = 8;
+    rle.bits = 8;
+    rle.compression = 1;
+    rle.table = {kRed, kBlue};
+    for (int y = 0; y < 8; ++y) {
+        const Bytes run = y < 4 ? Bytes{4, 1, 0, 0} : Bytes{8, 0, 0, 0};
+        rle.pixels.insert(rle.pixels.end(), run.begin(), run.end());
+    }
+    rle.pixels.insert(rle.pixels.end(), {0, 1});
+    // 24-bit PCX: each row a line of red, one of green and one of blue samples.
+    PcxLayout pcx24;
+    pcx24.width = pcx24.height = 8;
+    pcx24.planes = 3;
+    for (int y = 0; y < 8; ++y) {
+        const Rgba c = y < 4 ? kRed : kBlue;
+        for (const uint8_t sample : {c.r, c.g, c.b}) {
+            pcx24.rows.insert(pcx24.rows.end(), 8, sample);
+        }
+    }
+
     std::vector<FormatRow> rows = {
         {L"24-bit BMP, rows stored bottom first", L"halves24.bmp", BmpFile(redOverBlue, 24), redOverBlueProbes},
         {L"8-bit BMP with a colour table", L"quarters8.bmp", BmpFile(fourColours, 8), fourColourProbes},
@@ -125,7 +157,12 @@ std::vector<FormatRow> FormatRows(COLORREF face) {
          true},
         {L"1000 x 1000 BMP of 3 MB", L"large.bmp", BmpFile(Quarters(1000, 1000, kRed, kGreen, kBlue, kYellow), 24),
          fourColourProbes},
+        {L"V5 BMP with alpha 128, 64 and 0 blended with the button face", L"alpha-v5.bmp", MakeBmp(v5),
+         QuarterProbes(Blended(halfRed, face), blue, Blended(quarterGreen, face), face, 1)},
+        {L"RLE8 BMP whose skipped pixels show the button face", L"skips.bmp", MakeBmp(rle),
+         QuarterProbes(red, red, blue, face)},
         {L"8-bit PCX with its palette", L"quarters8.pcx", PcxFile(fourColours, 8), fourColourProbes},
+        {L"24-bit PCX in three planes", L"halves24.pcx", MakePcx(pcx24), redOverBlueProbes},
         {L"1-bit PCX, black over white", L"halves1.pcx", PcxFile(Halves(16, 8, kBlack, kWhite), 1),
          HalfProbes(Ref(kBlack), Ref(kWhite))},
         {L"1-bit PCX 13 pixels wide", L"odd1.pcx", PcxFile(Quarters(13, 8, kWhite, kBlack, kBlack, kWhite), 1),
