@@ -35,9 +35,8 @@ HFONT ScaledFont(UINT dpi) {
 
 UINT SystemDpi() {
     static const UINT dpi = [] {
-        const HDC screen = GetDC(nullptr);
-        const int logPixels = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-        if (screen) ReleaseDC(nullptr, screen);
+        const WindowDc screen(nullptr);
+        const int logPixels = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
         return logPixels > 0 ? static_cast<UINT>(logPixels) : static_cast<UINT>(kDesignDpi);
     }();
     return dpi;

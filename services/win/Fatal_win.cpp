@@ -1,8 +1,11 @@
 // Shows the fatal run-time error report and ends the process with -1.
 #include <windows.h>
 
+#include <cstring>
+
 #include "Codepage_win.h"
 #include "Fatal.h"
+#include "Memory.h"
 #include "ServiceState_win.h"
 
 namespace {
@@ -23,24 +26,36 @@ bool WideInto(const char* text, wchar_t* out, int capacity) {
     return MultiByteToWideChar(kTextCodePage, 0, text, -1, out, capacity) > 0;
 }
 
+// A tag copied without reporting: the report must not start another one when memory is gone.
+// Without memory the tag stays empty, and the report's text, which needs more, falls back to
+// the message alone anyway.
+Text TagCopy(const char* tag) {
+    const size_t length = tag ? std::strlen(tag) : 0;
+    if (length == 0) return Text();
+    auto* buffer = static_cast<char*>(TryAllocServiceBuffer(static_cast<int64_t>(length) + 1));
+    if (!buffer) return Text();
+    std::memcpy(buffer, tag, length + 1);
+    return Text::Adopt(buffer);
+}
+
 class LoadedWindowLookup final : public ErrorLocationLookup {
 public:
     bool FindWindowTag(int32_t windowNumber, Text* tag) const override {
         const WindowDescription* w = Find(windowNumber);
         if (!w) return false;
-        *tag = Text(w->tag);
+        *tag = TagCopy(w->tag);
         return true;
     }
     bool FindElementTag(int32_t windowNumber, int32_t elementNumber, Text* tag) const override {
         const WindowDescription* w = Find(windowNumber);
         if (!w) return false;
         if (elementNumber == 0) {
-            *tag = Text(w->tag);
+            *tag = TagCopy(w->tag);
             return true;
         }
         for (int32_t i = 0; i < w->controlCount; ++i) {
             if (w->controls[i].number != elementNumber) continue;
-            *tag = Text(w->controls[i].tag);
+            *tag = TagCopy(w->controls[i].tag);
             return true;
         }
         return false;

@@ -59,6 +59,19 @@ TempFolder::~TempFolder() {
     if (!path_.empty()) RemoveTree(path_);
 }
 
+int ThreadsOf(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == pid;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     const HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

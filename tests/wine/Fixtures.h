@@ -31,6 +31,9 @@ private:
     std::wstring path_;
 };
 
+// Threads of a process as the system lists them now; -1 when it cannot list them.
+int ThreadsOf(DWORD pid);
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool ReadFileText(const std::wstring& path, std::string& bytes);

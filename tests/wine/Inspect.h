@@ -15,6 +15,9 @@ inline constexpr const wchar_t* kReadMessage = L"OrvessaInspectRead";
 // system does when the window moves to a monitor of another scale.
 inline constexpr const wchar_t* kDpiMessage = L"OrvessaInspectDpi";
 inline constexpr ULONG_PTR kReportTag = 0x4F525649;  // "ORVI"
+// Resources: wParam is the driver's window that receives the counts (Resources) as WM_COPYDATA.
+inline constexpr const wchar_t* kResourcesMessage = L"OrvessaInspectResources";
+inline constexpr ULONG_PTR kResourcesTag = 0x4F525652;  // "ORVR"
 
 inline constexpr int kMaxControls = 32;
 
@@ -33,6 +36,18 @@ struct Report {
     SIZE smallIcon;
     int count;
     Control controls[kMaxControls];
+};
+
+// What the process holds, counted inside it. Wine answers 0 to GetGuiResources and to
+// GetProcessHandleCount, so there the GDI objects are counted in the process's shared GDI
+// handle table, and the kernel handles everywhere by asking after each possible value.
+struct Resources {
+    DWORD gdiObjects;
+    DWORD userObjects;         // 0 where the system does not count them (Wine)
+    DWORD kernelHandles;
+    DWORD registryKeys;        // of those, open registry keys
+    ULONGLONG workingSet;      // bytes
+    ULONGLONG privateBytes;
 };
 
 } // namespace inspect

@@ -13,6 +13,8 @@ const wchar_t kReceiverClass[] = L"OrvessaInspectReceiver";
 struct Received {
     bool got = false;
     inspect::Report report{};
+    bool gotResources = false;
+    inspect::Resources resources{};
 };
 
 LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -22,6 +24,11 @@ LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         if (received != nullptr && data->dwData == inspect::kReportTag && data->cbData == sizeof(inspect::Report)) {
             received->report = *static_cast<const inspect::Report*>(data->lpData);
             received->got = true;
+        }
+        if (received != nullptr && data->dwData == inspect::kResourcesTag &&
+            data->cbData == sizeof(inspect::Resources)) {
+            received->resources = *static_cast<const inspect::Resources*>(data->lpData);
+            received->gotResources = true;
         }
         return TRUE;
     }
@@ -68,6 +75,16 @@ bool Inspector::Read(inspect::Report& report) {
     SetWindowLongPtrW(receiver_, GWLP_USERDATA, 0);
     if (received.got) report = received.report;
     return received.got;
+}
+
+bool Inspector::ReadResources(inspect::Resources& resources) {
+    if (!Ok()) return false;
+    Received received;
+    SetWindowLongPtrW(receiver_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received));
+    Ask(main_, RegisterWindowMessageW(inspect::kResourcesMessage), reinterpret_cast<WPARAM>(receiver_));
+    SetWindowLongPtrW(receiver_, GWLP_USERDATA, 0);
+    if (received.gotResources) resources = received.resources;
+    return received.gotResources;
 }
 
 bool Inspector::ChangeDpi(UINT dpi, int outerWidth, int outerHeight) {

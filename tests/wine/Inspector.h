@@ -16,6 +16,8 @@ public:
     bool Ok() const { return hook_ != nullptr && receiver_ != nullptr; }
     // The report as the program's process sees it now; false when none came.
     bool Read(inspect::Report& report);
+    // What the program's process holds now; false when no answer came.
+    bool ReadResources(inspect::Resources& resources);
     // Sends the window WM_DPICHANGED to `dpi` with this outer size; false when it did not answer.
     bool ChangeDpi(UINT dpi, int outerWidth, int outerHeight);
 

@@ -12,7 +12,6 @@
 #include "IconPicker.h"
 #include "TestPictures.h"
 
-#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -394,19 +393,6 @@ std::vector<ComposeRow> ComposeRows(COLORREF face) {
     };
 }
 
-// Threads of a process as the system lists them now.
-int ThreadsOf(DWORD pid) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        count += entry.th32OwnerProcessID == pid;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
 
 } // namespace
 

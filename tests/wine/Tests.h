@@ -65,6 +65,9 @@ void GifFramesCompose(Check&, const Options&);
 void AnimationThreadLifetime(Check&, const Options&);
 void PictureSurvivesRepaint(Check&, const Options&);
 
+// A long session: picture changes and button clicks, with the program's resources counted.
+void Soak(Check&, const Options&);
+
 // Screen readers, files dropped on the window, the focus drawn.
 void AccessibleNamesAndRoles(Check&, const Options&);
 void PictureValueAndEvents(Check&, const Options&);

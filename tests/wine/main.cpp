@@ -64,6 +64,7 @@ const TestCase kTests[] = {
     {"GifFramesCompose", driver::GifFramesCompose},
     {"AnimationThreadLifetime", driver::AnimationThreadLifetime},
     {"PictureSurvivesRepaint", driver::PictureSurvivesRepaint},
+    {"Soak", driver::Soak},
     {"AccessibleNamesAndRoles", driver::AccessibleNamesAndRoles},
     {"PictureValueAndEvents", driver::PictureValueAndEvents},
     {"FocusDrawn", driver::FocusDrawn},
