@@ -33,27 +33,28 @@ struct SoakFile {
     int settleMs; // an animation plays this long before the next change, 0 for a still
 };
 
-// A GIF of `frames` one-colour frames a tenth of a hundredth of a second apart.
+// A GIF of `frames` one-colour frames, 10 ms apart.
 Bytes FlashingGif(int width, int height, int frames) {
     GifWriter gif(width, height, RgbTable({kRed, kGreen, kBlue, kYellow}));
     for (int i = 0; i < frames; ++i) gif.Frame(SolidFrame(width, height, static_cast<uint8_t>(i % 4), 1));
     return gif.Trailer();
 }
 
-// One cycle. An animated GIF keeps scaled copies of its frames once a pass repeats the one
+// One cycle of ten, so that change 50 and change 1,000 end one. An animated GIF or WebP keeps scaled copies of its frames once a pass repeats the one
 // before it: it is left to play several passes, so that every cycle makes and drops them.
 std::vector<SoakFile> Cycle() {
     Bytes cutPng = PngFile(Filled(64, 64, kBlue), false);
     cutPng.resize(cutPng.size() - 40);
     const char note[] = "A note, not a picture.\r\n";
     return {
-        {L"large.gif", FlashingGif(200, 200, 12), 800},
+        {L"large.gif", FlashingGif(200, 200, 60), 1500},
         {L"alpha.png", PngFile(Quarters(300, 300, Rgba{255, 0, 0, 128}, kBlue, kGreen, kClear), true), 0},
         {L"photo.jpg", JpegFile(Quarters(640, 480, kRed, kGreen, kBlue, kWhite), false), 0},
-        {L"plain.bmp", BmpFile(Halves(256, 256, kRed, kBlue), 24), 0},
         {L"icon.ico", IconFile(1, {IconImage{Halves(32, 32, kRed, kBlue), 4, 16}}), 0},
-        {L"palette.pcx", PcxFile(Quarters(64, 64, kRed, kGreen, kBlue, kWhite), 8), 0},
-        {L"wide.gif", FlashingGif(400, 300, 6), 600},
+        {L"palette.bmp", BmpFile(Quarters(64, 64, kRed, kGreen, kBlue, kWhite), 8), 0},
+        {L"plain.pcx", PcxFile(Halves(256, 256, kRed, kBlue), 8), 0},
+        {L"flashing.webp",
+         AnimatedWebpFile({Filled(200, 200, kRed), Filled(200, 200, kGreen), Filled(200, 200, kBlue)}, 20), 600},
         {L"cut.png", cutPng, 0},
         {L"note.txt", Bytes(note, note + sizeof note - 1), 0},
         {L"cursor.cur", IconFile(2, {IconImage{Filled(32, 32, kGreen), 4, 16}}), 0},
