@@ -68,8 +68,11 @@ struct Sample {
 };
 
 std::wstring Figures(const Sample& s) {
-    return Cat(L"change ", s.change, L": working set ", s.resources.workingSet / 1024, L" KiB, private ",
-               s.resources.privateBytes / 1024, L" KiB, GDI objects ", s.resources.gdiObjects, L", kernel handles ",
+    // Wine leaves the private bytes 0.
+    const std::wstring privateBytes =
+        s.resources.privateBytes ? Cat(L", private ", s.resources.privateBytes / 1024, L" KiB") : L"";
+    return Cat(L"change ", s.change, L": working set ", s.resources.workingSet / 1024, L" KiB", privateBytes,
+               L", GDI objects ", s.resources.gdiObjects, L", kernel handles ",
                s.resources.kernelHandles, L" (registry keys ", s.resources.registryKeys, L"), threads ", s.threads);
 }
 
