@@ -2,6 +2,7 @@
 // format, into the same kind of output (top-down BGRA, 4 bytes per pixel):
 //   JPEG  libjpeg-turbo's plain loop: jpeg_read_scanlines into a buffer, JCS_EXT_BGRA
 //   PNG   libpng's simplified reader into PNG_FORMAT_BGRA
+//   WebP  libwebp's WebPDecodeBGRAInto, WebPDecodeBGRA without its allocation of the output
 //   GIF   giflib's DGifSlurp, then a palette lookup of the frame(s) into BGRA
 //   BMP, PCX  memcpy of the output's size: the floor no decoder can beat
 // Output buffers are allocated and touched once, so no run pays for fresh pages.
@@ -23,6 +24,7 @@
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <png.h>
+#include <webp/decode.h>
 
 #include "Gif.h"
 #include "Picture.h"
@@ -126,6 +128,24 @@ void Libpng(benchmark::State& state, const Bytes* file) {
         }
         pixels = int64_t{image.width} * image.height;
         png_image_free(&image);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
+}
+
+void Libwebp(benchmark::State& state, const Bytes* file) {
+    int64_t pixels = 0;
+    for (auto _ : state) {
+        int width = 0, height = 0;
+        if (!WebPGetInfo(file->data(), file->size(), &width, &height)) {
+            return Fail(state, "libwebp refused the file");
+        }
+        const size_t stride = size_t(width) * 4;
+        if (!WebPDecodeBGRAInto(file->data(), file->size(), Output(), stride * size_t(height),
+                                static_cast<int>(stride))) {
+            return Fail(state, "libwebp failed");
+        }
+        pixels = int64_t{width} * height;
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * pixels);
@@ -242,6 +262,9 @@ int main(int argc, char** argv) {
         } else if (ext == ".png") {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodePng);
             benchmark::RegisterBenchmark((name + "/libpng").c_str(), Libpng, file);
+        } else if (ext == ".webp") {
+            benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodeWebp);
+            benchmark::RegisterBenchmark((name + "/libwebp").c_str(), Libwebp, file);
         } else if (ext == ".gif" && name.rfind("anim", 0) == 0) {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), OurAnimation, file, 10);
             benchmark::RegisterBenchmark((name + "/giflib").c_str(), Giflib, file, 10);

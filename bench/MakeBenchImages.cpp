@@ -2,7 +2,7 @@
 // gradients with noise) and a flat one, each in every format and variant the decoders read,
 // and a 500 x 500 ten-frame GIF, all through the shared test picture writers; JPEG and PNG
 // with the settings of ordinary files (JPEG quality 90 with 4:2:0 chroma, PNG at libpng's
-// default compression).
+// default compression, WebP lossy at quality 90 and lossless).
 //
 //   make_bench_images OUTPUT_FOLDER
 #include <cmath>
@@ -203,12 +203,24 @@ void WritePngs(const std::string& name, const Image& img) {
     Save(name + "-rgba.png", WritePng(img.width, img.height, img.px));
 }
 
+// Lossy at quality 90 as cwebp writes by default, opaque and with alpha; lossless, opaque.
+void WriteWebps(const std::string& name, const Image& img) {
+    Bytes opaque = img.px;
+    for (size_t i = 3; i < opaque.size(); i += 4) {
+        opaque[i] = 255;
+    }
+    Save(name + "-webp-lossy.webp", WriteWebp(img.width, img.height, opaque, false, 90));
+    Save(name + "-webp-alpha.webp", WriteWebp(img.width, img.height, img.px, false, 90));
+    Save(name + "-webp-lossless.webp", WriteWebp(img.width, img.height, opaque, true));
+}
+
 void WriteAll(const std::string& name, const Image& img) {
     WriteBmps(name, img);
     WritePcxs(name, img);
     WriteGif(name, img);
     WriteJpegs(name, img);
     WritePngs(name, img);
+    WriteWebps(name, img);
 }
 
 }  // namespace

@@ -62,6 +62,8 @@ root, archs = sys.argv[1], sys.argv[2:]
 def kind(name):
     if name.startswith("anim"):
         return "giflib", 0.80, "giflib, all 10 frames"
+    if "-webp-" in name:
+        return "libwebp", 1.05, "libwebp WebPDecodeBGRA"
     if name.endswith("-baseline") or name.endswith("-progressive"):
         return "libjpeg", 1.10, "libjpeg read_scanlines"
     if name.endswith("-rgb") or name.endswith("-rgba"):

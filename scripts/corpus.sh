@@ -22,7 +22,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 archs=${CORPUS_ARCHS:-"64 32"}
-targets="bmp pcx gif icon jpeg png"
+targets="bmp pcx gif icon jpeg png webp"
 started=$SECONDS
 
 # --- files -----------------------------------------------------------------------------------

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Fetches and unpacks Debian's libpng and libjpeg-turbo source packages, at the upstream
+# Fetches and unpacks Debian's libpng, libjpeg-turbo and libwebp source packages, at the upstream
 # versions the Windows build pins in build-deps.sh, and Pillow's, for its test images, into a
 # cache outside the tree; the Debian revisions are those the archive serves now. The fuzz build
 # compiles the libraries with coverage instrumentation; the corpus replay and the conformance
 # check read their test images.
-# Prints the folder that holds libpng1.6-*/, libjpeg-turbo-*/ and pillow-*/.
+# Prints the folder that holds libpng1.6-*/, libjpeg-turbo-*/, libwebp-*/ and pillow-*/.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,9 +19,10 @@ fi
 . "$here/debian-source.sh"
 png_version=$(orvessa_source_version libpng1.6 "$(sed -n 's/^PNG_UPSTREAM=//p' "$here/build-deps.sh")")
 jpeg_version=$(orvessa_source_version libjpeg-turbo "$(sed -n 's/^JPEG_UPSTREAM=//p' "$here/build-deps.sh")")
+webp_version=$(orvessa_source_version libwebp "$(sed -n 's/^WEBP_UPSTREAM=//p' "$here/build-deps.sh")")
 # Debian 12's, the release whose python3-pil is the conformance check's reference decoder.
 pillow_version=$(orvessa_source_version pillow 9.4.0)
-stamp="libpng1.6=$png_version libjpeg-turbo=$jpeg_version pillow=$pillow_version"
+stamp="libpng1.6=$png_version libjpeg-turbo=$jpeg_version libwebp=$webp_version pillow=$pillow_version"
 
 if [ -f "$src/.stamp" ] && [ "$(cat "$src/.stamp")" = "$stamp" ]; then
     echo "$src"
@@ -32,7 +33,7 @@ mkdir -p "$src"
 (
     cd "$src"
     apt-get source -q --download-only "libpng1.6=$png_version" "libjpeg-turbo=$jpeg_version" \
-        "pillow=$pillow_version" >&2
+        "libwebp=$webp_version" "pillow=$pillow_version" >&2
     for dsc in *.dsc; do dpkg-source -x "$dsc" >/dev/null 2>&1; done
     rm -f ./*.tar.* ./*.dsc
 )

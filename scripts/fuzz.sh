@@ -19,7 +19,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png"}
+targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png webp"}
 archs=${FUZZ_ARCHS:-"64 32"}
 parallel=${FUZZ_JOBS:-1}
 build_only=0
@@ -33,10 +33,11 @@ packages=(clang libclang-rt-14-dev cmake ninja-build dpkg-dev zlib1g-dev libwebp
 . "$root/scripts/packages.sh"
 orvessa_install_packages fuzz "${packages[@]}"
 
-# --- instrumented libpng and libjpeg-turbo ---------------------------------------------------
+# --- instrumented libpng, libjpeg-turbo and libwebp -----------------------------------------
 src=$("$root/scripts/fetch-picture-sources.sh")
 jpeg_src=$(echo "$src"/libjpeg-turbo-*/)
 png_src=$(echo "$src"/libpng1.6-*/)
+webp_src=$(echo "$src"/libwebp-*/)
 lib_flags="-O1 -gline-tables-only -fno-omit-frame-pointer -fsanitize=address,fuzzer-no-link"
 
 # Static libraries and headers only: the libraries' own programs and tests are not built.
@@ -52,7 +53,7 @@ build_libraries() {
     if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp_text" ]; then
         return
     fi
-    echo "fuzz: building instrumented libpng and libjpeg-turbo ($arch-bit)"
+    echo "fuzz: building instrumented libpng, libjpeg-turbo and libwebp ($arch-bit)"
     local work=$cache/work$arch
     rm -rf "$prefix" "$work"
     mkdir -p "$prefix/include" "$prefix/lib"
@@ -69,6 +70,18 @@ build_libraries() {
     cmake --build "$work/png" -j 2 --target png_static >/dev/null
     cp "$work/png/libpng16.a" "$prefix/lib/"
     cp "$work/png/pnglibconf.h" "$png_src"/{png.h,pngconf.h} "$prefix/include/"
+    # The decoder, the animation demuxer and (for the seed writer) the encoder and muxer. Its
+    # SIMD code is C with intrinsics, instrumented like the rest (turning it off would take
+    # SSE2 away from the 64-bit build, which it cannot do without).
+    cmake -S "$webp_src" -B "$work/webp" "${common[@]}" -DBUILD_SHARED_LIBS=OFF \
+        -DWEBP_ENABLE_SIMD=ON -DWEBP_USE_THREAD=OFF -DWEBP_BUILD_ANIM_UTILS=OFF \
+        -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF \
+        -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF \
+        -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF >/dev/null
+    cmake --build "$work/webp" -j 2 --target webp webpdemux libwebpmux >/dev/null
+    cp "$work"/webp/{libwebp.a,libwebpdemux.a,libwebpmux.a} "$prefix/lib/"
+    mkdir -p "$prefix/include/webp"
+    cp "$webp_src"/src/webp/{decode,demux,encode,mux,mux_types,types}.h "$prefix/include/webp/"
     rm -rf "$work"
     echo "$stamp_text" >"$prefix/.stamp"
 }

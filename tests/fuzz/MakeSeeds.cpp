@@ -208,6 +208,13 @@ void PngSeeds() {
          WritePngFormat(5, 3, PNG_FORMAT_RGBA_COLORMAP, Ramp(15, 1), Ramp(64, 5), 16));
 }
 
+void WebpSeeds() {
+    Save("webp", "lossless.webp", WriteWebp(5, 3, Ramp(60)));
+    Save("webp", "lossy.webp", WriteWebp(13, 9, Ramp(13 * 9 * 4), false, 80));
+    Save("webp", "animation.webp",
+         WriteAnimatedWebp(4, 3, {{Ramp(48), 40}, {Ramp(48, 3), 0}, {Ramp(48, 7), 90}}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -222,5 +229,6 @@ int main(int argc, char** argv) {
     IconSeeds();
     JpegSeeds();
     PngSeeds();
+    WebpSeeds();
     return 0;
 }
