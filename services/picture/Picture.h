@@ -1,7 +1,7 @@
 // Pictures for the picture box: recognising a format from its first bytes, decoding BMP, PCX,
-// JPEG and PNG into 32-bit pixels, choosing the image of an icon or cursor file, blending a
-// picture with alpha onto a background, and placing a picture in a client area. GIF lives in
-// Gif.h.
+// JPEG, PNG and WebP into 32-bit pixels, choosing the image of an icon or cursor file, blending
+// a picture with alpha onto a background, and placing a picture in a client area. GIF lives in
+// Gif.h, WebP's animation in Webp.h, what both animations share in Animation.h.
 //
 // Portable on purpose: nothing here draws or holds a platform handle. Decoders hand their
 // pixels to a PixelSink, so the window layer can supply the bits of a top-down 32-bit DIB
