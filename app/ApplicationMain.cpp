@@ -6,7 +6,9 @@
 
 namespace {
 
-int32_t StartupRoutine() { return 0; }
+int32_t StartupRoutine() {
+    return 0;
+}
 
 void ApplicationExitRoutine() {}
 

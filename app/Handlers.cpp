@@ -12,6 +12,7 @@
 namespace {
 
 // Packaging texts, code page 936. The commas and colon are ASCII; the "！" is full-width.
+// clang-format off
 const char kPackagingPrefix[] =  // 已提交到服务器进行打包,订单编号:
     "\xD2\xD1\xCC\xE1\xBD\xBB\xB5\xBD\xB7\xFE\xCE\xF1\xC6\xF7\xBD\xF8\xD0\xD0\xB4\xF2\xB0\xFC,"
     "\xB6\xA9\xB5\xA5\xB1\xE0\xBA\xC5:";
@@ -29,6 +30,7 @@ const char kQueryMessageSuffix[] =  // 该订单不存在或正在制作中!有�
 const char kQueryEchoSuffix[] =
     "\xB8\xC3\xB6\xA9\xB5\xA5\xB2\xBB\xB4\xE6\xD4\xDA\xBB\xF2\xD5\xFD\xD4\xDA\xD6\xC6\xD7\xF7\xD6"
     "\xD0!\xD3\xD0\xCE\xCA\xCC\xE2\xC7\xEB\xBC\xD3\xBD\xBB\xC1\xF7\xC8\xBA\xA3\xBA" "480315962\r\n";
+// clang-format on
 
 // The community group's join page; the real one is not known, so an address reserved for
 // examples stands in.

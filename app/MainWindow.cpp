@@ -9,8 +9,10 @@ namespace {
 constexpr int32_t kMainWindowNumber = 0x52010001;
 
 // Group boxes, by name (code page 936).
+// clang-format off
 #define GROUP_QUERY "\xB7\xD6\xD7\xE9\xBF\xF2" "2"  // 分组框2
 #define GROUP_ECHO "\xB7\xD6\xD7\xE9\xBF\xF2" "1"   // 分组框1
+// clang-format on
 
 constexpr ControlDescription Control(int32_t position, const char* name, ControlKind kind,
                                      const char* parent, int32_t left, int32_t top, int32_t width,
@@ -30,9 +32,10 @@ constexpr ControlDescription Control(int32_t position, const char* name, Control
 
 constexpr ControlDescription Edit(int32_t position, const char* name, const char* parent,
                                   int32_t left, int32_t top, int32_t width, int32_t height,
-                                  const char* text, bool multiLine = false, bool scrollBar = false) {
-    ControlDescription c = Control(position, name, ControlKind::EditBox, parent, left, top, width,
-                                   height, text);
+                                  const char* text, bool multiLine = false,
+                                  bool scrollBar = false) {
+    ControlDescription c =
+        Control(position, name, ControlKind::EditBox, parent, left, top, width, height, text);
     c.tabStop = true;
     c.textColor = kBlack;
     c.background = kWhite;
@@ -49,8 +52,8 @@ constexpr ControlDescription Label(int32_t position, const char* name, const cha
 constexpr ControlDescription Button(int32_t position, const char* name, const char* parent,
                                     int32_t left, int32_t top, int32_t width, int32_t height,
                                     const char* text, ClickHandler onClick) {
-    ControlDescription c = Control(position, name, ControlKind::Button, parent, left, top, width,
-                                   height, text);
+    ControlDescription c =
+        Control(position, name, ControlKind::Button, parent, left, top, width, height, text);
     c.tabStop = true;
     c.onClick = onClick;
     return c;
@@ -62,8 +65,10 @@ constexpr ControlDescription Group(int32_t position, const char* name, int32_t l
 }
 
 constexpr ControlDescription IconBox() {
+    // clang-format off
     ControlDescription c = Control(13, "\xCD\xBC\xC6\xAC\xBF\xF2" "1", ControlKind::PicBox,
                                    nullptr, 72, 260, 100, 100, "");  // 图片框1
+    // clang-format on
     c.picture.displayMode = 1;
     c.picture.background = kSystemButtonFace;
     c.picture.animate = true;
@@ -71,13 +76,16 @@ constexpr ControlDescription IconBox() {
 }
 
 constexpr ControlDescription FileDialog() {
+    // clang-format off
     ControlDescription c = Control(1, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2" "1",
                                    ControlKind::CommonDlg, nullptr, 0, 0, 26, 26, "");  // 通用对话框1
+    // clang-format on
     c.visible = false;
     return c;
 }
 
 constexpr ControlDescription kControls[] = {
+    // clang-format off
     FileDialog(),
     Edit(2, "\xB1\xE0\xBC\xAD\xBF\xF2" "8", GROUP_QUERY, 72, 98, 168, 20, ""),  // 编辑框8
     Label(3, "\xB1\xEA\xC7\xA9" "8", GROUP_QUERY, 16, 96,
@@ -112,6 +120,7 @@ constexpr ControlDescription kControls[] = {
     Label(22, "\xB1\xEA\xC7\xA9" "2", nullptr, 16, 48, "APP \xB0\xFC\xC3\xFB\xA3\xBA"),  // 标签2 APP 包名：
     Edit(23, "\xB1\xE0\xBC\xAD\xBF\xF2" "1", nullptr, 72, 18, 224, 20, ""),  // 编辑框1
     Label(24, "\xB1\xEA\xC7\xA9" "1", nullptr, 16, 16, "APP \xC3\xFB\xB3\xC6\xA3\xBA"),  // 标签1 APP 名称：
+    // clang-format on
 };
 
 constexpr WindowDescription Describe() {

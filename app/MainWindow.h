@@ -9,10 +9,10 @@ extern const WindowDescription MainWindow;
 // one does not build, and checks beside the description make sure each position holds a
 // control of the kind the handlers expect.
 enum class MainControl : int32_t {
-    FileDialog = 1,       // 通用对话框1
-    OrderNumberBox = 5,   // 编辑框7
-    EchoBox = 8,          // 编辑框6
-    IconBox = 13,         // 图片框1
+    FileDialog = 1,      // 通用对话框1
+    OrderNumberBox = 5,  // 编辑框7
+    EchoBox = 8,         // 编辑框6
+    IconBox = 13,        // 图片框1
 };
 
 // Its name (code page 936): the services find controls by name, and their fatal reports name

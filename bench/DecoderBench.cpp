@@ -56,7 +56,9 @@ public:
 
 using OurDecoder = bool (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
 
-void Fail(benchmark::State& state, const std::string& why) { state.SkipWithError(why.c_str()); }
+void Fail(benchmark::State& state, const std::string& why) {
+    state.SkipWithError(why.c_str());
+}
 
 void Ours(benchmark::State& state, const Bytes* file, OurDecoder decode) {
     BenchSink sink;

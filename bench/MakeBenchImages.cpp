@@ -43,7 +43,9 @@ struct Image {
     }
 };
 
-uint8_t Clamp(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+uint8_t Clamp(double v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
 // Smooth colour fields plus a little noise, like a photograph; alpha a soft diagonal ramp.
 Image Photo(int width, int height, int shift) {
@@ -88,7 +90,9 @@ Bytes Palette332Rgb() {
     }
     return rgb;
 }
-bool Ink(const uint8_t* rgb) { return rgb[0] * 3 + rgb[1] * 6 + rgb[2] > 128 * 10; }
+bool Ink(const uint8_t* rgb) {
+    return rgb[0] * 3 + rgb[1] * 6 + rgb[2] > 128 * 10;
+}
 
 size_t Padded(size_t bytes, size_t multiple) {
     return (bytes + multiple - 1) / multiple * multiple;

@@ -112,8 +112,8 @@ std::vector<uint8_t> GradientJpeg(int w, int h, bool progressive) {
         }
     };
     using testpictures::JpegScans;
-    return testpictures::WriteJpegRows(w, h, 3, fill, progressive ? JpegScans::Progressive : JpegScans::Baseline,
-                                       85, true);
+    return testpictures::WriteJpegRows(
+        w, h, 3, fill, progressive ? JpegScans::Progressive : JpegScans::Baseline, 85, true);
 }
 
 // LZW data of 8-bit indices with only literal codes: a clear code every 254 codes keeps the
@@ -152,7 +152,8 @@ std::vector<uint8_t> MakeGif(bool junkAfterFirst) {
     const int n = 500;
     std::vector<uint8_t> table;
     for (int i = 0; i < 256; ++i) {
-        table.insert(table.end(), {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)});
+        table.insert(table.end(), {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                                   static_cast<uint8_t>(i * 7)});
     }
     testpictures::GifWriter gif(n, n, table);
     const int frames = junkAfterFirst ? 1 : 10;
@@ -161,7 +162,8 @@ std::vector<uint8_t> MakeGif(bool junkAfterFirst) {
         std::vector<uint8_t> pixels(static_cast<size_t>(n) * n);
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x)
-                pixels[static_cast<size_t>(y) * n + x] = static_cast<uint8_t>((x + y + f * 25) & 0xFF);
+                pixels[static_cast<size_t>(y) * n + x] =
+                    static_cast<uint8_t>((x + y + f * 25) & 0xFF);
         gif.Control(0, 5).Image(frame, LiteralLzw(pixels));
     }
     if (junkAfterFirst) gif.Raw(std::vector<uint8_t>(100000, 0x55));
@@ -214,11 +216,13 @@ void Memory(int w, int h, bool progressive) {
     PROCESS_MEMORY_COUNTERS after{};
     GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
     const double picture = 4.0 * w * h;
-    const double peak = static_cast<double>(after.PeakPagefileUsage) - static_cast<double>(before.PagefileUsage);
-    std::printf("%s JPEG %dx%d (%.1f MB file): peak private memory while showing it %.1f MB, "
-                "%.2fx its 4-bytes-per-pixel size (%.1f MB)\n",
-                progressive ? "progressive" : "baseline", w, h, jpeg.size() / 1e6, peak / 1e6,
-                peak / picture, picture / 1e6);
+    const double peak =
+        static_cast<double>(after.PeakPagefileUsage) - static_cast<double>(before.PagefileUsage);
+    std::printf(
+        "%s JPEG %dx%d (%.1f MB file): peak private memory while showing it %.1f MB, "
+        "%.2fx its 4-bytes-per-pixel size (%.1f MB)\n",
+        progressive ? "progressive" : "baseline", w, h, jpeg.size() / 1e6, peak / 1e6,
+        peak / picture, picture / 1e6);
     std::printf("after\n");
     std::fflush(stdout);
     PumpFor(1500);
@@ -271,7 +275,8 @@ int32_t ApplicationMain() {
     } else if ((mode == L"animate" || mode == L"noframe") && argc > 2) {
         Animate(_wtoi(argv[2]), mode == L"noframe");
     } else {
-        std::printf("usage: PictureBench repaint | memory W H [progressive] | animate S | noframe S\n");
+        std::printf(
+            "usage: PictureBench repaint | memory W H [progressive] | animate S | noframe S\n");
     }
     std::fflush(stdout);
     LocalFree(argv);

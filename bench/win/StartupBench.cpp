@@ -47,7 +47,8 @@ Timing StartOnce(const std::wstring& exe) {
     PROCESS_INFORMATION pi{};
     std::wstring cmd = L"\"" + exe + L"\"";
     const double t0 = NowMs();
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
         return t;
     Search s{pi.dwProcessId, nullptr};
     while (NowMs() - t0 < 20000) {
@@ -92,9 +93,10 @@ int wmain(int argc, wchar_t** argv) {
         if (b.visible >= 0) bv.push_back(b.visible);
         if (b.responsive >= 0) br.push_back(b.responsive);
     }
-    std::printf("start-up over %d runs each (median): Orvessa visible %.1f ms, answering %.1f ms; "
-                "bare window visible %.1f ms, answering %.1f ms; ratio %.2fx visible, %.2fx answering\n",
-                runs, Median(ov), Median(orr), Median(bv), Median(br), Median(ov) / Median(bv),
-                Median(orr) / Median(br));
+    std::printf(
+        "start-up over %d runs each (median): Orvessa visible %.1f ms, answering %.1f ms; "
+        "bare window visible %.1f ms, answering %.1f ms; ratio %.2fx visible, %.2fx answering\n",
+        runs, Median(ov), Median(orr), Median(bv), Median(br), Median(ov) / Median(bv),
+        Median(orr) / Median(br));
     return 0;
 }

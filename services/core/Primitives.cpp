@@ -186,8 +186,8 @@ int32_t LowInt32(int64_t value) noexcept {
 
 }  // namespace
 
-DateTime DateTimeFromFields(int32_t year, int32_t month, int32_t day, int32_t hour,
-                            int32_t minute, int32_t second) noexcept {
+DateTime DateTimeFromFields(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
+                            int32_t second) noexcept {
     if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 ||
         day > DaysInMonth(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
         second < 0 || second > 59) {
@@ -238,8 +238,7 @@ double TimeInterval(DateTime first, DateTime second, int32_t unit) noexcept {
         }
         return weeks;
     }
-    case kIntervalDays:
-        return span;
+    case kIntervalDays: return span;
     default: {
         const double factor = unit == kIntervalHours     ? 24.0
                               : unit == kIntervalMinutes ? 1440.0

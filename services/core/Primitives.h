@@ -22,8 +22,12 @@ Text LeftText(const Text& text, int32_t count);
 Text RepeatText(int32_t count, const Text& text);
 
 namespace primitives_detail {
-inline const char* ConcatPart(const Text& text) noexcept { return text.c_str(); }
-inline const char* ConcatPart(const char* text) noexcept { return text ? text : ""; }
+inline const char* ConcatPart(const Text& text) noexcept {
+    return text.c_str();
+}
+inline const char* ConcatPart(const char* text) noexcept {
+    return text ? text : "";
+}
 Text ConcatParts(const char* const* parts, int32_t count);
 }  // namespace primitives_detail
 
@@ -59,13 +63,15 @@ constexpr DateTime kDateTimeMax = 2958465.0;  // 9999-12-31 00:00:00
 
 // Fields outside year 100..9999, month 1..12, a day of that month, hour 0..23, minute and
 // second 0..59 give kDateTimeMin.
-DateTime DateTimeFromFields(int32_t year, int32_t month, int32_t day, int32_t hour,
-                            int32_t minute, int32_t second) noexcept;
+DateTime DateTimeFromFields(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
+                            int32_t second) noexcept;
 
 // Reads a date and optional time ("1970-01-01 08:00:00", "2021/9/11", "20210911181506",
 // "2021年9月11日18时15分6秒", full-width digits and signs too); kDateTimeMin when it cannot.
 DateTime ParseDateTime(const Text& text) noexcept;
-inline DateTime ParseDateTime(DateTime value) noexcept { return value; }
+inline DateTime ParseDateTime(DateTime value) noexcept {
+    return value;
+}
 
 // The local wall-clock time in whole seconds.
 DateTime CurrentDateTime();

@@ -14,10 +14,10 @@
 class Text {
 public:
     Text() noexcept = default;
-    Text(const char* s);                      // copies; nullptr and "" give no buffer
-    Text(const char* s, int32_t length);      // copies exactly length bytes and adds the NUL
-                                              // (length 0: a buffer holding only the NUL;
-                                              // nullptr or a negative length: no buffer)
+    Text(const char* s);                  // copies; nullptr and "" give no buffer
+    Text(const char* s, int32_t length);  // copies exactly length bytes and adds the NUL
+                                          // (length 0: a buffer holding only the NUL;
+                                          // nullptr or a negative length: no buffer)
     Text(const Text& other);
     Text(Text&& other) noexcept;
     Text& operator=(const Text& other);
@@ -28,7 +28,7 @@ public:
     static Text Adopt(char* buffer) noexcept;
 
     const char* c_str() const noexcept { return buffer_ ? buffer_ : ""; }
-    const char* data() const noexcept { return buffer_; }   // may be nullptr
+    const char* data() const noexcept { return buffer_; }  // may be nullptr
     bool HasBuffer() const noexcept { return buffer_ != nullptr; }
     bool empty() const noexcept { return !buffer_ || buffer_[0] == '\0'; }
     int32_t size() const noexcept;
@@ -38,12 +38,14 @@ private:
 };
 
 bool operator==(const Text& a, const Text& b) noexcept;
-inline bool operator!=(const Text& a, const Text& b) noexcept { return !(a == b); }
+inline bool operator!=(const Text& a, const Text& b) noexcept {
+    return !(a == b);
+}
 
 class Bytes {
 public:
     Bytes() noexcept = default;
-    Bytes(const void* data, int32_t size);    // copies; fatal report when it cannot allocate
+    Bytes(const void* data, int32_t size);  // copies; fatal report when it cannot allocate
     Bytes(const Bytes& other);
     Bytes(Bytes&& other) noexcept;
     Bytes& operator=(const Bytes& other);

@@ -375,8 +375,7 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
         }
         break;
     }
-    default:
-        return false;
+    default: return false;
     }
 
     if (h->bits <= 8) {
@@ -452,8 +451,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
             return false;
         }
         std::memset(out, 0, pixels * 4);
-        DecodeRunLength(data + h.rowsOffset, data + size, out, w,
-                        static_cast<uint32_t>(rowsCount), h.compression == kRle4, palette);
+        DecodeRunLength(data + h.rowsOffset, data + size, out, w, static_cast<uint32_t>(rowsCount),
+                        h.compression == kRle4, palette);
         picture_bytes::SetInfo(info, h.width, h.height, ResolveAlpha(out, pixels, false));
         return true;
     }
@@ -464,16 +463,15 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     }
     BitFields fields;
     const bool hasFields = h.masks[0] != 0 || h.masks[1] != 0 || h.masks[2] != 0 || h.masks[3] != 0;
-    if (hasFields && (!MakeChannel(h.masks[0], &fields.red) ||
-                      !MakeChannel(h.masks[1], &fields.green) ||
-                      !MakeChannel(h.masks[2], &fields.blue) ||
-                      !MakeChannel(h.masks[3], &fields.alpha))) {
+    if (hasFields &&
+        (!MakeChannel(h.masks[0], &fields.red) || !MakeChannel(h.masks[1], &fields.green) ||
+         !MakeChannel(h.masks[2], &fields.blue) || !MakeChannel(h.masks[3], &fields.alpha))) {
         return false;
     }
     // The usual layouts of 32-bit bit fields are plain words: B, G, R and X or A.
-    const bool plain32 = h.bits == 32 && (!hasFields || (h.masks[0] == 0xFF0000u &&
-                                                          h.masks[1] == 0xFF00u &&
-                                                          h.masks[2] == 0xFFu));
+    const bool plain32 =
+        h.bits == 32 &&
+        (!hasFields || (h.masks[0] == 0xFF0000u && h.masks[1] == 0xFF00u && h.masks[2] == 0xFFu));
     const bool alpha = hasFields && h.masks[3] != 0;
     const bool copyAlpha = plain32 && alpha && h.masks[3] == 0xFF000000u;
 

@@ -47,7 +47,9 @@ constexpr uint8_t kDisposeToPrevious = 3;
 constexpr int32_t kPassStart[4] = {0, 4, 2, 1};
 constexpr int32_t kPassStep[4] = {8, 8, 4, 2};
 
-unsigned TableEntries(uint8_t flags) { return 2u << (flags & 7u); }
+unsigned TableEntries(uint8_t flags) {
+    return 2u << (flags & 7u);
+}
 
 // The opaque pixel word of each index; entries past the table are black.
 struct FramePalette {

@@ -71,7 +71,9 @@ struct JpegSession {
     std::longjmp(errors->jump, 1);
 }
 
-void OnError(j_common_ptr cinfo) { Abandon(cinfo); }
+void OnError(j_common_ptr cinfo) {
+    Abandon(cinfo);
+}
 
 void OnMessage(j_common_ptr cinfo, int level) {
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {

@@ -310,7 +310,9 @@ private:
 
 // The most bytes `streamBytes` of run-length data can decode to: every pair a run of 63.
 // Checked before allocating, so a tiny file cannot ask for a picture it could never fill.
-uint64_t MostDecodedBytes(uint64_t streamBytes) { return streamBytes / 2 * 63 + (streamBytes & 1); }
+uint64_t MostDecodedBytes(uint64_t streamBytes) {
+    return streamBytes / 2 * 63 + (streamBytes & 1);
+}
 
 // Cuts the decoded stream into rows of `rowBytes` (the stored width, padding included) and
 // hands each piece of a row to `take(row, first, bytes, count)`: `count` bytes that begin at
@@ -343,8 +345,8 @@ void ReadPalette(const uint8_t* rgb, uint32_t* palette) {
 }
 
 // The pixel words of the indices of a row piece; the padding byte has no pixel.
-void ExpandPiece(uint8_t* rowOut, size_t width, size_t first, const uint8_t* indices,
-                 size_t count, const uint32_t* palette) {
+void ExpandPiece(uint8_t* rowOut, size_t width, size_t first, const uint8_t* indices, size_t count,
+                 const uint32_t* palette) {
     if (first >= width) {
         return;
     }
@@ -389,8 +391,8 @@ bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t
             position = reader.Position();
         } else {
             RunLengthStream decoded(stream, dataEnd, rowBytes * height);
-            const bool ok =
-                ReadRows(decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
+            const bool ok = ReadRows(
+                decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
                     ExpandPiece(out + row * width * 4, width, first, bytes, n, palette);
                 });
             if (!ok) {
@@ -409,7 +411,8 @@ bool Decode8(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t
     const bool ok =
         ReadRows(decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
             if (first < width) {
-                std::memcpy(indices + row * width + first, bytes, n < width - first ? n : width - first);
+                std::memcpy(indices + row * width + first, bytes,
+                            n < width - first ? n : width - first);
             }
         });
     if (!ok) {
@@ -435,28 +438,28 @@ bool Decode1(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, size_t
     const uint32_t black = OpaqueWord(0, 0, 0);
     const uint32_t white = OpaqueWord(255, 255, 255);
     RunLengthStream decoded(stream, dataEnd, rowBytes * height);
-    return ReadRows(decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes,
-                                           size_t n) {
-        const size_t x0 = 8 * first;
-        if (x0 >= width) {
-            return;  // padding
-        }
-        uint8_t* dst = out + (row * width + x0) * 4;
-        const size_t left = width - x0;
-        const size_t whole = n < left / 8 ? n : left / 8;
-        for (size_t i = 0; i < whole; ++i, dst += 32) {
-            const unsigned byte = bytes[i];
-            for (unsigned k = 0; k < 8; ++k) {
-                StoreWord(dst + 4 * k, ((byte >> (7 - k)) & 1u) != 0 ? white : black);
+    return ReadRows(
+        decoded, rowBytes, [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
+            const size_t x0 = 8 * first;
+            if (x0 >= width) {
+                return;  // padding
             }
-        }
-        if (whole < n && whole == left / 8) {  // the row's last byte, partly used
-            const unsigned byte = bytes[whole];
-            for (size_t k = 0; k < left % 8; ++k) {
-                StoreWord(dst + 4 * k, ((byte >> (7 - k)) & 1u) != 0 ? white : black);
+            uint8_t* dst = out + (row * width + x0) * 4;
+            const size_t left = width - x0;
+            const size_t whole = n < left / 8 ? n : left / 8;
+            for (size_t i = 0; i < whole; ++i, dst += 32) {
+                const unsigned byte = bytes[i];
+                for (unsigned k = 0; k < 8; ++k) {
+                    StoreWord(dst + 4 * k, ((byte >> (7 - k)) & 1u) != 0 ? white : black);
+                }
             }
-        }
-    });
+            if (whole < n && whole == left / 8) {  // the row's last byte, partly used
+                const unsigned byte = bytes[whole];
+                for (size_t k = 0; k < left % 8; ++k) {
+                    StoreWord(dst + 4 * k, ((byte >> (7 - k)) & 1u) != 0 ? white : black);
+                }
+            }
+        });
 }
 
 // Planar colour: a row is `planes` lines of `lineBytes` each. 24-bit (8 bits, 3 planes) writes
@@ -467,37 +470,37 @@ bool DecodePlanes(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, s
                   const uint32_t* palette) {
     std::memset(out, 0, width * height * 4);
     RunLengthStream decoded(stream, dataEnd, lineBytes * planes * height);
-    const bool ok = ReadRows(decoded, lineBytes * planes, [&](size_t row, size_t first,
-                                                              const uint8_t* bytes, size_t n) {
-        uint8_t* rowOut = out + row * width * 4;
-        while (n != 0) {
-            const size_t plane = first / lineBytes;
-            const size_t at = first - plane * lineBytes;
-            const size_t piece = lineBytes - at < n ? lineBytes - at : n;
-            if (bits == 8) {
-                // Red, green, blue: bytes 2, 1 and 0 of the pixel.
-                uint8_t* dst = rowOut + 2 - plane;
-                for (size_t i = 0, x = at; i < piece && x < width; ++i, ++x) {
-                    dst[4 * x] = bytes[i];
-                }
-            } else {
-                const unsigned bit = 1u << plane;
-                for (size_t i = 0; i < piece && 8 * (at + i) < width; ++i) {
-                    const unsigned byte = bytes[i];
-                    const size_t x0 = 8 * (at + i);
-                    const size_t count = width - x0 < 8 ? width - x0 : 8;
-                    for (size_t k = 0; k < count; ++k) {
-                        if ((byte >> (7 - k)) & 1u) {
-                            rowOut[4 * (x0 + k)] |= static_cast<uint8_t>(bit);
+    const bool ok = ReadRows(
+        decoded, lineBytes * planes, [&](size_t row, size_t first, const uint8_t* bytes, size_t n) {
+            uint8_t* rowOut = out + row * width * 4;
+            while (n != 0) {
+                const size_t plane = first / lineBytes;
+                const size_t at = first - plane * lineBytes;
+                const size_t piece = lineBytes - at < n ? lineBytes - at : n;
+                if (bits == 8) {
+                    // Red, green, blue: bytes 2, 1 and 0 of the pixel.
+                    uint8_t* dst = rowOut + 2 - plane;
+                    for (size_t i = 0, x = at; i < piece && x < width; ++i, ++x) {
+                        dst[4 * x] = bytes[i];
+                    }
+                } else {
+                    const unsigned bit = 1u << plane;
+                    for (size_t i = 0; i < piece && 8 * (at + i) < width; ++i) {
+                        const unsigned byte = bytes[i];
+                        const size_t x0 = 8 * (at + i);
+                        const size_t count = width - x0 < 8 ? width - x0 : 8;
+                        for (size_t k = 0; k < count; ++k) {
+                            if ((byte >> (7 - k)) & 1u) {
+                                rowOut[4 * (x0 + k)] |= static_cast<uint8_t>(bit);
+                            }
                         }
                     }
                 }
+                bytes += piece;
+                first += piece;
+                n -= piece;
             }
-            bytes += piece;
-            first += piece;
-            n -= piece;
-        }
-    });
+        });
     if (!ok) {
         return false;
     }

@@ -27,14 +27,18 @@ inline uint32_t LoadWord(const uint8_t* p) {
     return v;
 }
 
-inline void StoreWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void StoreWord(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 // The word of an opaque pixel from its blue, green and red bytes.
 inline uint32_t OpaqueWord(uint8_t b, uint8_t g, uint8_t r) {
     return kOpaqueAlpha | (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
 }
 
-inline uint16_t ReadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t ReadLE16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 inline uint32_t ReadLE32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |

@@ -47,12 +47,9 @@ PlacedRect PlacePicture(int32_t mode, int32_t clientW, int32_t clientH, int32_t 
     clientW = std::max(clientW, 0);
     clientH = std::max(clientH, 0);
     switch (mode) {
-        case kStretch:
-            return PlacedRect{0, 0, clientW, clientH};
-        case kCentredFit:
-            return CentredFit(clientW, clientH, picW, picH);
-        case kNaturalSize:
-        default:
-            return PlacedRect{0, 0, picW, picH};
+    case kStretch: return PlacedRect{0, 0, clientW, clientH};
+    case kCentredFit: return CentredFit(clientW, clientH, picW, picH);
+    case kNaturalSize:
+    default: return PlacedRect{0, 0, picW, picH};
     }
 }

@@ -21,7 +21,8 @@ std::string WithoutTrailingColon(const char* caption) {
         if (n >= 2 && text.compare(n - 2, 2, "\xA3\xBA") == 0) {
             // Only when A3 is a lead byte: count the lead bytes before it.
             size_t i = 0;
-            while (i < n - 2) i += static_cast<unsigned char>(text[i]) >= 0x81 ? size_t{2} : size_t{1};
+            while (i < n - 2)
+                i += static_cast<unsigned char>(text[i]) >= 0x81 ? size_t{2} : size_t{1};
             if (i == n - 2) {
                 text.resize(n - 2);
                 continue;
@@ -74,7 +75,8 @@ int32_t NamingLabel(const WindowDescription& window, int32_t index) {
 std::string AccessibleName(const WindowDescription& window, int32_t index) {
     if (index < 0 || index >= window.controlCount) return std::string();
     const ControlDescription& c = window.controls[index];
-    if (c.kind != ControlKind::EditBox && c.kind != ControlKind::PicBox) return c.text ? c.text : "";
+    if (c.kind != ControlKind::EditBox && c.kind != ControlKind::PicBox)
+        return c.text ? c.text : "";
     const int32_t label = NamingLabel(window, index);
     if (label >= 0) return WithoutTrailingColon(window.controls[label].text);
     if (c.parent) {

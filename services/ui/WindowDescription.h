@@ -17,7 +17,9 @@ constexpr uint32_t kWhite = 0x00FFFFFFu;
 // Window numbers carry 2 in bits 24..27, control numbers 6; the error report relies on it.
 constexpr int32_t kWindowNumberKind = 2;
 constexpr int32_t kControlNumberKind = 6;
-constexpr int32_t NumberKind(int32_t number) { return (number >> 24) & 0xF; }
+constexpr int32_t NumberKind(int32_t number) {
+    return (number >> 24) & 0xF;
+}
 
 struct EditBoxSettings {
     bool multiLine = false;
@@ -26,7 +28,7 @@ struct EditBoxSettings {
 };
 
 struct PicBoxSettings {
-    int32_t displayMode = 0;   // 0 natural size, 1 stretched, 2 centred and fitted
+    int32_t displayMode = 0;  // 0 natural size, 1 stretched, 2 centred and fitted
     uint32_t background = kSystemButtonFace;
     bool animate = true;
 };
@@ -47,8 +49,8 @@ struct CommonDlgSettings {
 };
 
 struct ControlDescription {
-    int32_t number = 0;            // control number, 6 in bits 24..27
-    const char* name = "";         // code page 936, unique within the window
+    int32_t number = 0;     // control number, 6 in bits 24..27
+    const char* name = "";  // code page 936, unique within the window
     ControlKind kind = ControlKind::Label;
     const char* parent = nullptr;  // nullptr: the window; else the name of a GroupBox
     int32_t left = 0, top = 0, width = 0, height = 0;
@@ -56,8 +58,8 @@ struct ControlDescription {
     bool enabled = true;
     bool tabStop = false;
     int32_t tabOrder = 0;
-    const char* text = "";         // caption or initial content, code page 936
-    const char* tag = "";          // free text shown by the error report
+    const char* text = "";  // caption or initial content, code page 936
+    const char* tag = "";   // free text shown by the error report
     uint32_t textColor = kBlack;
     uint32_t background = kSystemButtonFace;
     bool defaultButton = false;
@@ -68,9 +70,9 @@ struct ControlDescription {
 };
 
 struct WindowDescription {
-    int32_t number = 0;            // window number, 2 in bits 24..27
+    int32_t number = 0;  // window number, 2 in bits 24..27
     const char* caption = "";
-    int32_t width = 0, height = 0; // outer size
+    int32_t width = 0, height = 0;  // outer size
     bool escClosesWindow = false;
     bool enterMovesFocus = false;
     bool f1OpensHelp = false;
@@ -100,7 +102,8 @@ constexpr bool SameName(const char* a, const char* b) {
 constexpr const char* CheckWindowDescription(const WindowDescription& window) {
     if (NumberKind(window.number) != kWindowNumberKind) return "window number";
     if (window.width < 0 || window.height < 0) return "window size";
-    if (window.controlCount < 0 || (window.controlCount > 0 && !window.controls)) return "control list";
+    if (window.controlCount < 0 || (window.controlCount > 0 && !window.controls))
+        return "control list";
     for (int32_t i = 0; i < window.controlCount; ++i) {
         const ControlDescription& c = window.controls[i];
         if (!c.name || !*c.name) return "control name";

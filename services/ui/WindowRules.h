@@ -49,7 +49,7 @@ constexpr bool CanTakeFocus(ControlKind kind) {
 }
 
 struct TabCandidate {
-    int32_t index;      // position in the description
+    int32_t index;  // position in the description
     int32_t tabOrder;
 };
 

@@ -39,7 +39,9 @@ LONG SystemRole(AccessibleRole role) {
     return ROLE_SYSTEM_CLIENT;
 }
 
-bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+bool IsSelf(const VARIANT& child) {
+    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+}
 
 HRESULT StringOut(const std::wstring& text, BSTR* out) {
     if (!out) return E_POINTER;
@@ -78,7 +80,9 @@ public:
             return standard_->QueryInterface(riid, out);
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&refs_));
+    }
     ULONG STDMETHODCALLTYPE Release() override {
         const LONG left = InterlockedDecrement(&refs_);
         if (left == 0) {
@@ -89,11 +93,14 @@ public:
     }
 
     // IDispatch.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return standard_->GetTypeInfoCount(n); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        return standard_->GetTypeInfoCount(n);
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override {
         return standard_->GetTypeInfo(i, l, t);
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l,
+                                            DISPID* d) override {
         return standard_->GetIDsOfNames(r, n, c, l, d);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v,
@@ -114,42 +121,67 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
-        if (!IsSelf(child) || role_ != ROLE_SYSTEM_GRAPHIC) return standard_->get_accValue(child, value);
+        if (!IsSelf(child) || role_ != ROLE_SYSTEM_GRAPHIC)
+            return standard_->get_accValue(child, value);
         if (!IsWindow(hwnd_)) return E_FAIL;
         return StringOut(PictureBoxValue(hwnd_), value);
     }
 
     // IAccessible: the standard object's answers.
-    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** p) override { return standard_->get_accParent(p); }
-    HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* n) override { return standard_->get_accChildCount(n); }
-    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT c, IDispatch** d) override { return standard_->get_accChild(c, d); }
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** p) override {
+        return standard_->get_accParent(p);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* n) override {
+        return standard_->get_accChildCount(n);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT c, IDispatch** d) override {
+        return standard_->get_accChild(c, d);
+    }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT c, BSTR* s) override {
         return standard_->get_accDescription(c, s);
     }
-    HRESULT STDMETHODCALLTYPE get_accState(VARIANT c, VARIANT* s) override { return standard_->get_accState(c, s); }
-    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT c, BSTR* s) override { return standard_->get_accHelp(c, s); }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT c, VARIANT* s) override {
+        return standard_->get_accState(c, s);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT c, BSTR* s) override {
+        return standard_->get_accHelp(c, s);
+    }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* f, VARIANT c, LONG* t) override {
         return standard_->get_accHelpTopic(f, c, t);
     }
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT c, BSTR* s) override {
         return standard_->get_accKeyboardShortcut(c, s);
     }
-    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* c) override { return standard_->get_accFocus(c); }
-    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* c) override { return standard_->get_accSelection(c); }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* c) override {
+        return standard_->get_accFocus(c);
+    }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* c) override {
+        return standard_->get_accSelection(c);
+    }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT c, BSTR* s) override {
         return standard_->get_accDefaultAction(c, s);
     }
-    HRESULT STDMETHODCALLTYPE accSelect(LONG f, VARIANT c) override { return standard_->accSelect(f, c); }
+    HRESULT STDMETHODCALLTYPE accSelect(LONG f, VARIANT c) override {
+        return standard_->accSelect(f, c);
+    }
     HRESULT STDMETHODCALLTYPE accLocation(LONG* x, LONG* y, LONG* w, LONG* h, VARIANT c) override {
         return standard_->accLocation(x, y, w, h, c);
     }
     HRESULT STDMETHODCALLTYPE accNavigate(LONG d, VARIANT s, VARIANT* e) override {
         return standard_->accNavigate(d, s, e);
     }
-    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* c) override { return standard_->accHitTest(x, y, c); }
-    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT c) override { return standard_->accDoDefaultAction(c); }
-    HRESULT STDMETHODCALLTYPE put_accName(VARIANT c, BSTR s) override { return standard_->put_accName(c, s); }
-    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT c, BSTR s) override { return standard_->put_accValue(c, s); }
+    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* c) override {
+        return standard_->accHitTest(x, y, c);
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT c) override {
+        return standard_->accDoDefaultAction(c);
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT c, BSTR s) override {
+        return standard_->put_accName(c, s);
+    }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT c, BSTR s) override {
+        return standard_->put_accValue(c, s);
+    }
 
 private:
     ~ControlAccessible() = default;
@@ -167,7 +199,8 @@ private:
 LRESULT AnswerClientObject(HWND hwnd, WPARAM wParam, const Identity& identity) {
     using CreateStd = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
     using FromObject = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
-    static const auto createStd = SystemFunction<CreateStd>(L"oleacc.dll", "CreateStdAccessibleObject");
+    static const auto createStd =
+        SystemFunction<CreateStd>(L"oleacc.dll", "CreateStdAccessibleObject");
     static const auto fromObject = SystemFunction<FromObject>(L"oleacc.dll", "LresultFromObject");
     if (!createStd || !fromObject) return 0;
     void* standard = nullptr;
@@ -178,8 +211,8 @@ LRESULT AnswerClientObject(HWND hwnd, WPARAM wParam, const Identity& identity) {
     return result;
 }
 
-LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                        UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR data) {
     auto* identity = reinterpret_cast<Identity*>(data);
     switch (msg) {
     case WM_GETOBJECT:
@@ -191,8 +224,7 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         RemoveWindowSubclass(hwnd, AccessibleSubclassProc, kAccessibleSubclassId);
         delete identity;
         break;
-    default:
-        break;
+    default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }

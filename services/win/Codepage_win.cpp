@@ -53,7 +53,9 @@ std::wstring WideFromText(const char* text) {
     return std::wstring(wide.c_str(), static_cast<size_t>(wide.size()));
 }
 
-std::wstring WideFromText(const Text& text) { return WideFromText(text.data()); }
+std::wstring WideFromText(const Text& text) {
+    return WideFromText(text.data());
+}
 
 Text TextFromWide(const wchar_t* text, int length) {
     if (!text || length <= 0) return Text();

@@ -49,4 +49,6 @@ Text TextFromWide(const wchar_t* text, int length);
 inline Text TextFromWide(const std::wstring& text) {
     return TextFromWide(text.c_str(), static_cast<int>(text.size()));
 }
-inline Text TextFromWide(const WideText& text) { return TextFromWide(text.c_str(), text.size()); }
+inline Text TextFromWide(const WideText& text) {
+    return TextFromWide(text.c_str(), text.size());
+}

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct DeclaredCommand {
-    const char* library;   // file name without a folder
+    const char* library;  // file name without a folder
     const char* command;
 };
 
@@ -15,5 +15,4 @@ const DeclaredCommand* ProgramDeclaredCommands(int32_t* count);
 // Calls declared command n with 32-bit arguments pushed right to left, as a __stdcall
 // function expects them. *stackIntact tells whether the command removed exactly the
 // arguments it was given. Resolution failure is a fatal report.
-uint32_t CallDeclaredCommand(int32_t n, const uint32_t* args, uint32_t argCount,
-                             bool* stackIntact);
+uint32_t CallDeclaredCommand(int32_t n, const uint32_t* args, uint32_t argCount, bool* stackIntact);

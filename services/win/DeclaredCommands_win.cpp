@@ -46,8 +46,8 @@ _OrvCallStdcall:
     ret
 )");
 #elif defined(_MSC_VER) && defined(_M_IX86)
-extern "C" __declspec(naked) uint32_t __cdecl OrvCallStdcall(const void*, const uint32_t*,
-                                                             uint32_t, int32_t*) {
+extern "C" __declspec(naked) uint32_t
+    __cdecl OrvCallStdcall(const void*, const uint32_t*, uint32_t, int32_t*) {
     __asm {
         push ebp
         mov  ebp, esp
@@ -91,9 +91,12 @@ struct Resolved {
 std::vector<Resolved> g_resolved;
 
 // "无法找到指定DLL库文件“%s”中的输出命令“%s”", in three pieces around the two names.
+// clang-format off
 const char kNotFoundBeforeLibrary[] =
     "\xCE\xDE\xB7\xA8\xD5\xD2\xB5\xBD\xD6\xB8\xB6\xA8" "DLL" "\xBF\xE2\xCE\xC4\xBC\xFE\xA1\xB0";
-const char kNotFoundBeforeCommand[] = "\xA1\xB1\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE\xA1\xB0";
+// clang-format on
+const char kNotFoundBeforeCommand[] =
+    "\xA1\xB1\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE\xA1\xB0";
 const char kNotFoundEnd[] = "\xA1\xB1";
 
 // A library that Windows itself provides is loaded from the system folder only: a file of the
@@ -116,7 +119,8 @@ FARPROC Resolve(int32_t n) {
     int32_t count = 0;
     const DeclaredCommand* table = ProgramDeclaredCommands(&count);
     if (n < 0 || n >= count || !table) ReportFatalError("", 0, {});
-    if (g_resolved.size() < static_cast<size_t>(count)) g_resolved.resize(static_cast<size_t>(count));
+    if (g_resolved.size() < static_cast<size_t>(count))
+        g_resolved.resize(static_cast<size_t>(count));
     Resolved& r = g_resolved[static_cast<size_t>(n)];
     if (r.address) return r.address;
 

@@ -54,8 +54,8 @@ std::wstring PlatformPath(const Text& path) {
 // UTF-16, since a "|" byte can be the second byte of a double-byte character.
 std::wstring DialogFilter(const char* filter) {
     std::wstring f = WideFromText(filter);
-    while (!f.empty() && (f.back() == L' ' || f.back() == L'\t' || f.back() == L'\r' ||
-                          f.back() == L'\n'))
+    while (!f.empty() &&
+           (f.back() == L' ' || f.back() == L'\t' || f.back() == L'\r' || f.back() == L'\n'))
         f.pop_back();
     if (f.empty()) return f;
     if (f.size() < 2 || f.compare(f.size() - 2, 2, L"||") != 0) f += L"||";
@@ -116,7 +116,8 @@ bool RunOpenDialog(const WindowDescription& window, const char* control) {
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
-    ofn.nFilterIndex = filter.empty() ? 0 : static_cast<DWORD>(std::max(settings.filterIndex, 0) + 1);
+    ofn.nFilterIndex =
+        filter.empty() ? 0 : static_cast<DWORD>(std::max(settings.filterIndex, 0) + 1);
     ofn.lpstrFile = file;
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();

@@ -65,8 +65,8 @@ void WindowIcons::Apply(HWND hwnd, WORD resource, UINT dpi) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     const auto load = [&](int metric) {
         const int size = SystemMetricForDpi(metric, dpi);
-        return OwnedIcon(static_cast<HICON>(
-            LoadImageW(instance, MAKEINTRESOURCEW(resource), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+        return OwnedIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(resource),
+                                                       IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
     };
     OwnedIcon large = load(SM_CXICON);
     OwnedIcon small = load(SM_CXSMICON);

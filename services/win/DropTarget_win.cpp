@@ -51,12 +51,13 @@ std::vector<std::wstring> PathsOf(HGLOBAL list) {
                     path.resize(length);
                     std::memcpy(&path[0], at, length * unit);
                 } else {
-                    const int chars = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at),
-                                                          static_cast<int>(length), nullptr, 0);
+                    const int chars =
+                        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at),
+                                            static_cast<int>(length), nullptr, 0);
                     if (chars > 0) {
                         path.resize(static_cast<size_t>(chars));
-                        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at), static_cast<int>(length),
-                                            &path[0], chars);
+                        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at),
+                                            static_cast<int>(length), &path[0], chars);
                     }
                 }
                 paths.push_back(std::move(path));
@@ -102,7 +103,9 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&refs_));
+    }
     ULONG STDMETHODCALLTYPE Release() override {
         const LONG left = InterlockedDecrement(&refs_);
         if (left == 0) delete this;
@@ -113,7 +116,9 @@ public:
         file_ = FileOf(data);
         return Answer(effect);
     }
-    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override { return Answer(effect); }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+        return Answer(effect);
+    }
     HRESULT STDMETHODCALLTYPE DragLeave() override {
         file_.clear();
         return S_OK;
@@ -124,7 +129,8 @@ public:
         const bool copy = Copies(effect);
         const std::wstring file = file_;
         file_.clear();
-        if (effect) *effect = copy && DeliverFileDrop(window_, file) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        if (effect)
+            *effect = copy && DeliverFileDrop(window_, file) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
         return S_OK;
     }
 
@@ -132,7 +138,8 @@ private:
     ~FileDropTarget() = default;
 
     bool Copies(const DWORD* effect) const {
-        return effect && (*effect & DROPEFFECT_COPY) && !file_.empty() && WindowTakesFileDrop(window_);
+        return effect && (*effect & DROPEFFECT_COPY) && !file_.empty() &&
+               WindowTakesFileDrop(window_);
     }
     HRESULT Answer(DWORD* effect) const {
         if (!effect) return E_INVALIDARG;
@@ -166,7 +173,9 @@ void RegisterFileDrop(HWND window) {
     target->Release();
 }
 
-void RevokeFileDrop(HWND window) { RevokeDragDrop(window); }
+void RevokeFileDrop(HWND window) {
+    RevokeDragDrop(window);
+}
 
 void TakeDroppedFiles(HWND window, HDROP drop) {
     const std::wstring file = FileToOpen(PathsOf(reinterpret_cast<HGLOBAL>(drop)));

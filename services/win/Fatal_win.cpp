@@ -11,7 +11,7 @@
 namespace {
 
 // The report's texts as UTF-16 literals: showing them needs no conversion and no memory.
-const wchar_t kReportCaption[] = L"\x9519\x8BEF";        // 错误
+const wchar_t kReportCaption[] = L"\x9519\x8BEF";                      // 错误
 const wchar_t kReportHeadline[] = L"\x8FD0\x884C\x65F6\x51FA\x9519!";  // 运行时出错!
 
 // Address space kept back from start-up for the report itself: when the heap has run out, the
@@ -75,8 +75,7 @@ bool g_reporting = false;
 
 void KeepReportReserve() {
     if (!g_reportReserve)
-        g_reportReserve = VirtualAlloc(nullptr, kReportReserveBytes, MEM_RESERVE,
-                                       PAGE_NOACCESS);
+        g_reportReserve = VirtualAlloc(nullptr, kReportReserveBytes, MEM_RESERVE, PAGE_NOACCESS);
 }
 
 void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {

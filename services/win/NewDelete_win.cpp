@@ -9,8 +9,12 @@
 
 #include "Memory.h"
 
-void* operator new(std::size_t bytes) { return AllocServiceBuffer(static_cast<int64_t>(bytes)); }
-void* operator new[](std::size_t bytes) { return AllocServiceBuffer(static_cast<int64_t>(bytes)); }
+void* operator new(std::size_t bytes) {
+    return AllocServiceBuffer(static_cast<int64_t>(bytes));
+}
+void* operator new[](std::size_t bytes) {
+    return AllocServiceBuffer(static_cast<int64_t>(bytes));
+}
 void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
     return TryAllocServiceBuffer(static_cast<int64_t>(bytes));
 }
@@ -18,9 +22,21 @@ void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
     return TryAllocServiceBuffer(static_cast<int64_t>(bytes));
 }
 
-void operator delete(void* p) noexcept { FreeServiceBuffer(p); }
-void operator delete[](void* p) noexcept { FreeServiceBuffer(p); }
-void operator delete(void* p, std::size_t) noexcept { FreeServiceBuffer(p); }
-void operator delete[](void* p, std::size_t) noexcept { FreeServiceBuffer(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { FreeServiceBuffer(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { FreeServiceBuffer(p); }
+void operator delete(void* p) noexcept {
+    FreeServiceBuffer(p);
+}
+void operator delete[](void* p) noexcept {
+    FreeServiceBuffer(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    FreeServiceBuffer(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    FreeServiceBuffer(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    FreeServiceBuffer(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    FreeServiceBuffer(p);
+}

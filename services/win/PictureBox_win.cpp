@@ -245,8 +245,7 @@ void PictureBox::Set(const Bytes& bytes) {
     Discard();
     data_ = std::move(copy);
     if (!data_.empty()) {
-        const PictureKind kind =
-            RecognizePicture(data_.data(), static_cast<size_t>(data_.size()));
+        const PictureKind kind = RecognizePicture(data_.data(), static_cast<size_t>(data_.size()));
         if (kind != PictureKind::None && Decode(kind)) {
             kind_ = kind;
             decoded_ = true;
@@ -521,8 +520,9 @@ void PictureBox::RunAnimation() {
                 } else {
                     previousPass_.swap(pass_);
                     for (const AnimationStep& old : pass_)
-                        if (old.drawn) cacheBytes_ -= static_cast<size_t>(old.drawn->width) *
-                                                      static_cast<size_t>(old.drawn->height) * 4;
+                        if (old.drawn)
+                            cacheBytes_ -= static_cast<size_t>(old.drawn->width) *
+                                           static_cast<size_t>(old.drawn->height) * 4;
                     pass_.clear();
                 }
             }
@@ -548,8 +548,7 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
         break;
     }
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         const HDC dc = BeginPaint(hwnd, &ps);
@@ -567,8 +566,7 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete box;
         break;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -585,11 +583,14 @@ void RegisterPictureBoxClass() {
     RegisterClassExW(&wc);
 }
 
-void ResetPictureScale(PictureBox& box) { box.Resized(); }
+void ResetPictureScale(PictureBox& box) {
+    box.Resized();
+}
 
 std::wstring PictureBoxValue(HWND pictureBox) {
     const PictureBox* box = PictureBoxFromHwnd(pictureBox);
-    return WideFromText(box ? box->Describe().c_str() : DescribePicture(PictureKind::None, 0, 0, false).c_str());
+    return WideFromText(box ? box->Describe().c_str()
+                            : DescribePicture(PictureKind::None, 0, 0, false).c_str());
 }
 
 PictureBox* PictureBoxFromHwnd(HWND hwnd) {

@@ -76,7 +76,8 @@ void InitServices() {
     KeepReportReserve();
     if (SUCCEEDED(OleInitialize(nullptr))) s.oleInitialised = true;
     RecordProgramPath();
-    if (!s.programFolder.empty()) SetCurrentDirectoryW(CurrentDirectoryFor(s.programFolder).c_str());
+    if (!s.programFolder.empty())
+        SetCurrentDirectoryW(CurrentDirectoryFor(s.programFolder).c_str());
     s.serviceWindow = CreateServiceWindow();
     s.guiThread = GetCurrentThreadId();
 

@@ -27,10 +27,10 @@ class PictureBox;
 
 struct LiveControl {
     const ControlDescription* desc = nullptr;
-    int32_t index = 0;                       // position in the description, from 0
-    HWND hwnd = nullptr;                     // none for a CommonDlg
-    std::unique_ptr<FileDialogState> dialog; // CommonDlg only
-    PictureBox* picture = nullptr;           // PicBox only; owned by its window
+    int32_t index = 0;                        // position in the description, from 0
+    HWND hwnd = nullptr;                      // none for a CommonDlg
+    std::unique_ptr<FileDialogState> dialog;  // CommonDlg only
+    PictureBox* picture = nullptr;            // PicBox only; owned by its window
 };
 
 struct LiveWindow {
@@ -38,28 +38,28 @@ struct LiveWindow {
     HWND hwnd = nullptr;
     std::vector<LiveControl> controls;
     HWND rememberedFocus = nullptr;
-    int suppressEvents = 0;                  // above 0 while the window is being built
-    UINT dpi = 96;                           // of the monitor the window is on
-    WindowIcons icons;                       // its own, once its DPI differs from the system's
+    int suppressEvents = 0;  // above 0 while the window is being built
+    UINT dpi = 96;           // of the monitor the window is on
+    WindowIcons icons;       // its own, once its DPI differs from the system's
 };
 
 struct LoadedWindow {
     const WindowDescription* desc = nullptr;
-    std::unique_ptr<LiveWindow> live;        // set while the platform window exists
+    std::unique_ptr<LiveWindow> live;  // set while the platform window exists
 };
 
 struct ServiceState {
-    std::wstring programFolder;              // exact path, without the trailing backslash
+    std::wstring programFolder;  // exact path, without the trailing backslash
     std::wstring programFile;
     bool eventLoopEntered = false;
     bool cleanupDone = false;
     bool oleInitialised = false;
-    int eventDeliveryStop = 0;               // above 0 once a fatal report began
-    int runningHandlers = 0;                 // above 0 while a handler runs (it may outlive its window)
+    int eventDeliveryStop = 0;  // above 0 once a fatal report began
+    int runningHandlers = 0;    // above 0 while a handler runs (it may outlive its window)
     std::vector<void (*)()> exitRoutines;
     DWORD guiThread = 0;
     OwnedWindow serviceWindow;
-    OwnedIcon classIcon;                     // the program's icon, for the window class
+    OwnedIcon classIcon;  // the program's icon, for the window class
     OwnedIcon classSmallIcon;
     std::vector<LoadedWindow> windows;
     int quitCode = 0;

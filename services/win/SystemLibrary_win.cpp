@@ -34,4 +34,6 @@ HMODULE SystemModule(const wchar_t* library) {
     return handle;
 }
 
-void ReleaseSystemModules() { g_systemModules.clear(); }
+void ReleaseSystemModules() {
+    g_systemModules.clear();
+}

@@ -16,7 +16,9 @@ int EditMinimumHeight(UINT dpi) {
     return tm.tmHeight + 2 * SystemMetricForDpi(SM_CYEDGE, dpi);
 }
 
-int32_t Signed(UINT dpi) { return static_cast<int32_t>(dpi); }
+int32_t Signed(UINT dpi) {
+    return static_cast<int32_t>(dpi);
+}
 
 }  // namespace
 
@@ -34,7 +36,8 @@ RECT WindowRectAt(const WindowDescription& d, HMONITOR monitorHandle, UINT dpi) 
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     if (!GetMonitorInfoW(monitorHandle, &monitor)) {
-        monitor.rcMonitor = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        monitor.rcMonitor =
+            RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         monitor.rcWork = monitor.rcMonitor;
     }
     const RECT& m = monitor.rcMonitor;
@@ -75,18 +78,22 @@ void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
         // wraps its lines.
         const bool multiLine = c.desc->kind == ControlKind::EditBox && c.desc->edit.multiLine;
         const LRESULT topChar =
-            multiLine ? SendMessageW(c.hwnd, EM_LINEINDEX,
-                                     static_cast<WPARAM>(SendMessageW(c.hwnd, EM_GETFIRSTVISIBLELINE, 0, 0)), 0)
-                      : 0;
+            multiLine
+                ? SendMessageW(
+                      c.hwnd, EM_LINEINDEX,
+                      static_cast<WPARAM>(SendMessageW(c.hwnd, EM_GETFIRSTVISIBLELINE, 0, 0)), 0)
+                : 0;
         SendMessageW(c.hwnd, WM_SETFONT, fontParam, FALSE);
         const RECT r = ControlRectAt(*c.desc, dpi);
         SetWindowPos(c.hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags);
         if (multiLine) {
-            const LRESULT line = SendMessageW(c.hwnd, EM_LINEFROMCHAR, static_cast<WPARAM>(topChar), 0);
+            const LRESULT line =
+                SendMessageW(c.hwnd, EM_LINEFROMCHAR, static_cast<WPARAM>(topChar), 0);
             const LRESULT first = SendMessageW(c.hwnd, EM_GETFIRSTVISIBLELINE, 0, 0);
             if (line != first) SendMessageW(c.hwnd, EM_LINESCROLL, 0, line - first);
         }
     }
     w.icons.Apply(w.hwnd, kProgramIconId, dpi);
-    RedrawWindow(w.hwnd, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    RedrawWindow(w.hwnd, nullptr, nullptr,
+                 RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }

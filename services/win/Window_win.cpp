@@ -89,7 +89,8 @@ LiveWindow* ProgramWindowContaining(HWND hwnd) {
 std::vector<int32_t> TabList(LiveWindow& w) {
     std::vector<TabCandidate> eligible;
     for (const LiveControl& c : w.controls) {
-        if (!c.hwnd || !IsWindow(c.hwnd) || !c.desc->tabStop || !CanTakeFocus(c.desc->kind)) continue;
+        if (!c.hwnd || !IsWindow(c.hwnd) || !c.desc->tabStop || !CanTakeFocus(c.desc->kind))
+            continue;
         if (!IsWindowVisible(c.hwnd) || !IsWindowEnabled(c.hwnd)) continue;
         eligible.push_back({c.index, c.desc->tabOrder});
     }
@@ -168,11 +169,8 @@ bool HandleChildMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESU
         return true;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        *result = ControlColors(hwnd, wParam, lParam);
-        return true;
-    default:
-        return false;
+    case WM_CTLCOLORBTN: *result = ControlColors(hwnd, wParam, lParam); return true;
+    default: return false;
     }
 }
 
@@ -202,12 +200,8 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_DPICHANGED:
         if (w) ApplyWindowDpi(*w, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
-    case WM_DROPFILES:
-        TakeDroppedFiles(hwnd, reinterpret_cast<HDROP>(wParam));
-        return 0;
-    case WM_DESTROY:
-        RevokeFileDrop(hwnd);
-        break;
+    case WM_DROPFILES: TakeDroppedFiles(hwnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_DESTROY: RevokeFileDrop(hwnd); break;
     case WM_NCDESTROY: {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         if (w) {
@@ -217,8 +211,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         OnProgramWindowGone();
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -239,11 +232,8 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                  BrushFor(c ? c->desc->background : kSystemButtonFace));
         return 1;
     }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId);
-        break;
-    default:
-        break;
+    case WM_NCDESTROY: RemoveWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId); break;
+    default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
@@ -256,18 +246,16 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(wParam));
         if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
-    case WM_GETFONT:
-        return GetWindowLongPtrW(hwnd, 0);
+    case WM_GETFONT: return GetWindowLongPtrW(hwnd, 0);
     case WM_SETTEXT: {
         const LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
         InvalidateRect(hwnd, nullptr, TRUE);
         return r;
     }
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
-        const auto* desc = reinterpret_cast<const ControlDescription*>(
-            GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        const auto* desc =
+            reinterpret_cast<const ControlDescription*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         PAINTSTRUCT ps;
         const HDC dc = BeginPaint(hwnd, &ps);
         RECT r;
@@ -278,13 +266,13 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         const HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, ResolveColor(desc ? desc->textColor : kBlack));
-        DrawTextW(dc, text.c_str(), text.size(), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextW(dc, text.c_str(), text.size(), &r,
+                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, old);
         EndPaint(hwnd, &ps);
         return 0;
     }
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -308,9 +296,7 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
             style |= ES_AUTOHSCROLL;
         }
         break;
-    case ControlKind::Label:
-        cls = kLabelClass;
-        break;
+    case ControlKind::Label: cls = kLabelClass; break;
     case ControlKind::Button:
         cls = L"Button";
         style |= (d.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_CENTER | BS_VCENTER |
@@ -324,8 +310,7 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
         cls = kPictureBoxClass;
         style |= WS_BORDER;
         break;
-    case ControlKind::CommonDlg:
-        return nullptr;
+    case ControlKind::CommonDlg: return nullptr;
     }
     const WideText text(d.text);
     const RECT r = ControlRectAt(d, dpi);
@@ -344,14 +329,9 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     case ControlKind::Label:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&d));
         break;
-    case ControlKind::GroupBox:
-        SetWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId, 0);
-        break;
-    case ControlKind::PicBox:
-        c.picture = PictureBoxFromHwnd(hwnd);
-        break;
-    default:
-        break;
+    case ControlKind::GroupBox: SetWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId, 0); break;
+    case ControlKind::PicBox: c.picture = PictureBoxFromHwnd(hwnd); break;
+    default: break;
     }
     return hwnd;
 }
@@ -371,7 +351,8 @@ LoadedWindow* FindLoaded(const WindowDescription& desc) {
 
 int32_t ControlNumberFor(const WindowDescription& window, const char* name) {
     for (int32_t i = 0; i < window.controlCount; ++i)
-        if (name && std::strcmp(window.controls[i].name, name) == 0) return window.controls[i].number;
+        if (name && std::strcmp(window.controls[i].name, name) == 0)
+            return window.controls[i].number;
     return 0;
 }
 
@@ -424,9 +405,9 @@ void RegisterWindowClasses() {
     wc.hInstance = instance;
     // The class keeps using its icons until it is unregistered, at the end-of-program clean-up.
     ServiceState& s = Services();
-    s.classIcon.Reset(static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
+    s.classIcon.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId),
+                                                    IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                    GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
     s.classSmallIcon.Reset(static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));

@@ -5,7 +5,9 @@
 
 const char kFuzzTargetName[] = "bmp";
 
-bool FuzzTargetSelects(PictureKind kind) { return kind == PictureKind::Bmp; }
+bool FuzzTargetSelects(PictureKind kind) {
+    return kind == PictureKind::Bmp;
+}
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;

@@ -9,7 +9,9 @@
 
 const char kFuzzTargetName[] = "gif";
 
-bool FuzzTargetSelects(PictureKind kind) { return kind == PictureKind::Gif; }
+bool FuzzTargetSelects(PictureKind kind) {
+    return kind == PictureKind::Gif;
+}
 
 namespace {
 

@@ -3,7 +3,9 @@
 
 const char kFuzzTargetName[] = "jpeg";
 
-bool FuzzTargetSelects(PictureKind kind) { return kind == PictureKind::Jpeg; }
+bool FuzzTargetSelects(PictureKind kind) {
+    return kind == PictureKind::Jpeg;
+}
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;

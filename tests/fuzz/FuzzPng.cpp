@@ -4,7 +4,9 @@
 
 const char kFuzzTargetName[] = "png";
 
-bool FuzzTargetSelects(PictureKind kind) { return kind == PictureKind::Png; }
+bool FuzzTargetSelects(PictureKind kind) {
+    return kind == PictureKind::Png;
+}
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;

@@ -9,7 +9,9 @@
 
 const char kFuzzTargetName[] = "webp";
 
-bool FuzzTargetSelects(PictureKind kind) { return kind == PictureKind::Webp; }
+bool FuzzTargetSelects(PictureKind kind) {
+    return kind == PictureKind::Webp;
+}
 
 namespace {
 

@@ -80,8 +80,8 @@ void BmpSeeds() {
     Save("bmp", "32bit-10-bit-fields.bmp",
          MakeBmp(layout(5, 3, 32, 56, 3, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}, Ramp(60))));
     // Runs, an absolute run, end of line, a delta, end of picture.
-    BmpLayout rle8 = layout(5, 3, 8, 40, 1, {},
-                            {3, 7, 0, 0, 0, 4, 1, 2, 3, 4, 0, 2, 1, 1, 2, 9, 0, 1});
+    BmpLayout rle8 =
+        layout(5, 3, 8, 40, 1, {}, {3, 7, 0, 0, 0, 4, 1, 2, 3, 4, 0, 2, 1, 1, 2, 9, 0, 1});
     rle8.table = table;
     Save("bmp", "rle8.bmp", MakeBmp(rle8));
     BmpLayout rle4 =

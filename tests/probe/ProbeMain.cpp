@@ -46,7 +46,9 @@ void WriteMarker(const char* name) {
     if (FILE* f = std::fopen(name, "wb")) std::fclose(f);
 }
 
-void ProbeExitRoutine() { WriteMarker("exit-routine-ran"); }
+void ProbeExitRoutine() {
+    WriteMarker("exit-routine-ran");
+}
 
 void OnFaultClick();
 void OnCountClick();
@@ -197,7 +199,9 @@ void OnFaultClick() {
     }
 }
 
-int32_t StartupRoutine() { return 0; }
+int32_t StartupRoutine() {
+    return 0;
+}
 
 LRESULT CALLBACK RefuseResultBox(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND &&

@@ -213,8 +213,9 @@ Bytes MakePcx(const PcxLayout& layout) {
     std::copy(layout.headerPalette.begin(), layout.headerPalette.end(), b.begin() + 16);
     b[65] = static_cast<uint8_t>(layout.planes);
     const size_t packed = layout.bits == 8 ? size_t(layout.width) : size_t(layout.width + 7) / 8;
-    Le16(b, 66, static_cast<uint32_t>(layout.lineBytes != 0 ? size_t(layout.lineBytes)
-                                                            : packed + (packed & 1)));
+    Le16(b, 66,
+         static_cast<uint32_t>(layout.lineBytes != 0 ? size_t(layout.lineBytes)
+                                                     : packed + (packed & 1)));
     const Bytes& rows = layout.rows;
     for (size_t i = 0; i < rows.size();) {
         size_t run = 1;
@@ -434,8 +435,8 @@ Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, Jpe
         scans, quality, subsampled, ycck);
 }
 
-Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fill,
-                    JpegScans scans, int quality, bool subsampled, bool ycck) {
+Bytes WriteJpegRows(int width, int height, int components, const JpegRowFill& fill, JpegScans scans,
+                    int quality, bool subsampled, bool ycck) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -578,9 +579,9 @@ Bytes OrientationTiff(uint16_t value, bool bigEndian, uint16_t type) {
 // --- From a raster ------------------------------------------------------------------------
 
 Raster Filled(int width, int height, Rgba colour) {
-    return Raster{width, height,
-                  std::vector<Rgba>(static_cast<size_t>(width) * static_cast<size_t>(height),
-                                    colour)};
+    return Raster{
+        width, height,
+        std::vector<Rgba>(static_cast<size_t>(width) * static_cast<size_t>(height), colour)};
 }
 
 Raster Halves(int width, int height, Rgba top, Rgba bottom) {
@@ -700,8 +701,8 @@ Bytes IconFile(uint16_t type, const std::vector<IconImage>& images) {
         const Bytes rows = DibRows(r, indexed, image.bits);
         body.insert(body.end(), rows.begin(), rows.end());
         body.resize(body.size() + DibStride(r.width, 1) * static_cast<size_t>(r.height), 0);
-        entries.push_back({static_cast<uint8_t>(r.width < 256 ? r.width : 0),
-                           image.colourCountByte, body, static_cast<uint16_t>(type == 1 ? 1 : 0),
+        entries.push_back({static_cast<uint8_t>(r.width < 256 ? r.width : 0), image.colourCountByte,
+                           body, static_cast<uint16_t>(type == 1 ? 1 : 0),
                            static_cast<uint16_t>(type == 1 ? bits : 0)});
     }
     return MakeIconFile(type, entries);

@@ -28,9 +28,8 @@ struct Rgba {
 };
 void PrintTo(const Rgba& c, std::ostream* os);
 
-inline constexpr Rgba kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255},
-    kWhite{255, 255, 255}, kBlack{0, 0, 0}, kYellow{255, 255, 0}, kMagenta{255, 0, 255},
-    kClear{0, 0, 0, 0};
+inline constexpr Rgba kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255},
+    kBlack{0, 0, 0}, kYellow{255, 255, 0}, kMagenta{255, 0, 255}, kClear{0, 0, 0, 0};
 
 // Decoded pixels, stored B, G, R, A as the decoders and Windows' 32-bit DIBs have them.
 std::vector<Rgba> ToPixels(const Bytes& bgra);

@@ -25,8 +25,7 @@ HWND g_watchedBox = nullptr;
 int g_valueChanges = 0;
 
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
-    if (event == EVENT_OBJECT_VALUECHANGE && hwnd == g_watchedBox && object == OBJID_CLIENT &&
-        child == CHILDID_SELF)
+    if (event == EVENT_OBJECT_VALUECHANGE && hwnd == g_watchedBox && object == OBJID_CLIENT && child == CHILDID_SELF)
         ++g_valueChanges;
 }
 
@@ -89,7 +88,8 @@ void AccessibleNamesAndRoles(Check& check, const Options& options) {
     Accessible first = ObjectOf(session.Control(kEdit1));
     if (first) {
         check.Expect((StateOf(first.get()) & STATE_SYSTEM_FOCUSED) != 0,
-                     Cat(ControlName(kEdit1), L": the standard object's state lost its focus bit: 0x", std::hex, StateOf(first.get())));
+                     Cat(ControlName(kEdit1), L": the standard object's state lost its focus bit: 0x", std::hex,
+                         StateOf(first.get())));
         long x = 0, y = 0, w = 0, h = 0;
         VARIANT self;
         self.vt = VT_I4;
@@ -147,9 +147,10 @@ void PictureValueAndEvents(Check& check, const Options& options) {
     };
     for (const Row& row : rows) {
         const int before = g_valueChanges;
-        const bool done = row.file ? check.Expect(WriteFileBytes(folder / row.file, row.bytes), L"cannot write a file") &&
-                                         picker.Choose(folder / row.file)
-                                   : picker.Clear();
+        const bool done = row.file
+                              ? check.Expect(WriteFileBytes(folder / row.file, row.bytes), L"cannot write a file") &&
+                                    picker.Choose(folder / row.file)
+                              : picker.Clear();
         if (!done) break;
         check.ExpectEq(Cat(row.what, L": value"), row.value, WaitPictureValue(picker.Box(), row.value));
         WaitUntil(kStepTimeoutMs, [&] { return g_valueChanges > before; });

@@ -40,10 +40,18 @@ Accessible ObjectOf(HWND hwnd) {
     return Accessible(object);
 }
 
-std::wstring NameOf(IAccessible* object) { return TextProperty(object, &IAccessible::get_accName); }
-std::wstring ValueOf(IAccessible* object) { return TextProperty(object, &IAccessible::get_accValue); }
-long RoleOf(IAccessible* object) { return NumberProperty(object, &IAccessible::get_accRole); }
-long StateOf(IAccessible* object) { return NumberProperty(object, &IAccessible::get_accState); }
+std::wstring NameOf(IAccessible* object) {
+    return TextProperty(object, &IAccessible::get_accName);
+}
+std::wstring ValueOf(IAccessible* object) {
+    return TextProperty(object, &IAccessible::get_accValue);
+}
+long RoleOf(IAccessible* object) {
+    return NumberProperty(object, &IAccessible::get_accRole);
+}
+long StateOf(IAccessible* object) {
+    return NumberProperty(object, &IAccessible::get_accState);
+}
 
 std::wstring PictureValue(HWND box) {
     Accessible object = ObjectOf(box);

@@ -33,8 +33,8 @@ Accessible ObjectOf(HWND hwnd);
 // Name or value of the object itself; "(failed 0x...)" when it would not give it.
 std::wstring NameOf(IAccessible* object);
 std::wstring ValueOf(IAccessible* object);
-long RoleOf(IAccessible* object);   // -1 when it would not give one
-long StateOf(IAccessible* object);  // -1 when it would not give one
+long RoleOf(IAccessible* object);  // -1 when it would not give one
+long StateOf(IAccessible* object); // -1 when it would not give one
 // What the picture box says it shows, read afresh as a client would.
 std::wstring PictureValue(HWND box);
 // Waits until the picture box says `want`; what it said last, for the caller to report.

@@ -170,7 +170,9 @@ DWORD WINAPI MoveAndRelease(void* parameter) {
     constexpr int kSteps = 6;
     for (int i = 1; i <= kSteps; ++i) {
         const LONG seen = source.queries;
-        MouseAt(POINT{plan.from.x + (plan.to.x - plan.from.x) * i / kSteps, plan.from.y + (plan.to.y - plan.from.y) * i / kSteps}, 0);
+        MouseAt(POINT{plan.from.x + (plan.to.x - plan.from.x) * i / kSteps,
+                      plan.from.y + (plan.to.y - plan.from.y) * i / kSteps},
+                0);
         Within(300, [&] { return source.queries > seen; });
     }
     // Wine's X driver may hand the tracking thread a crossing event of an earlier step after
@@ -194,8 +196,8 @@ DWORD WINAPI MoveAndRelease(void* parameter) {
 
 struct DragResult {
     HRESULT hr = E_FAIL;
-    DWORD effect = DROPEFFECT_NONE;   // what the drop did
-    LONG overTarget = -1;             // what the target answered before the drop: the cursor
+    DWORD effect = DROPEFFECT_NONE; // what the drop did
+    LONG overTarget = -1;           // what the target answered before the drop: the cursor
     LONG feedbacks = 0, queries = 0;
 };
 
@@ -247,7 +249,8 @@ POINT CentreOf(HWND hwnd) {
 void ExpectDrag(Check& check, const std::wstring& what, const DragResult& drag, bool taken) {
     const LONG want = taken ? DROPEFFECT_COPY : DROPEFFECT_NONE;
     check.Note(Cat(what, L": the target answered ", drag.feedbacks, L" times, the source was asked ", drag.queries));
-    check.Expect(SUCCEEDED(drag.hr), Cat(what, L": DoDragDrop failed, 0x", std::hex, static_cast<unsigned long>(drag.hr)));
+    check.Expect(SUCCEEDED(drag.hr),
+                 Cat(what, L": DoDragDrop failed, 0x", std::hex, static_cast<unsigned long>(drag.hr)));
     check.ExpectEq(what + L": cursor over the window", EffectText(want), EffectText(drag.overTarget));
     check.ExpectEq(what + L": effect of the drop", EffectText(want), EffectText(static_cast<LONG>(drag.effect)));
 }
@@ -265,11 +268,12 @@ void DropFiles(Check& check, const Options& options) {
         return;
     const std::wstring korean = L"\xD55C\xAE00"; // 한글
     const bool koreanFolder = CreateDirectoryW((folder / korean).c_str(), nullptr) != FALSE;
-    const bool files = WriteFileBytes(folder / L"a.png", PngFile(Filled(4, 4, kRed), false)) &&
-                       WriteFileBytes(folder / L"b.txt", Bytes(64, 'x')) &&
-                       WriteFileBytes(folder / L"c.bmp", BmpFile(Filled(5, 3, kBlue), 24)) &&
-                       CreateDirectoryW((folder / L"sub").c_str(), nullptr) &&
-                       (!koreanFolder || WriteFileBytes(folder / korean + L"\\d.png", PngFile(Filled(6, 6, kGreen), false)));
+    const bool files =
+        WriteFileBytes(folder / L"a.png", PngFile(Filled(4, 4, kRed), false)) &&
+        WriteFileBytes(folder / L"b.txt", Bytes(64, 'x')) &&
+        WriteFileBytes(folder / L"c.bmp", BmpFile(Filled(5, 3, kBlue), 24)) &&
+        CreateDirectoryW((folder / L"sub").c_str(), nullptr) &&
+        (!koreanFolder || WriteFileBytes(folder / korean + L"\\d.png", PngFile(Filled(6, 6, kGreen), false)));
     if (!check.Expect(files, L"cannot write the files")) return;
 
     enum class While { Idle, MessageBox };
@@ -278,9 +282,9 @@ void DropFiles(Check& check, const Options& options) {
         std::vector<std::wstring> names;
         While during;
         bool taken;
-        std::wstring value;      // empty: what it was before the drag
-        int onto = kPicture1;    // the control the mouse lets go over
-        Bytes list = {};         // a list as it comes, instead of `names`
+        std::wstring value;   // empty: what it was before the drag
+        int onto = kPicture1; // the control the mouse lets go over
+        Bytes list = {};      // a list as it comes, instead of `names`
     };
     const std::wstring png = L"PNG 4 \x00D7 4", bmp = L"BMP 5 \x00D7 3";
     const Row rows[] = {
@@ -291,11 +295,26 @@ void DropFiles(Check& check, const Options& options) {
         {L"a folder and a file: the file shows", {L"sub", L"a.png"}, While::Idle, true, png},
         {L"a Korean-named folder", {korean + L"\\d.png"}, While::Idle, true, L"PNG 6 \x00D7 6"},
         {L"a file let go over a label of the window shows too", {L"c.bmp"}, While::Idle, true, bmp, kLabel1},
-        {L"a list of single-byte paths", {}, While::Idle, true, png, kPicture1,
+        {L"a list of single-byte paths",
+         {},
+         While::Idle,
+         true,
+         png,
+         kPicture1,
          DropList(sizeof(DROPFILES), false, folder / L"a.png" + L'\0' + L'\0')},
-        {L"a list whose paths lie past its end changes nothing", {}, While::Idle, false, L"", kPicture1,
+        {L"a list whose paths lie past its end changes nothing",
+         {},
+         While::Idle,
+         false,
+         L"",
+         kPicture1,
          DropList(4096, true, folder / L"c.bmp" + L'\0' + L'\0')},
-        {L"a list whose path has no end changes nothing", {}, While::Idle, false, L"", kPicture1,
+        {L"a list whose path has no end changes nothing",
+         {},
+         While::Idle,
+         false,
+         L"",
+         kPicture1,
          DropList(sizeof(DROPFILES), true, folder / L"c.bmp")},
         {L"a list shorter than its header changes nothing", {}, While::Idle, false, L"", kPicture1, Bytes(12, 0)},
         {L"nothing is taken while a message box is up", {L"c.bmp"}, While::MessageBox, false, L""},
@@ -318,7 +337,10 @@ void DropFiles(Check& check, const Options& options) {
             if (!check.Expect(message != nullptr, L"no message box after the packaging button")) return;
         }
         const std::wstring before = PictureValue(box);
-        ExpectDrag(check, row.what, DragFiles(row.list.empty() ? WideList(paths) : row.list, CentreOf(session.Control(row.onto)), row.taken), row.taken);
+        ExpectDrag(
+            check, row.what,
+            DragFiles(row.list.empty() ? WideList(paths) : row.list, CentreOf(session.Control(row.onto)), row.taken),
+            row.taken);
         if (message) {
             check.ExpectEq(Cat(row.what, L": value while the box is up"), before, PictureValue(box));
             PressDialogButton(message, IDOK);
@@ -343,7 +365,9 @@ void DropThenCancelRereads(Check& check, const Options& options) {
     if (!session.Ok() || !picker.Ok() || !check.Expect(ole.ok && folder.Ok(), L"cannot initialise OLE or a folder"))
         return;
     const std::wstring path = folder / L"dropped.png";
-    if (!check.Expect(WriteFileBytes(folder / L"dropped.png", PngFile(Filled(7, 7, kRed), false)), L"cannot write a file")) return;
+    if (!check.Expect(WriteFileBytes(folder / L"dropped.png", PngFile(Filled(7, 7, kRed), false)),
+                      L"cannot write a file"))
+        return;
     HWND box = picker.Box();
     ExpectDrag(check, L"the drop", DragFiles(WideList({path}), CentreOf(box), true), true);
     check.ExpectEq(L"after the drop", L"PNG 7 \x00D7 7", WaitPictureValue(box, L"PNG 7 \x00D7 7"));
@@ -357,7 +381,8 @@ void DropThenCancelRereads(Check& check, const Options& options) {
     const std::wstring field = TextOf(picker.FileNameEdit(dialog));
     check.Expect(field.find(L"dropped.png") != std::wstring::npos,
                  Cat(L"the dialog opens on ", Quoted(field), L", not on the dropped file"));
-    ExpectDrag(check, L"a drop while the dialog is up", DragFiles(WideList({folder / L"dropped.png"}), CentreOf(box), false), false);
+    ExpectDrag(check, L"a drop while the dialog is up",
+               DragFiles(WideList({folder / L"dropped.png"}), CentreOf(box), false), false);
     check.ExpectEq(L"while the dialog is up", kNone, PictureValue(box));
     if (!picker.Cancel(dialog, IconPicker::Dismiss::CancelButton)) return;
     check.ExpectEq(L"after Cancel", L"PNG 8 \x00D7 8", WaitPictureValue(box, L"PNG 8 \x00D7 8"));

@@ -104,8 +104,8 @@ void TypingWrapsAndScrolls(Check& check, const Options& options) {
             check.ExpectEq(name + L" text after typing one long line", longLine, TextOf(hwnd));
             return;
         }
-        check.Expect(Ask(hwnd, EM_GETLINECOUNT) >= 2,
-                     Cat(name, L": one long line typed shows as ", Ask(hwnd, EM_GETLINECOUNT), L" line(s), not wrapped"));
+        check.Expect(Ask(hwnd, EM_GETLINECOUNT) >= 2, Cat(name, L": one long line typed shows as ",
+                                                          Ask(hwnd, EM_GETLINECOUNT), L" line(s), not wrapped"));
         check.ExpectEq(name + L" first visible line before the box is full", 0, Ask(hwnd, EM_GETFIRSTVISIBLELINE));
 
         std::wstring typed = longLine;
@@ -158,13 +158,16 @@ void AppendKeepsUserText(Check& check, const Options& options) {
     HWND box = WaitWindowOf(session.Process().Pid(), L"#32770", kMessageCaption, kStepTimeoutMs);
     if (!check.Expect(box != nullptr, L"a click on " + ControlName(kButton3) + L" showed no message box")) return;
 
-    const std::wstring prefix = L"\x5DF2\x63D0\x4EA4\x5230\x670D\x52A1\x5668\x8FDB\x884C\x6253\x5305,"
-                                L"\x8BA2\x5355\x7F16\x53F7:" /* 已提交到服务器进行打包,订单编号: */;
-    const std::wstring suffix = L",\x5DF2\x81EA\x52A8\x590D\x5236,\x8BF7\x524D\x5F80\x67E5\x8BE2\x83B7\x53D6"
-                                L"\x4E0B\x8F7D\x5730\x5740\xFF01\r\n" /* ,已自动复制,请前往查询获取下载地址！\r\n */;
+    const std::wstring prefix =
+        L"\x5DF2\x63D0\x4EA4\x5230\x670D\x52A1\x5668\x8FDB\x884C\x6253\x5305,"
+        L"\x8BA2\x5355\x7F16\x53F7:" /* 已提交到服务器进行打包,订单编号: */;
+    const std::wstring suffix =
+        L",\x5DF2\x81EA\x52A8\x590D\x5236,\x8BF7\x524D\x5F80\x67E5\x8BE2\x83B7\x53D6"
+        L"\x4E0B\x8F7D\x5730\x5740\xFF01\r\n" /* ,已自动复制,请前往查询获取下载地址！\r\n */;
     const std::wstring echoText = TextOf(echo);
     const size_t numberAt = typed.size() + prefix.size();
-    const bool shaped = echoText.size() == numberAt + 13 + suffix.size() && echoText.compare(0, typed.size(), typed) == 0 &&
+    const bool shaped = echoText.size() == numberAt + 13 + suffix.size() &&
+                        echoText.compare(0, typed.size(), typed) == 0 &&
                         echoText.compare(typed.size(), prefix.size(), prefix) == 0 &&
                         echoText.compare(numberAt + 13, suffix.size(), suffix) == 0;
     check.Expect(shaped, Cat(L"echo box: wanted ", Quoted(typed), L" followed by the confirmation line, got ",

@@ -25,8 +25,8 @@ constexpr int kNameEdit = 0x480;  // edt1, the file name in the older layout
 
 // A file of `size` bytes that holds no data, so a test can have one of any length.
 bool MakeSparse(const std::wstring& path, long long size) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD unused = 0;
     DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr); // a hint only
@@ -258,8 +258,8 @@ void ReadFileCases(Check& check, const Options& options) {
                                            Cat(row.what, L": cannot write the file"))) {
             continue;
         }
-        if (row.sparse != 0 &&
-            !check.Expect(MakeSparse(file, row.sparse), Cat(row.what, L": cannot make the file ", row.sparse, L" long"))) {
+        if (row.sparse != 0 && !check.Expect(MakeSparse(file, row.sparse),
+                                             Cat(row.what, L": cannot make the file ", row.sparse, L" long"))) {
             continue;
         }
         HANDLE held = INVALID_HANDLE_VALUE;

@@ -419,7 +419,8 @@ ProbeRun::ProbeRun(Check& check, const Options& options, const std::vector<std::
     const std::wstring program = folder_ / L"OrvessaProbe.exe";
     bool copied = CopyFileW(options.probe.c_str(), program.c_str(), TRUE) &&
                   CopyFileW(library.c_str(), (folder_ / L"OrvessaProbeLib.dll").c_str(), TRUE);
-    if (start == ProbeStart::PlantKernel32) copied = copied && CopyFileW(library.c_str(), (folder_ / L"kernel32.dll").c_str(), TRUE);
+    if (start == ProbeStart::PlantKernel32)
+        copied = copied && CopyFileW(library.c_str(), (folder_ / L"kernel32.dll").c_str(), TRUE);
     if (!check_.Expect(copied, Cat(L"cannot copy the probe from ", options.probe, L": error ", GetLastError()))) return;
     process_ = std::make_unique<Program>(program, args, folder_.Path());
     if (!process_->Started()) {

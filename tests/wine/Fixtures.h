@@ -125,9 +125,9 @@ enum ProbeControlId : int {
 // asked, that library again under the name kernel32.dll), started there with `args`. The
 // files it writes into its folder therefore belong to this run alone.
 enum class ProbeStart {
-    Window,         // the probe shows its window
-    PlantKernel32,  // the same, with a kernel32.dll of its own beside it
-    ReportAtStart,  // the probe reports a fault before any window shows
+    Window,        // the probe shows its window
+    PlantKernel32, // the same, with a kernel32.dll of its own beside it
+    ReportAtStart, // the probe reports a fault before any window shows
 };
 
 class ProbeRun {

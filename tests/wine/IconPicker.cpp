@@ -122,7 +122,8 @@ HWND IconPicker::FileNameEdit(HWND dialog) {
         if (InsideComboBox(edit)) return edit;
     }
     if (search.edits.size() == 1) return search.edits.front();
-    check_.Fail(Cat(L"found no file-name box in the dialog of class ", ClassOf(dialog), L"; its windows:", search.tree));
+    check_.Fail(
+        Cat(L"found no file-name box in the dialog of class ", ClassOf(dialog), L"; its windows:", search.tree));
     return nullptr;
 }
 
@@ -172,7 +173,8 @@ bool IconPicker::Cancel(HWND dialog, Dismiss how) {
         if (!check_.Expect(button != nullptr, L"the file dialog has no cancel button")) return false;
         ClickCentre(button);
     }
-    return WaitClosed(dialog, how == Dismiss::Esc ? L"Esc in the file dialog" : L"a click on the dialog's cancel button");
+    return WaitClosed(dialog,
+                      how == Dismiss::Esc ? L"Esc in the file dialog" : L"a click on the dialog's cancel button");
 }
 
 bool IconPicker::Clear() {
@@ -195,8 +197,8 @@ std::wstring IconPicker::WaitProbes(const std::vector<Probe>& probes, DWORD time
             const COLORREF got = shot.At(probe.x, probe.y);
             if (Near(got, probe.colour, probe.tolerance)) continue;
             problems += Cat(problems.empty() ? L"" : L"; ", probe.where, L" (", probe.x, L",", probe.y, L"): wanted ",
-                            ColourText(probe.colour), probe.tolerance ? Cat(L" +/-", probe.tolerance) : L"",
-                            L", got ", ColourText(got));
+                            ColourText(probe.colour), probe.tolerance ? Cat(L" +/-", probe.tolerance) : L"", L", got ",
+                            ColourText(got));
         }
         return problems.empty();
     });

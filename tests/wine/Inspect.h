@@ -14,25 +14,25 @@ inline constexpr const wchar_t* kReadMessage = L"OrvessaInspectRead";
 // hook sends the window WM_DPICHANGED with that size at its current top-left corner, as the
 // system does when the window moves to a monitor of another scale.
 inline constexpr const wchar_t* kDpiMessage = L"OrvessaInspectDpi";
-inline constexpr ULONG_PTR kReportTag = 0x4F525649;  // "ORVI"
+inline constexpr ULONG_PTR kReportTag = 0x4F525649; // "ORVI"
 // Resources: wParam is the driver's window that receives the counts (Resources) as WM_COPYDATA.
 inline constexpr const wchar_t* kResourcesMessage = L"OrvessaInspectResources";
-inline constexpr ULONG_PTR kResourcesTag = 0x4F525652;  // "ORVR"
+inline constexpr ULONG_PTR kResourcesTag = 0x4F525652; // "ORVR"
 
 inline constexpr int kMaxControls = 32;
 
 struct Control {
     int id;
-    bool hasFont;              // WM_GETFONT answered a font
-    LONG fontHeight;           // its LOGFONT lfHeight
+    bool hasFont;    // WM_GETFONT answered a font
+    LONG fontHeight; // its LOGFONT lfHeight
     wchar_t face[LF_FACESIZE];
-    LONG lineHeight;           // tmHeight of that font
-    SIZE caption;              // the window text measured in that font
-    SIZE ink;                  // how far right and down its drawn pixels reach from (0, 0)
+    LONG lineHeight; // tmHeight of that font
+    SIZE caption;    // the window text measured in that font
+    SIZE ink;        // how far right and down its drawn pixels reach from (0, 0)
 };
 
 struct Report {
-    SIZE bigIcon;              // sizes of the window's icons (its class icons when it has none)
+    SIZE bigIcon; // sizes of the window's icons (its class icons when it has none)
     SIZE smallIcon;
     int count;
     Control controls[kMaxControls];
@@ -43,10 +43,10 @@ struct Report {
 // handle table, and the kernel handles everywhere by asking after each possible value.
 struct Resources {
     DWORD gdiObjects;
-    DWORD userObjects;         // 0 where the system does not count them (Wine)
+    DWORD userObjects; // 0 where the system does not count them (Wine)
     DWORD kernelHandles;
-    DWORD registryKeys;        // of those, open registry keys
-    ULONGLONG workingSet;      // bytes
+    DWORD registryKeys;   // of those, open registry keys
+    ULONGLONG workingSet; // bytes
     ULONGLONG privateBytes;
 };
 

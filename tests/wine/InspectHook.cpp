@@ -20,7 +20,7 @@ SIZE IconSize(HICON icon) {
     if (info.hbmColor != nullptr && GetObjectW(info.hbmColor, sizeof bitmap, &bitmap)) {
         size = SIZE{bitmap.bmWidth, bitmap.bmHeight};
     } else if (info.hbmMask != nullptr && GetObjectW(info.hbmMask, sizeof bitmap, &bitmap)) {
-        size = SIZE{bitmap.bmWidth, bitmap.bmHeight / 2};  // mask and image stacked
+        size = SIZE{bitmap.bmWidth, bitmap.bmHeight / 2}; // mask and image stacked
     }
     if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
     if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
@@ -127,8 +127,8 @@ constexpr int kWineGdiEntries = 0x10000;
 DWORD CountGdiObjects() {
     if (const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return counted;
 #if defined(__i386__) || defined(_M_IX86)
-    // The process environment block (at fs:0x30) and its GdiSharedHandleTable, at 0x94 on 32
-    // bits. GCC reads the segment in assembly: its __readfsdword trips its own bounds warning.
+        // The process environment block (at fs:0x30) and its GdiSharedHandleTable, at 0x94 on 32
+        // bits. GCC reads the segment in assembly: its __readfsdword trips its own bounds warning.
 #if defined(_MSC_VER)
     const auto* peb = reinterpret_cast<const BYTE*>(__readfsdword(0x30));
 #else
@@ -180,8 +180,7 @@ void SendResources(HWND main, HWND to) {
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     // Memory first: walking the handle table brings its pages into the working set.
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                             sizeof memory)) {
+    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
         resources.workingSet = memory.WorkingSetSize;
         resources.privateBytes = memory.PrivateUsage;
     }

@@ -47,16 +47,16 @@ std::wstring LibraryPath() {
 
 Inspector::Inspector(HWND main) : main_(main) {
     library_ = LoadLibraryW(LibraryPath().c_str());
-    const auto proc = library_ ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(
-                                     GetProcAddress(library_, "InspectHookProc")))
-                               : nullptr;
+    const auto proc =
+        library_ ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(library_, "InspectHookProc")))
+                 : nullptr;
     const DWORD thread = GetWindowThreadProcessId(main, nullptr);
     if (proc != nullptr && thread != 0) hook_ = SetWindowsHookExW(WH_CALLWNDPROC, proc, library_, thread);
     WNDCLASSW wc{};
     wc.lpfnWndProc = ReceiverProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kReceiverClass;
-    RegisterClassW(&wc);  // fails harmlessly when an earlier inspector registered it
+    RegisterClassW(&wc); // fails harmlessly when an earlier inspector registered it
     receiver_ = CreateWindowExW(0, kReceiverClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 }
 

@@ -21,8 +21,8 @@ std::vector<HWND> ExtraWindows(Session& session) {
 
 void CheckNoExtraWindows(Check& check, Session& session, const std::wstring& after) {
     for (HWND hwnd : ExtraWindows(session)) {
-        check.Fail(Cat(after, L": a window of class ", ClassOf(hwnd), L" captioned ", Quoted(TextOf(hwnd)),
-                       L" appeared"));
+        check.Fail(
+            Cat(after, L": a window of class ", ClassOf(hwnd), L" captioned ", Quoted(TextOf(hwnd)), L" appeared"));
     }
 }
 
@@ -57,7 +57,8 @@ void InitialFocus(Check& check, const Options& options) {
                  L"the main window is not the foreground window after start");
     HWND edit1 = session.Control(kEdit1);
     if (!check.Expect(session.WaitFocus(kEdit1), L"at start the focus is on " + session.FocusName())) return;
-    check.Expect(InputStateOf(session.Main()).hwndActive == session.Main(), L"the main window is not the active window");
+    check.Expect(InputStateOf(session.Main()).hwndActive == session.Main(),
+                 L"the main window is not the active window");
     check.Expect(WaitUntil(kStepTimeoutMs, [&] { return InputStateOf(session.Main()).hwndCaret == edit1; }),
                  L"the caret is not in " + ControlName(kEdit1));
 }
@@ -161,8 +162,8 @@ void SpaceClicksButton(Check& check, const Options& options) {
         if (!check.Expect(box != nullptr, L"Space on " + ControlName(id) + L" showed no message box")) return;
         const std::wstring echoAfter = TextOf(echo);
         check.Expect(echoAfter.size() > echoBefore.size() && echoAfter.compare(0, echoBefore.size(), echoBefore) == 0,
-                     Cat(L"echo box after Space on ", ControlName(id), L": wanted a line added to ",
-                         Quoted(echoBefore), L", got ", Quoted(echoAfter)));
+                     Cat(L"echo box after Space on ", ControlName(id), L": wanted a line added to ", Quoted(echoBefore),
+                         L", got ", Quoted(echoAfter)));
         // The box is modal and in front; Enter is its OK.
         if (!check.Expect(BringToFront(box), L"the message box did not take the foreground")) return;
         PressKey(VK_RETURN);

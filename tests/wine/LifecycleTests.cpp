@@ -117,8 +117,8 @@ void CodePage(Check& check, const Options& options) {
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &info);
+    const BOOL started =
+        CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);
@@ -191,8 +191,7 @@ void VersionAndManifest(Check& check, const Options& options) {
                              length >= sizeof *translations,
                          L"the version resource names no language")) {
             wchar_t key[64];
-            wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\ProductName", translations->language,
-                      translations->codePage);
+            wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\ProductName", translations->language, translations->codePage);
             wchar_t* name = nullptr;
             const bool found = VerQueryValueW(info.data(), key, reinterpret_cast<void**>(&name), &length) && name;
             check.ExpectEq(L"product name", L"Orvessa", found ? std::wstring(name) : std::wstring());
@@ -200,7 +199,8 @@ void VersionAndManifest(Check& check, const Options& options) {
     }
 
     const HMODULE image = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (!check.Expect(image != nullptr, Cat(L"cannot open the program file's resources: error ", GetLastError()))) return;
+    if (!check.Expect(image != nullptr, Cat(L"cannot open the program file's resources: error ", GetLastError())))
+        return;
     LPWSTR name = nullptr;
     EnumResourceNamesW(image, RT_MANIFEST, FirstResourceName, reinterpret_cast<LONG_PTR>(&name));
     const HRSRC resource = name ? FindResourceW(image, name, RT_MANIFEST) : nullptr;
@@ -216,8 +216,8 @@ void VersionAndManifest(Check& check, const Options& options) {
             if (Attribute(xml, at, "name") == wanted) version = Attribute(xml, at, "version");
         }
         check.Expect(version.compare(0, 2, "6.") == 0,
-                     Cat(L"the manifest asks for common controls version ", Quoted(std::wstring(version.begin(), version.end())),
-                         L", wanted 6"));
+                     Cat(L"the manifest asks for common controls version ",
+                         Quoted(std::wstring(version.begin(), version.end())), L", wanted 6"));
         // Per-monitor v2 DPI awareness, and per-monitor for systems that predate it.
         const std::string dpiSettings[] = {">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"};
         for (const std::string& setting : dpiSettings) {

@@ -27,8 +27,8 @@ enum class Kind { Edit, MultiEdit, ScrolledMultiEdit, Label, Button, Group, Pict
 struct KindRule {
     Kind kind;
     const wchar_t* className;
-    DWORD required;   // style bits that must all be set
-    DWORD forbidden;  // style bits that must all be clear
+    DWORD required;  // style bits that must all be set
+    DWORD forbidden; // style bits that must all be clear
     bool tabStop;
 };
 
@@ -40,15 +40,14 @@ constexpr DWORD kButtonNever = WS_DISABLED | BS_BITMAP | BS_ICON | BS_FLAT;
 const KindRule kKindRules[] = {
     // A single-line box scrolls sideways with the caret. Edit boxes take WS_BORDER out of
     // their window style and draw the line themselves, so their border is checked in pixels.
-    {Kind::Edit, L"Edit", kAlwaysOn | WS_TABSTOP | ES_AUTOHSCROLL, kEditNever | ES_MULTILINE | WS_VSCROLL,
-     true},
+    {Kind::Edit, L"Edit", kAlwaysOn | WS_TABSTOP | ES_AUTOHSCROLL, kEditNever | ES_MULTILINE | WS_VSCROLL, true},
     // Multi-line boxes wrap (no horizontal scrolling), scroll up as the caret passes the
     // bottom, and take Enter as a line break.
     {Kind::MultiEdit, L"Edit", kAlwaysOn | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
      kEditNever | ES_AUTOHSCROLL | WS_VSCROLL, true},
     {Kind::ScrolledMultiEdit, L"Edit",
-     kAlwaysOn | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL,
-     kEditNever | ES_AUTOHSCROLL, true},
+     kAlwaysOn | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, kEditNever | ES_AUTOHSCROLL,
+     true},
     {Kind::Label, L"OrvessaLabel", kAlwaysOn, WS_DISABLED | WS_TABSTOP | WS_BORDER, false},
     // Caption centred both ways and wrapped; never the default button.
     {Kind::Button, L"Button", kAlwaysOn | WS_TABSTOP | BS_CENTER | BS_VCENTER | BS_MULTILINE, kButtonNever, true},
@@ -219,7 +218,8 @@ void WindowFrame(Check& check, const Options& options) {
     const DWORD required = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN | WS_VISIBLE;
     const DWORD forbidden = WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CHILD | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE;
     check.Expect((style & required) == required, Cat(L"window style ", Hex(style), L" lacks ", Hex(required & ~style)));
-    check.Expect((style & forbidden) == 0, Cat(L"window style ", Hex(style), L" has unwanted ", Hex(style & forbidden)));
+    check.Expect((style & forbidden) == 0,
+                 Cat(L"window style ", Hex(style), L" has unwanted ", Hex(style & forbidden)));
     check.Expect((exStyle & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_LAYERED)) == 0,
                  Cat(L"window extended style ", Hex(exStyle), L" is topmost, a tool window or layered"));
     // Its own taskbar button: no owner.
@@ -341,7 +341,6 @@ void MoveAndMinimize(Check& check, const Options& options) {
                      moved.left, L",", moved.top, L")"));
 }
 
-
 // --- Display scale -------------------------------------------------------------------------
 //
 // At every DPI the window is its 96-DPI description scaled: the outer size, each control's
@@ -358,7 +357,8 @@ int MetricAt(int index, UINT dpi, UINT systemDpi) {
     if (dpi == systemDpi) return GetSystemMetrics(index);
     static const auto forDpi = reinterpret_cast<UserDpiMetric>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
-    return forDpi != nullptr ? forDpi(index, dpi) : MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(systemDpi));
+    return forDpi != nullptr ? forDpi(index, dpi)
+                             : MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(systemDpi));
 }
 
 UINT ScreenDpi() {
@@ -405,7 +405,8 @@ void CheckScaledLayout(Check& check, Session& session, Inspector& inspector, UIN
         const RECT rect = RectInParent(hwnd);
         const int width = rect.right - rect.left, height = rect.bottom - rect.top;
         int wantedHeight = Scaled(row.height, dpi);
-        if (row.kind == Kind::Edit) wantedHeight = std::max(wantedHeight, static_cast<int>(seen->lineHeight) + 2 * edge);
+        if (row.kind == Kind::Edit)
+            wantedHeight = std::max(wantedHeight, static_cast<int>(seen->lineHeight) + 2 * edge);
         ExpectNear(check, name + L" left", Scaled(row.left, dpi), rect.left);
         ExpectNear(check, name + L" top", Scaled(row.top, dpi), rect.top);
         ExpectNear(check, name + L" width", Scaled(row.width, dpi), width);
@@ -483,7 +484,8 @@ void DpiLayout(Check& check, const Options& options) {
     const HMONITOR monitor = MonitorFromWindow(session.Main(), MONITOR_DEFAULTTONULL);
     if (HWND dialog = picker.OpenDialog()) {
         check.Expect(GetWindow(dialog, GW_OWNER) == session.Main(), L"the open dialog is not owned by the main window");
-        check.Expect(MonitorFromWindow(dialog, MONITOR_DEFAULTTONULL) == monitor, L"the open dialog is on another monitor");
+        check.Expect(MonitorFromWindow(dialog, MONITOR_DEFAULTTONULL) == monitor,
+                     L"the open dialog is on another monitor");
         picker.Cancel(dialog, IconPicker::Dismiss::Esc);
     }
     // By keyboard: at 200% the button lies below the bottom of a 768-pixel screen.
@@ -491,7 +493,8 @@ void DpiLayout(Check& check, const Options& options) {
     PressKey(VK_SPACE);
     HWND message = WaitDialogOf(session.Process().Pid(), kMessageCaption);
     if (!check.Expect(message != nullptr, L"\x5F00\x59CB\x6253\x5305 (start packaging) showed no message box")) return;
-    check.Expect(MonitorFromWindow(message, MONITOR_DEFAULTTONULL) == monitor, L"the message box is on another monitor");
+    check.Expect(MonitorFromWindow(message, MONITOR_DEFAULTTONULL) == monitor,
+                 L"the message box is on another monitor");
     check.Expect(!IsWindowEnabled(session.Main()), L"the main window is enabled while the message box is up");
     PressDialogButton(message, IDOK);
     check.Expect(WaitUntil(kStepTimeoutMs, [&] { return !IsWindow(message) && IsWindowEnabled(session.Main()); }),
@@ -528,7 +531,8 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
     if (!session.TabTo(kEdit1)) return;
     HWND edit = session.Control(kEdit1);
     TypeKeys(L"typed");
-    if (!check.Expect(WaitUntil(kStepTimeoutMs, [&] { return TextOf(edit) == L"typed"; }), L"typing did not arrive")) return;
+    if (!check.Expect(WaitUntil(kStepTimeoutMs, [&] { return TextOf(edit) == L"typed"; }), L"typing did not arrive"))
+        return;
     Ask(edit, EM_SETSEL, 1, 3);
 
     auto animating = [&] {
@@ -544,7 +548,8 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
     };
     for (const UINT dpi : {144u, 96u}) {
         const std::wstring at = Cat(L" after the change to ", dpi, L" DPI");
-        if (!check.Expect(inspector.ChangeDpi(dpi, Scaled(576, dpi), Scaled(453, dpi)), L"no answer to the DPI change" + at))
+        if (!check.Expect(inspector.ChangeDpi(dpi, Scaled(576, dpi), Scaled(453, dpi)),
+                          L"no answer to the DPI change" + at))
             return;
         CheckScaledLayout(check, session, inspector, dpi, systemDpi);
         check.ExpectEq(L"typed text" + at, L"typed", TextOf(edit));
@@ -553,7 +558,8 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
         check.Expect(start == 1 && end == 3, Cat(L"selection", at, L": wanted 1-3, got ", start, L"-", end));
         check.ExpectEq(L"focus" + at, ControlName(kEdit1), session.FocusName());
         const LRESULT first = Ask(echo, EM_GETFIRSTVISIBLELINE);
-        check.ExpectEq(L"first character in view in the echo box" + at, topChar, Ask(echo, EM_LINEINDEX, static_cast<WPARAM>(first)));
+        check.ExpectEq(L"first character in view in the echo box" + at, topChar,
+                       Ask(echo, EM_LINEINDEX, static_cast<WPARAM>(first)));
         check.Expect(animating(), L"the animation does not run" + at);
         // Its frames fill the box at its new size.
         RECT client{};
@@ -566,7 +572,8 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
                                    HDC screen = GetDC(nullptr);
                                    colour = GetPixel(screen, corner.x, corner.y);
                                    ReleaseDC(nullptr, screen);
-                                   return colour == RGB(255, 0, 0) || colour == RGB(0, 255, 0) || colour == RGB(0, 0, 255);
+                                   return colour == RGB(255, 0, 0) || colour == RGB(0, 255, 0) ||
+                                          colour == RGB(0, 0, 255);
                                }),
                      Cat(L"the box's bottom right corner", at, L" shows ", ColourText(colour), L", not a frame"));
     }

@@ -43,7 +43,7 @@ enum ControlId : int {
 std::wstring ControlName(int id);
 
 // The order Tab walks, starting from the control that has the focus at start.
-inline constexpr int kTabCycle[] = {kEdit1, kEdit2,  kEdit3, kEdit4, kEdit5, kButton1,
+inline constexpr int kTabCycle[] = {kEdit1,   kEdit2,   kEdit3, kEdit4, kEdit5,   kButton1,
                                     kButton2, kButton3, kEdit6, kEdit7, kButton4, kEdit8};
 inline constexpr int kTabStops = static_cast<int>(sizeof kTabCycle / sizeof kTabCycle[0]);
 

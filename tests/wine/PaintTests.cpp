@@ -192,7 +192,8 @@ void ProgramIcon(Check& check, const Options& options) {
             const WORD id = static_cast<WORD>(entry[12] | (entry[13] << 8));
             HRSRC image = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3) /* RT_ICON */);
             const auto* data = image ? static_cast<const BYTE*>(LockResource(LoadResource(module, image))) : nullptr;
-            const bool isPng = data && SizeofResource(module, image) > 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
+            const bool isPng =
+                data && SizeofResource(module, image) > 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
             sizes += Cat(width, L"x", entry[1] ? entry[1] : 256u, L"/", depth, isPng ? L" PNG" : L"", L" ");
         }
     }

@@ -12,7 +12,6 @@
 #include "IconPicker.h"
 #include "TestPictures.h"
 
-
 #include <algorithm>
 
 namespace driver {
@@ -110,7 +109,7 @@ std::vector<FormatRow> FormatRows(COLORREF face) {
     v5.compression = 3;
     v5.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
     const Bytes alphaRows = BmpFile(Quarters(8, 8, halfRed, kBlue, quarterGreen, clear), 32);
-    v5.pixels.assign(alphaRows.begin() + 54, alphaRows.end());  // after the 54 header bytes
+    v5.pixels.assign(alphaRows.begin() + 54, alphaRows.end()); // after the 54 header bytes
     // RLE8, bottom row first: four blue and end of line in each bottom row, where the end of
     // line skips the right half; eight red in each top row.
     BmpLayout rle;
@@ -347,7 +346,8 @@ GifFrame Area(int left, int top, int width, int height, uint8_t index, int delay
 
 // The top half holes (white, transparent), the bottom half `bottom`.
 GifFrame HolesOver(uint8_t bottom, int delayCs) {
-    GifFrame frame{0, 0, 4, 4, {W, W, W, W, W, W, W, W, bottom, bottom, bottom, bottom, bottom, bottom, bottom, bottom}};
+    GifFrame frame{
+        0, 0, 4, 4, {W, W, W, W, W, W, W, W, bottom, bottom, bottom, bottom, bottom, bottom, bottom, bottom}};
     frame.delayCs = delayCs;
     frame.transparentIndex = W;
     return frame;
@@ -377,22 +377,50 @@ std::vector<ComposeRow> ComposeRows(COLORREF face) {
     return {
         {L"holes of frame 2 show frame 1", {Area(0, 0, 4, 4, R, 10), blueOverHoles}, blue, blue, red, red},
         {L"a smaller frame at an offset draws only its own area",
-         {Area(0, 0, 4, 4, R, 10), Area(2, 2, 2, 2, G, 200)}, red, red, red, green},
+         {Area(0, 0, 4, 4, R, 10), Area(2, 2, 2, 2, G, 200)},
+         red,
+         red,
+         red,
+         green},
         {L"disposal 1 leaves the frame in place",
-         {Area(0, 0, 4, 4, R, 10), Area(0, 0, 2, 2, G, 10, 1), HolesOver(B, 200)}, green, red, blue, blue},
+         {Area(0, 0, 4, 4, R, 10), Area(0, 0, 2, 2, G, 10, 1), HolesOver(B, 200)},
+         green,
+         red,
+         blue,
+         blue},
         {L"disposal 2 puts back what the frame covered",
-         {Area(0, 0, 4, 4, R, 10), Area(0, 0, 2, 2, G, 10, 2), HolesOver(B, 200)}, red, red, blue, blue},
+         {Area(0, 0, 4, 4, R, 10), Area(0, 0, 2, 2, G, 10, 2), HolesOver(B, 200)},
+         red,
+         red,
+         blue,
+         blue},
         {L"disposal 3 puts back what the frame covered",
-         {Area(0, 0, 4, 4, R, 10), Area(0, 0, 2, 2, G, 10, 3), HolesOver(B, 200)}, red, red, blue, blue},
+         {Area(0, 0, 4, 4, R, 10), Area(0, 0, 2, 2, G, 10, 3), HolesOver(B, 200)},
+         red,
+         red,
+         blue,
+         blue},
         {L"holes of the first frame show the background",
-         {redOverHoles, Area(2, 0, 2, 2, G, 10)}, red, red, face, face},
+         {redOverHoles, Area(2, 0, 2, 2, G, 10)},
+         red,
+         red,
+         face,
+         face},
         {L"the screen is kept when the frames start again: the first frame's hole shows the last frame",
-         {holeTopLeft, Area(0, 0, 4, 4, G, 10)}, green, red, red, red},
+         {holeTopLeft, Area(0, 0, 4, 4, G, 10)},
+         green,
+         red,
+         red,
+         red},
         {L"disposal 2 of the last frame is undone before the first frame comes again",
-         {Area(0, 0, 2, 2, B, 200), Area(0, 0, 4, 4, G, 10, 2)}, blue, face, face, face, green},
+         {Area(0, 0, 2, 2, B, 200), Area(0, 0, 4, 4, G, 10, 2)},
+         blue,
+         face,
+         face,
+         face,
+         green},
     };
 }
-
 
 } // namespace
 
@@ -424,8 +452,9 @@ void PictureFormatsShow(Check& check, const Options& options) {
             for (int y = 0; y < shot.Height(); ++y) {
                 for (int x = 0; x < shot.Width(); ++x) background += shot.At(x, y) == face;
             }
-            check.Expect(background == 0, Cat(row.what, L": ", background, L" pixels of the client area show the "
-                                                                             L"background"));
+            check.Expect(background == 0, Cat(row.what, L": ", background,
+                                              L" pixels of the client area show the "
+                                              L"background"));
             // The picture stays inside the border.
             HDC screen = GetDC(nullptr);
             const COLORREF border = GetPixel(screen, outer.left, (outer.top + outer.bottom) / 2);
@@ -472,8 +501,8 @@ void NotPicturesBlank(Check& check, const Options& options) {
         if (!check.Expect(before.empty(), Cat(L"the picture before ", row.what, L": ", before))) return;
         if (!bench.Show(check, row.file, row.bytes)) return;
         const std::wstring after = picker.WaitBlank();
-        check.Expect(after.empty(), Cat(row.what, L" (", row.file, L", ", row.bytes.size(), L" bytes) after a picture: ",
-                                        after));
+        check.Expect(after.empty(),
+                     Cat(row.what, L" (", row.file, L", ", row.bytes.size(), L" bytes) after a picture: ", after));
     }
 }
 
@@ -502,8 +531,7 @@ void CancelRereadsLastChoice(Check& check, const Options& options) {
         {L"Esc after a choice shows that file again", Before::Nothing, Act::Esc, L"icon.bmp", red},
         {L"the clear button blanks the box again", Before::Nothing, Act::Clear, nullptr, blank},
         {L"the cancel button reads the file anew, now blue", Before::WriteBlue, Act::CancelButton, L"icon.bmp", blue},
-        {L"Esc while another program holds the file locked blanks the box", Before::Lock, Act::Esc, L"icon.bmp",
-         blank},
+        {L"Esc while another program holds the file locked blanks the box", Before::Lock, Act::Esc, L"icon.bmp", blank},
         {L"Esc once the lock is gone shows the file again", Before::Unlock, Act::Esc, L"icon.bmp", blue},
         {L"Esc after the file was deleted blanks the box", Before::Delete, Act::Esc, L"icon.bmp", blank},
     };
@@ -547,16 +575,16 @@ void CancelRereadsLastChoice(Check& check, const Options& options) {
             if (HWND edit = picker.FileNameEdit(dialog)) {
                 const std::wstring field = TextOf(edit);
                 const std::wstring wanted = row.fieldShows;
-                const bool shows = wanted.empty() ? field.empty()
-                                                  : field.size() >= wanted.size() &&
-                                                        lstrcmpiW(field.c_str() + field.size() - wanted.size(),
-                                                                  wanted.c_str()) == 0;
+                const bool shows =
+                    wanted.empty() ? field.empty()
+                                   : field.size() >= wanted.size() &&
+                                         lstrcmpiW(field.c_str() + field.size() - wanted.size(), wanted.c_str()) == 0;
                 check.Expect(shows, Cat(row.what, L": the file-name box opened with ", Quoted(field),
                                         wanted.empty() ? L", wanted it empty" : L", wanted the last chosen file ",
                                         wanted.empty() ? L"" : Quoted(wanted)));
             }
-            if (!picker.Cancel(dialog, row.act == Act::Esc ? IconPicker::Dismiss::Esc
-                                                            : IconPicker::Dismiss::CancelButton))
+            if (!picker.Cancel(dialog,
+                               row.act == Act::Esc ? IconPicker::Dismiss::Esc : IconPicker::Dismiss::CancelButton))
                 return;
         }
         const std::wstring problems =
@@ -573,8 +601,8 @@ void GifAnimates(Check& check, const Options& options) {
     for (const TimingRow& row : kTimingRows) {
         check.Note(row.what);
         if (!bench.Show(check, L"lights.gif", TrafficLight(row.delayCs, row.loopCount))) return;
-        if (!check.Expect(WaitAnimating(bench.picker), Cat(row.what, L": the box did not change frames twice within ",
-                                                           kStepTimeoutMs, L" ms")))
+        if (!check.Expect(WaitAnimating(bench.picker),
+                          Cat(row.what, L": the box did not change frames twice within ", kStepTimeoutMs, L" ms")))
             continue;
         CheckTiming(check, row, SampleCentre(bench.picker, kSampleMs));
     }
@@ -627,9 +655,9 @@ void NewPictureStopsAnimation(Check& check, const Options& options) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 4, QS_ALLINPUT);
         }
         ReleaseDC(nullptr, screen);
-        check.Expect(other == 0, Cat(row.what, L": within 1 s after, ", other, L" of ", samples,
-                                     L" looks at the box were not ", ColourText(wanted), L"; the first was ",
-                                     ColourText(firstOther)));
+        check.Expect(other == 0,
+                     Cat(row.what, L": within 1 s after, ", other, L" of ", samples, L" looks at the box were not ",
+                         ColourText(wanted), L"; the first was ", ColourText(firstOther)));
     }
 }
 
@@ -666,7 +694,8 @@ void GifFramesCompose(Check& check, const Options& options) {
         if (!bench.Show(check, Cat(L"compose", ++number, L".gif"), gif.Trailer())) return;
         // The frame looked at stays 2 s and the whole round takes at most 2.2 s.
         if (row.seenFirst != CLR_INVALID) {
-            const std::wstring later = bench.picker.WaitProbes({{L"bottom right quarter", 73, 73, row.seenFirst, 2}}, 6000);
+            const std::wstring later =
+                bench.picker.WaitProbes({{L"bottom right quarter", 73, 73, row.seenFirst, 2}}, 6000);
             if (!check.Expect(later.empty(), Cat(row.what, L": the later frame never showed: ", later))) continue;
         }
         const std::wstring problems =
@@ -692,7 +721,8 @@ void AnimationThreadLifetime(Check& check, const Options& options) {
         return WaitUntil(kStepTimeoutMs, [&] { return (now = ThreadsOf(pid)) == wanted; });
     };
 
-    const Bytes still = GifWriter(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite})).Frame(SolidFrame(4, 4, 1, 10)).Trailer();
+    const Bytes still =
+        GifWriter(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite})).Frame(SolidFrame(4, 4, 1, 10)).Trailer();
     if (!bench.Show(check, L"still.gif", still)) return;
     problems = picker.WaitProbes(Everywhere(Ref(kGreen)));
     if (!check.Expect(problems.empty(), L"a GIF with one frame: " + problems)) return;

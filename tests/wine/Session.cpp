@@ -52,8 +52,7 @@ bool Session::TabTo(int id) {
 
 bool Session::Sync() const {
     DWORD_PTR result = 0;
-    return main_ != nullptr &&
-           SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, kStepTimeoutMs, &result) != 0;
+    return main_ != nullptr && SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, kStepTimeoutMs, &result) != 0;
 }
 
 } // namespace driver

@@ -42,8 +42,9 @@ Bytes FlashingGif(int width, int height, int frames) {
     return gif.Trailer();
 }
 
-// One cycle of ten, so that change 50 and change 1,000 end one. An animated GIF or WebP keeps scaled copies of its frames once a pass repeats the one
-// before it: it is left to play several passes, so that every cycle makes and drops them.
+// One cycle of ten, so that change 50 and change 1,000 end one. An animated GIF or WebP keeps scaled copies of its
+// frames once a pass repeats the one before it: it is left to play several passes, so that every cycle makes and drops
+// them.
 std::vector<SoakFile> Cycle() {
     Bytes cutPng = PngFile(Filled(64, 64, kBlue), false);
     cutPng.resize(cutPng.size() - 40);
@@ -74,8 +75,8 @@ std::wstring Figures(const Sample& s) {
     const std::wstring privateBytes =
         s.resources.privateBytes ? Cat(L", private ", s.resources.privateBytes / 1024, L" KiB") : L"";
     return Cat(L"change ", s.change, L": working set ", s.resources.workingSet / 1024, L" KiB", privateBytes,
-               L", GDI objects ", s.resources.gdiObjects, L", kernel handles ",
-               s.resources.kernelHandles, L" (registry keys ", s.resources.registryKeys, L"), threads ", s.threads);
+               L", GDI objects ", s.resources.gdiObjects, L", kernel handles ", s.resources.kernelHandles,
+               L" (registry keys ", s.resources.registryKeys, L"), threads ", s.threads);
 }
 
 int SoakChanges() {
@@ -95,7 +96,8 @@ void Soak(Check& check, const Options& options) {
     TempFolder folder;
     if (!check.Expect(folder.Ok(), L"cannot make a scratch folder")) return;
     for (const SoakFile& file : files) {
-        if (!check.Expect(WriteFileBytes(folder / file.name, file.bytes), L"cannot write " + folder / file.name)) return;
+        if (!check.Expect(WriteFileBytes(folder / file.name, file.bytes), L"cannot write " + folder / file.name))
+            return;
     }
     // A browser that does nothing, so the queries open nothing on this machine.
     BrowserSetting browser(L"/bin/true");
@@ -128,7 +130,8 @@ void Soak(Check& check, const Options& options) {
             // No event marks the moment the animation settles into replaying its kept frames;
             // it takes two passes. The program is kept busy meanwhile, answering every look.
             const ULONGLONG shown = GetTickCount64();
-            WaitUntil(kStepTimeoutMs, [&] { return session.Sync() && GetTickCount64() - shown >= ULONGLONG(file.settleMs); });
+            WaitUntil(kStepTimeoutMs,
+                      [&] { return session.Sync() && GetTickCount64() - shown >= ULONGLONG(file.settleMs); });
         }
         PostMessageW(change % 2 ? packaging : query, BM_CLICK, 0, 0);
         HWND box = WaitDialogOf(pid, kMessageCaption);
@@ -139,8 +142,8 @@ void Soak(Check& check, const Options& options) {
             return;
 
         // The echo box keeps every line, and under Wine the system's edit control grows by
-        // about 2 KiB a line: 1,000 lines alone would take the working set past the allowance. Emptied as a user clears a log, so that what is measured is the
-        // program. Its cost kept whole is in docs/PERFORMANCE.md.
+        // about 2 KiB a line: 1,000 lines alone would take the working set past the allowance. Emptied as a user clears
+        // a log, so that what is measured is the program. Its cost kept whole is in docs/PERFORMANCE.md.
         if (change % kEchoLines == 0) Ask(echo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
 
         Sample now;
@@ -153,8 +156,8 @@ void Soak(Check& check, const Options& options) {
     }
     check.Note(Cat(changes, L" changes and clicks took ", (GetTickCount64() - start) / 1000, L" s"));
 
-    const long long rise = static_cast<long long>(last.resources.workingSet) -
-                           static_cast<long long>(first.resources.workingSet);
+    const long long rise =
+        static_cast<long long>(last.resources.workingSet) - static_cast<long long>(first.resources.workingSet);
     check.Expect(rise < kAllowedRise, Cat(L"working set rose ", rise / 1024, L" KiB from change ", first.change,
                                           L" to change ", last.change, L"; allowed under ", kAllowedRise / 1024));
     check.ExpectEq(Cat(L"GDI objects at change ", last.change, L" against change ", first.change),
@@ -164,10 +167,10 @@ void Soak(Check& check, const Options& options) {
     const long long keysRise = static_cast<long long>(last.resources.registryKeys) - first.resources.registryKeys;
     check.Expect(keysRise <= last.change - first.change,
                  Cat(L"registry keys rose by ", keysRise, L" over ", last.change - first.change, L" dialogs"));
-    check.ExpectEq(Cat(L"kernel handles other than registry keys at change ", last.change, L" against change ",
-                       first.change),
-                   first.resources.kernelHandles - first.resources.registryKeys,
-                   last.resources.kernelHandles - last.resources.registryKeys);
+    check.ExpectEq(
+        Cat(L"kernel handles other than registry keys at change ", last.change, L" against change ", first.change),
+        first.resources.kernelHandles - first.resources.registryKeys,
+        last.resources.kernelHandles - last.resources.registryKeys);
     check.ExpectEq(Cat(L"threads at change ", last.change, L" against change ", first.change), first.threads,
                    last.threads);
 }

@@ -14,8 +14,7 @@ void PumpMessages() {
 
 // --- Program ---------------------------------------------------------------------------
 
-Program::Program(const std::wstring& path, const std::vector<std::wstring>& args,
-                 const std::wstring& folder) {
+Program::Program(const std::wstring& path, const std::vector<std::wstring>& args, const std::wstring& folder) {
     std::wstring commandLine = L"\"" + path + L"\"";
     for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
     STARTUPINFOW startup{};
@@ -163,7 +162,8 @@ std::wstring TextOf(HWND hwnd) {
     if (length <= 0) return {};
     // WM_GETTEXTLENGTH may overstate; the copied length is what counts.
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied = Ask(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT copied =
+        Ask(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }

@@ -84,8 +84,10 @@ std::string Narrow(const wchar_t* text) {
 }
 
 int Usage() {
+    // clang-format off
     std::fprintf(stderr, "usage: OrvessaGuiTests --program PATH [--probe PATH] [--acp N] TEST... | --list |"
                          " --print-acp | --wait-window [MS]\n");
+    // clang-format on
     return 2;
 }
 

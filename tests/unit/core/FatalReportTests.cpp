@@ -14,13 +14,16 @@ namespace {
 
 // CP936 pieces of the expected texts.
 const std::string kHeadline = "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n";  // "运行时出错!\r\n"
-const std::string kCode = "\r\n\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA";       // "\r\n错误代码："
-const std::string kMessage = "\r\n\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBA";    // "\r\n错误信息："
+const std::string kCode = "\r\n\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA";  // "\r\n错误代码："
+const std::string kMessage = "\r\n\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBA";  // "\r\n错误信息："
 // "调用DLL命令后发现堆栈错误"
+// clang-format off
 const std::string kStackError =
     "\xB5\xF7\xD3\xC3" "DLL\xC3\xFC\xC1\xEE\xBA\xF3\xB7\xA2\xCF\xD6\xB6\xD1\xD5\xBB\xB4\xED\xCE\xF3";
+// clang-format on
 // "未找到所指定的窗口"
-const std::string kNoWindow = "\xCE\xB4\xD5\xD2\xB5\xBD\xCB\xF9\xD6\xB8\xB6\xA8\xB5\xC4\xB4\xB0\xBF\xDA";
+const std::string kNoWindow =
+    "\xCE\xB4\xD5\xD2\xB5\xBD\xCB\xF9\xD6\xB8\xB6\xA8\xB5\xC4\xB4\xB0\xBF\xDA";
 const std::string kNoElement = kNoWindow + "\xD7\xE9\xBC\xFE";  // + "组件"
 
 constexpr int32_t kMainWindow = 0x52010001;
@@ -60,7 +63,8 @@ public:
     }
 };
 
-std::string Build(const char* message, int32_t code, ErrorLocation where, const FakeLookup& lookup) {
+std::string Build(const char* message, int32_t code, ErrorLocation where,
+                  const FakeLookup& lookup) {
     const Text text = BuildFatalReportText(message, code, where, lookup);
     EXPECT_TRUE(text.HasBuffer());
     return text.c_str();
@@ -78,13 +82,22 @@ TEST(FatalReportText, CodeAndMessageLines) {
         std::string expected;
     };
     const Row rows[] = {
-        {"stack error of the order number", kStackError.c_str(), 6, {67188654, 0},
+        {"stack error of the order number",
+         kStackError.c_str(),
+         6,
+         {67188654, 0},
          kHeadline + kCode + "6\r\n" + kMessage + kStackError + "\r\n" + "\r\n67188654, 0\r\n"},
-        {"allocation failure, no code", allocation.c_str(), 0, {0, 0},
+        {"allocation failure, no code",
+         allocation.c_str(),
+         0,
+         {0, 0},
          kHeadline + kMessage + allocation + "\r\n" + "\r\n0, 0\r\n"},
         {"no message, no code", "", 0, {0, 0}, kHeadline + "\r\n0, 0\r\n"},
         {"null message", nullptr, 0, {0, 0}, kHeadline + "\r\n0, 0\r\n"},
-        {"negative numbers printed signed", "", -7, {-1, -2},
+        {"negative numbers printed signed",
+         "",
+         -7,
+         {-1, -2},
          kHeadline + kCode + "-7\r\n" + "\r\n-1, -2\r\n"},
     };
     for (const Row& row : rows) {
@@ -107,8 +120,20 @@ TEST(FatalReportText, WindowAndControlLines) {
     const Row rows[] = {
         {"window not loaded", false, false, "", "", {kMainWindow, kControl}, "\r\n" + kNoWindow},
         {"window itself, empty tags", true, false, "", "", {kMainWindow, 0}, "\r\n\"\"\r\n\"\""},
-        {"control found", true, true, "main", "ok", {kMainWindow, kControl}, "\r\n\"main\"\r\n\"ok\""},
-        {"control not found", true, false, "main", "", {kMainWindow, kControl}, "\r\n\"main\"\r\n" + kNoElement},
+        {"control found",
+         true,
+         true,
+         "main",
+         "ok",
+         {kMainWindow, kControl},
+         "\r\n\"main\"\r\n\"ok\""},
+        {"control not found",
+         true,
+         false,
+         "main",
+         "",
+         {kMainWindow, kControl},
+         "\r\n\"main\"\r\n" + kNoElement},
         {"other bits above the kind", true, false, "", "", {0x72000000, 0}, "\r\n" + kNoWindow},
         {"kind other than 2 is only printed", true, true, "main", "", {0x01000001, kControl}, ""},
     };
@@ -141,8 +166,9 @@ TEST(RuntimeErrors, ElevenDistinctMessagesAndNothingElse) {
 }
 
 TEST(RuntimeErrors, ReportCarriesTableMessageCodeAndLocation) {
-    const FatalReportRaised report =
-        CatchFatalReport([] { ReportRuntimeError(kRuntimeErrorDllStack, {67188654, 0}); });
+    const FatalReportRaised report = CatchFatalReport([] {
+        ReportRuntimeError(kRuntimeErrorDllStack, {67188654, 0});
+    });
     EXPECT_EQ(report.message, kStackError);
     EXPECT_EQ(report.code, 6);
     EXPECT_EQ(report.where.first, 67188654);

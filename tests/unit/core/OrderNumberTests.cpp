@@ -16,7 +16,8 @@ struct ClockTime {
 // First reading: a full record; second reading: its own whole-second time.
 class ScriptedClock : public OrderClock {
 public:
-    ScriptedClock(const ClockTime& first, const ClockTime& second) : first_(first), second_(second) {}
+    ScriptedClock(const ClockTime& first, const ClockTime& second)
+        : first_(first), second_(second) {}
 
     void ReadLocalTime(LocalTimeRecord& record) override {
         const LocalTimeRecord zero{};
@@ -59,14 +60,20 @@ TEST(OrderNumber, BothFormsFromOneSecond) {
         {"milliseconds 42", {2021, 9, 11, 18, 15, 6, 42}, "1631355306042", "1631355306"},
         {"milliseconds 0", {2021, 9, 11, 18, 15, 6, 0}, "1631355306000", "1631355306"},
         {"milliseconds 999", {2021, 9, 11, 18, 15, 6, 999}, "1631355306999", "1631355306"},
-        {"nine digits: zeros on the right", {2001, 9, 9, 9, 46, 39, 500}, "9999999995000", "9999999995"},
+        {"nine digits: zeros on the right",
+         {2001, 9, 9, 9, 46, 39, 500},
+         "9999999995000",
+         "9999999995"},
         {"first ten-digit second", {2001, 9, 9, 9, 46, 40, 0}, "1000000000000", "1000000000"},
         {"the epoch", {1970, 1, 1, 8, 0, 0, 123}, "0123000000000", "0123000000"},
         {"one second before the epoch", {1970, 1, 1, 7, 59, 59, 0}, "0000000000000", "0000000000"},
         {"midnight before the epoch", {1970, 1, 1, 0, 0, 0, 0}, "-287990000000", "-287990000"},
         {"last positive count", {2038, 1, 19, 11, 14, 7, 0}, "2147483647000", "2147483647"},
         {"wrapped count is not cut", {2038, 1, 19, 11, 14, 8, 0}, "-2147483648000", "-214748364"},
-        {"only the low 16 bits of the field", {2021, 9, 11, 18, 15, 6, 0x10007}, "1631355306007", "1631355306"},
+        {"only the low 16 bits of the field",
+         {2021, 9, 11, 18, 15, 6, 0x10007},
+         "1631355306007",
+         "1631355306"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

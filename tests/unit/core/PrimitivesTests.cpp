@@ -16,7 +16,8 @@ TEST(NumberToText, SixteenBitIntegers) {
         int16_t value;
         const char* expected;
     };
-    const Row rows[] = {{7, "7"}, {-1, "-1"}, {0, "0"}, {999, "999"}, {-32768, "-32768"}, {32767, "32767"}};
+    const Row rows[] = {{7, "7"},     {-1, "-1"},         {0, "0"},
+                        {999, "999"}, {-32768, "-32768"}, {32767, "32767"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.expected);
         EXPECT_STREQ(NumberToText(row.value).c_str(), row.expected);
@@ -145,16 +146,22 @@ TEST(ParseDateTime, AcceptedForms) {
         {"dots", "2021.09.11", {2021, 9, 11, 0, 0, 0}},
         {"date and hours:minutes", "2021-09-11 18:15", {2021, 9, 11, 18, 15, 0}},
         // "2021年9月11日18时15分6秒" in CP936
+        // clang-format off
         {"Chinese marks",
          "2021\xC4\xEA" "9\xD4\xC2" "11\xC8\xD5" "18\xCA\xB1" "15\xB7\xD6" "6\xC3\xEB",
          {2021, 9, 11, 18, 15, 6}},
+        // clang-format on
         // "２０２１－０９－１１" in CP936
         {"full-width digits and dashes",
          "\xA3\xB2\xA3\xB0\xA3\xB2\xA3\xB1\xA3\xAD\xA3\xB0\xA3\xB9\xA3\xAD\xA3\xB1\xA3\xB1",
          {2021, 9, 11, 0, 0, 0}},
         // "2021-09-11　18：15" in CP936: ideographic space and full-width colon
+        // clang-format off
         {"ideographic space", "2021-09-11\xA1\xA1" "18\xA3\xBA" "15", {2021, 9, 11, 18, 15, 0}},
-        {"anything after the seconds mark", "2021-9-11 18:15:06\xC3\xEBxyz", {2021, 9, 11, 18, 15, 6}},
+        // clang-format on
+        {"anything after the seconds mark",
+         "2021-9-11 18:15:06\xC3\xEBxyz",
+         {2021, 9, 11, 18, 15, 6}},
         {"lead byte at the end ends the text", "2021-09-11\xC4", {2021, 9, 11, 0, 0, 0}},
         {"leap day", "2000-02-29", {2000, 2, 29, 0, 0, 0}},
         {"first valid year", "0100-01-01 00:00:01", {100, 1, 1, 0, 0, 1}},
@@ -209,27 +216,39 @@ TEST(TimeInterval, Units) {
     const Row rows[] = {
         {"seconds since the epoch", example, epoch, kIntervalSeconds, 1631355306.0},
         {"swapped: one nearer zero", epoch, example, kIntervalSeconds, -1631355305.0},
-        {"last positive count", At({2038, 1, 19, 11, 14, 7}), epoch, kIntervalSeconds, 2147483647.0},
+        {"last positive count", At({2038, 1, 19, 11, 14, 7}), epoch, kIntervalSeconds,
+         2147483647.0},
         {"wraps to 32 bits", At({2038, 1, 19, 11, 14, 8}), epoch, kIntervalSeconds, -2147483648.0},
         {"whole range wraps", kDateTimeMax, kDateTimeMin, kIntervalSeconds, -1118939008.0},
         {"one second before the epoch", At({1970, 1, 1, 7, 59, 59}), epoch, kIntervalSeconds, 0.0},
         {"midnight before the epoch", At({1970, 1, 1, 0, 0, 0}), epoch, kIntervalSeconds, -28799.0},
-        {"days keep the fraction", At({2021, 9, 11, 6, 0, 0}), At({2021, 9, 10, 18, 0, 0}), kIntervalDays, 0.5},
+        {"days keep the fraction", At({2021, 9, 11, 6, 0, 0}), At({2021, 9, 10, 18, 0, 0}),
+         kIntervalDays, 0.5},
         {"days across day zero", At({1899, 12, 29, 6, 0, 0}), 0.0, kIntervalDays, -0.75},
         {"seconds across day zero", At({1899, 12, 29, 6, 0, 0}), 0.0, kIntervalSeconds, -64799.0},
         {"hours", At({2021, 9, 11, 18, 0, 0}), At({2021, 9, 11, 6, 0, 0}), kIntervalHours, 12.0},
-        {"hours backwards", At({2021, 9, 11, 6, 0, 0}), At({2021, 9, 11, 18, 0, 0}), kIntervalHours, -11.0},
-        {"minutes", At({2021, 9, 11, 18, 15, 0}), At({2021, 9, 11, 18, 0, 0}), kIntervalMinutes, 15.0},
-        {"weeks Monday after Saturday", At({2021, 9, 13, 0, 0, 0}), At({2021, 9, 11, 0, 0, 0}), kIntervalWeeks, 1.0},
-        {"weeks swapped", At({2021, 9, 11, 0, 0, 0}), At({2021, 9, 13, 0, 0, 0}), kIntervalWeeks, -1.0},
-        {"weeks Sunday to Saturday: no boundary", At({2021, 9, 18, 0, 0, 0}), At({2021, 9, 12, 0, 0, 0}), kIntervalWeeks, 0.0},
-        {"weeks fifteen days", At({2021, 9, 26, 0, 0, 0}), At({2021, 9, 11, 0, 0, 0}), kIntervalWeeks, 3.0},
+        {"hours backwards", At({2021, 9, 11, 6, 0, 0}), At({2021, 9, 11, 18, 0, 0}), kIntervalHours,
+         -11.0},
+        {"minutes", At({2021, 9, 11, 18, 15, 0}), At({2021, 9, 11, 18, 0, 0}), kIntervalMinutes,
+         15.0},
+        {"weeks Monday after Saturday", At({2021, 9, 13, 0, 0, 0}), At({2021, 9, 11, 0, 0, 0}),
+         kIntervalWeeks, 1.0},
+        {"weeks swapped", At({2021, 9, 11, 0, 0, 0}), At({2021, 9, 13, 0, 0, 0}), kIntervalWeeks,
+         -1.0},
+        {"weeks Sunday to Saturday: no boundary", At({2021, 9, 18, 0, 0, 0}),
+         At({2021, 9, 12, 0, 0, 0}), kIntervalWeeks, 0.0},
+        {"weeks fifteen days", At({2021, 9, 26, 0, 0, 0}), At({2021, 9, 11, 0, 0, 0}),
+         kIntervalWeeks, 3.0},
         {"months", At({2021, 9, 1, 0, 0, 0}), At({2021, 8, 31, 0, 0, 0}), kIntervalMonths, 1.0},
-        {"months across years", At({2021, 1, 1, 0, 0, 0}), At({2020, 12, 31, 0, 0, 0}), kIntervalMonths, 1.0},
-        {"quarters", At({2022, 1, 1, 0, 0, 0}), At({2021, 12, 31, 0, 0, 0}), kIntervalQuarters, 1.0},
-        {"quarters inside one", At({2021, 3, 31, 0, 0, 0}), At({2021, 1, 1, 0, 0, 0}), kIntervalQuarters, 0.0},
+        {"months across years", At({2021, 1, 1, 0, 0, 0}), At({2020, 12, 31, 0, 0, 0}),
+         kIntervalMonths, 1.0},
+        {"quarters", At({2022, 1, 1, 0, 0, 0}), At({2021, 12, 31, 0, 0, 0}), kIntervalQuarters,
+         1.0},
+        {"quarters inside one", At({2021, 3, 31, 0, 0, 0}), At({2021, 1, 1, 0, 0, 0}),
+         kIntervalQuarters, 0.0},
         {"years", At({2021, 1, 1, 0, 0, 0}), At({2020, 12, 31, 0, 0, 0}), kIntervalYears, 1.0},
-        {"years before day zero", At({1800, 6, 1, 12, 0, 0}), At({1900, 1, 1, 0, 0, 0}), kIntervalYears, -100.0},
+        {"years before day zero", At({1800, 6, 1, 12, 0, 0}), At({1900, 1, 1, 0, 0, 0}),
+         kIntervalYears, -100.0},
         {"unit below 1 is years", At({2021, 1, 1, 0, 0, 0}), At({2020, 12, 31, 0, 0, 0}), -5, 1.0},
         {"unit above 8 is seconds", example, epoch, 99, 1631355306.0},
         {"dates clamped above", 1e9, kDateTimeMax, kIntervalSeconds, 0.0},

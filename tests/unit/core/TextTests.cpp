@@ -109,7 +109,9 @@ TEST(TextPrimitives, LeftText) {
         {"cut", "abc", 2, "ab"},
         {"empty text", "", 5, nullptr},
         {"no buffer", Text(), 5, nullptr},
+        // clang-format off
         {"splits a double-byte character", "\xC4\xEA" "a", 1, "\xC4"},  // "年a" in CP936
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -131,12 +133,9 @@ TEST(TextPrimitives, RepeatText) {
         const char* expected;  // nullptr: no buffer
     };
     const Row rows[] = {
-        {"negative count", -5, "0", nullptr},
-        {"zero count", 0, "0", nullptr},
-        {"one byte filled", 2, "0", "00"},
-        {"several bytes", 3, "ab", "ababab"},
-        {"empty text", 3, "", nullptr},
-        {"no buffer", 3, Text(), nullptr},
+        {"negative count", -5, "0", nullptr}, {"zero count", 0, "0", nullptr},
+        {"one byte filled", 2, "0", "00"},    {"several bytes", 3, "ab", "ababab"},
+        {"empty text", 3, "", nullptr},       {"no buffer", 3, Text(), nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

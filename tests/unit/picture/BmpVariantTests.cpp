@@ -41,55 +41,69 @@ TEST(BmpVariants, HeadersBitFieldsAndRunLength) {
         bool hasAlpha;
     } cases[] = {
         {"V4 header (108 bytes) with a colour table after it",
-         With(Layout(2, 1, 8, {1, 0, 0, 0}), 108, 0, {}, two), {kGreen, kRed}, false},
+         With(Layout(2, 1, 8, {1, 0, 0, 0}), 108, 0, {}, two),
+         {kGreen, kRed},
+         false},
         {"V5 header (124 bytes) with a colour table after it",
-         With(Layout(2, 1, 8, {1, 0, 0, 0}), 124, 0, {}, two), {kGreen, kRed}, false},
+         With(Layout(2, 1, 8, {1, 0, 0, 0}), 124, 0, {}, two),
+         {kGreen, kRed},
+         false},
         {"12-byte core header: 16-bit sizes, 3-byte table entries",
          With(Layout(2, 2, 8, {0, 1, 0, 0, 1, 1, 0, 0}), 12, 0, {}, two),
-         {kGreen, kGreen, kRed, kGreen}, false},
-        {"12-byte core header, 24 bits", With(Layout(1, 1, 24, {0, 0, 255, 0}), 12),
-         {kRed}, false},
+         {kGreen, kGreen, kRed, kGreen},
+         false},
+        {"12-byte core header, 24 bits", With(Layout(1, 1, 24, {0, 0, 255, 0}), 12), {kRed}, false},
         {"16 bits without masks are 5-5-5; the top bit is unused",
          Layout(3, 1, 16, {0x00, 0x7C, 0x21, 0x84, 0xFF, 0xFF, 0, 0}),
-         {kRed, grey8, kWhite}, false},
+         {kRed, grey8, kWhite},
+         false},
         {"16-bit bit fields 5-6-5 after a 40-byte header",
          With(Layout(3, 1, 16, {0x00, 0xF8, 0xE0, 0x07, 0x10, 0x00, 0, 0}), 40, kBitFields,
               {0xF800, 0x07E0, 0x001F}),
-         {kRed, kGreen, {0, 0, 132}}, false},
+         {kRed, kGreen, {0, 0, 132}},
+         false},
         {"32-bit bit fields in another order (R, G, B from the low byte up)",
          With(Layout(2, 1, 32, {255, 0, 0, 0, 0, 0, 128, 7}), 40, kBitFields,
               {0x0000FF, 0x00FF00, 0xFF0000}),
-         {kRed, {0, 0, 128}}, false},
+         {kRed, {0, 0, 128}},
+         false},
         {"32-bit bit fields of 11, 11 and 10 bits round to 8",
          With(Layout(1, 1, 32, {0x00, 0x00, 0x00, 0x80}), 40, kBitFields,
               {0xFFE00000, 0x001FFC00, 0x000003FF}),
-         {halfRed}, false},
+         {halfRed},
+         false},
         {"V5 with an alpha mask: alpha is kept, to be blended like a PNG's",
          With(Layout(2, 1, 32, {0, 0, 255, 0x80, 255, 0, 0, 255}), 124, kBitFields,
               {0xFF0000, 0xFF00, 0xFF, 0xFF000000}),
-         {{255, 0, 0, 0x80}, kBlue}, true},
+         {{255, 0, 0, 0x80}, kBlue},
+         true},
         {"V5 with an alpha mask but alpha 0 everywhere: opaque, as writers that never filled "
          "it mean",
          With(Layout(2, 1, 32, {0, 0, 255, 0, 255, 0, 0, 0}), 124, kBitFields,
               {0xFF0000, 0xFF00, 0xFF, 0xFF000000}),
-         {kRed, kBlue}, false},
+         {kRed, kBlue},
+         false},
         {"compression 6: four masks after a 40-byte header, 16 bits 4-4-4-4",
          With(Layout(1, 1, 16, {0x0F, 0x8F, 0, 0}), 40, kAlphaBitFields,
               {0x0F00, 0x00F0, 0x000F, 0xF000}),
-         {{255, 0, 255, 0x88}}, true},
+         {{255, 0, 255, 0x88}},
+         true},
         // 3 x 3, bottom row first: a run of two, end of line; an absolute run of three (padded
         // to an even count), end of line; a delta of one to the right, a run of five cut at
         // the row's end, end of picture.
         {"RLE8: runs, absolute runs, end of line, delta, runs past the row end",
          With(Layout(3, 3, 8, {2, 1, 0, 0, 0, 3, 2, 0, 1, 0, 0, 0, 0, 2, 1, 0, 5, 1, 0, 1}), 40,
               kRle8, {}, sixteen),
-         {kClear, kRed, kRed, kGreen, kBlack, kRed, kRed, kRed, kClear}, true},
+         {kClear, kRed, kRed, kGreen, kBlack, kRed, kRed, kRed, kClear},
+         true},
         {"RLE4: a run alternates its two nibbles, an absolute run of three is two bytes",
          With(Layout(5, 2, 4, {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1}), 40, kRle4, {}, sixteen),
-         {kBlue, kRed, kGreen, kClear, kClear, kRed, kGreen, kRed, kGreen, kRed}, true},
+         {kBlue, kRed, kGreen, kClear, kClear, kRed, kGreen, kRed, kGreen, kRed},
+         true},
         {"RLE8 data that ends early: the rows not reached show the background",
          With(Layout(2, 2, 8, {2, 3}), 40, kRle8, {}, sixteen),
-         {kClear, kClear, kBlue, kBlue}, true},
+         {kClear, kClear, kBlue, kBlue},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -172,8 +186,8 @@ TEST(BmpVariants, LargePicturesOfEveryRowAlignment) {
             const uint8_t* got = sink.pixels.data() + y * kWidth * 4;
             for (size_t x = 0; x < kWidth; ++x) {
                 const uint8_t* p = src + x * step;
-                ASSERT_EQ((Rgba{p[2], p[1], p[0]}), (Rgba{got[4 * x + 2], got[4 * x + 1],
-                                                         got[4 * x], got[4 * x + 3]}))
+                ASSERT_EQ((Rgba{p[2], p[1], p[0]}),
+                          (Rgba{got[4 * x + 2], got[4 * x + 1], got[4 * x], got[4 * x + 3]}))
                     << "pixel " << x << ", " << y;
             }
         }

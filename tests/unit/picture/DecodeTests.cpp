@@ -245,10 +245,12 @@ TEST(Decode, PcxLineLengthsAndPlanes) {
          layout(3, 2, 1, 1, 4, {0xA0, 1, 2, 3, 0x40, 1, 2, 3}),
          {kWhite, kBlack, kWhite, kBlack, kWhite, kBlack}},
         {"24-bit: lines of red, green, blue, each of 3 bytes for 2 pixels",
-         layout(2, 1, 8, 3, 3, {255, 0, 9, 0, 255, 9, 0, 3, 9}), {kRed, {0, 255, 3}}},
+         layout(2, 1, 8, 3, 3, {255, 0, 9, 0, 255, 9, 0, 3, 9}),
+         {kRed, {0, 255, 3}}},
         // Pixel 0 has bits from planes 0, 1, 2, 3: index 15; pixel 1 from plane 1 only: 2; pixel
         // 8 (in each plane's second byte) from planes 0 and 2: 5, which the palette leaves black.
-        {"16-colour EGA: four planes of one bit, the palette in the header", ega,
+        {"16-colour EGA: four planes of one bit, the palette in the header",
+         ega,
          {kGrey1, kGreen, kBlack, kBlack, kBlack, kBlack, kBlack, kBlack, kBlack}},
     };
     for (const auto& c : cases) {

@@ -214,9 +214,9 @@ TEST(GifAnimation, DisposalTransparencyDelaysAndRestart) {
                            .Image({0, 0, 2, 1, {1, 1}})  // red red; no control: 50 ms
                            .Control(3, 7, 3)             // put back afterwards; blue is a hole
                            .Image({1, 0, 2, 1, {2, 3}})
-                           .Control(2, 0)                // put back afterwards too
+                           .Control(2, 0)  // put back afterwards too
                            .Image({2, 0, 1, 1, {3}})
-                           .Raw({0x99})                  // a stray byte: no frame that step
+                           .Raw({0x99})  // a stray byte: no frame that step
                            .Control(0, 2)
                            .Image({0, 0, 1, 1, {2}})
                            .Trailer();
@@ -326,8 +326,8 @@ TEST(GifAnimation, PassesCountRestartsOfTheStream) {
     int32_t delay = 0;
     ASSERT_TRUE(gif.Start(screen.data(), 0xFF000000u, &delay));
     const GifAnimation::Step want[] = {GifAnimation::Step::NoFrame, GifAnimation::Step::Frame,
-                                       GifAnimation::Step::Frame, GifAnimation::Step::NoFrame,
-                                       GifAnimation::Step::Frame, GifAnimation::Step::Frame};
+                                       GifAnimation::Step::Frame,   GifAnimation::Step::NoFrame,
+                                       GifAnimation::Step::Frame,   GifAnimation::Step::Frame};
     const uint32_t passes[] = {0, 0, 1, 1, 1, 2};
     for (size_t i = 0; i < std::size(want); ++i) {
         SCOPED_TRACE(i);

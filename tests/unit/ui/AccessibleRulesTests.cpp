@@ -22,6 +22,7 @@ TEST(AccessibleName, MainWindowFieldsAreNamedByTheirLabelsWithoutTheColon) {
         const char* control;
         const char* want;
     } cases[] = {
+        // clang-format off
         {"\xB1\xE0\xBC\xAD\xBF\xF2" "1", "APP \xC3\xFB\xB3\xC6"},              // 编辑框1: APP 名称
         {"\xB1\xE0\xBC\xAD\xBF\xF2" "2", "APP \xB0\xFC\xC3\xFB"},              // 编辑框2: APP 包名
         {"\xB1\xE0\xBC\xAD\xBF\xF2" "5", "\xC3\xE8\xCA\xF6\xC4\xDA\xC8\xDD"},  // 编辑框5 (104 high): 描述内容
@@ -31,6 +32,7 @@ TEST(AccessibleName, MainWindowFieldsAreNamedByTheirLabelsWithoutTheColon) {
         {"\xB1\xEA\xC7\xA9" "1", "APP \xC3\xFB\xB3\xC6\xA3\xBA"},              // 标签1 keeps its colon
         {"\xB0\xB4\xC5\xA5" "3", "\xBF\xAA\xCA\xBC\xB4\xF2\xB0\xFC"},          // 按钮3: 开始打包
         {"\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2" "1", ""},                  // 通用对话框1
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.control);
@@ -40,8 +42,8 @@ TEST(AccessibleName, MainWindowFieldsAreNamedByTheirLabelsWithoutTheColon) {
     }
 }
 
-ControlDescription Row(int32_t n, const char* name, ControlKind kind, const char* parent, int32_t left,
-                       int32_t top, int32_t width, int32_t height, const char* text) {
+ControlDescription Row(int32_t n, const char* name, ControlKind kind, const char* parent,
+                       int32_t left, int32_t top, int32_t width, int32_t height, const char* text) {
     ControlDescription c;
     c.number = 0x06000000 + n;
     c.name = name;
@@ -59,13 +61,13 @@ TEST(AccessibleName, LabelRuleEdges) {
     const ControlKind E = ControlKind::EditBox, L = ControlKind::Label, G = ControlKind::GroupBox;
     const ControlDescription controls[] = {
         Row(1, "field", E, nullptr, 100, 10, 50, 20, ""),
-        Row(2, "far", L, nullptr, 0, 12, 40, 20, "far:"),           // overlaps, 2 from the top
+        Row(2, "far", L, nullptr, 0, 12, 40, 20, "far:"),             // overlaps, 2 from the top
         Row(3, "near", L, nullptr, 40, 10, 60, 20, "near \xA3\xBA"),  // overlaps, same top: wins
-        Row(4, "right", L, nullptr, 160, 10, 40, 20, "right"),       // right of the field
-        Row(5, "below", L, nullptr, 0, 30, 40, 20, "below"),         // touches the bottom edge only
+        Row(4, "right", L, nullptr, 160, 10, 40, 20, "right"),        // right of the field
+        Row(5, "below", L, nullptr, 0, 30, 40, 20, "below"),  // touches the bottom edge only
         Row(6, "group", G, nullptr, 0, 100, 200, 100, "title"),
-        Row(7, "inside", E, "group", 10, 10, 50, 20, ""),            // no label in its group
-        Row(8, "alone", E, nullptr, 300, 300, 50, 20, ""),           // no label, no group
+        Row(7, "inside", E, "group", 10, 10, 50, 20, ""),   // no label in its group
+        Row(8, "alone", E, nullptr, 300, 300, 50, 20, ""),  // no label, no group
         // A caption whose last bytes read A3 BA only across a character boundary: B0 A3 is
         // one character, then a lone BA. Nothing is cut.
         Row(9, "odd", L, nullptr, 0, 400, 40, 20, "\xB0\xA3\xBA"),

@@ -18,7 +18,10 @@ void OnImageFileDropped() {}
 namespace {
 
 TEST(Centring, TruncatesTowardZeroOnEitherSide) {
-    struct Row { int32_t screen, size, want; const char* why; };
+    struct Row {
+        int32_t screen, size, want;
+        const char* why;
+    };
     const Row rows[] = {
         {1024, 576, 224, "the usual desktop, left edge"},
         {768, 453, 157, "the usual desktop, top edge: 315/2 truncates"},
@@ -33,12 +36,18 @@ TEST(Centring, TruncatesTowardZeroOnEitherSide) {
 }
 
 TEST(DisplayScale, RoundsLikeMulDivAndKeepsNeighboursTouching) {
-    struct Row { int32_t value, dpi, want; };
-    const Row rows[] = {
-        {576, 96, 576}, {453, 144, 680}, {453, 120, 566}, {1, 144, 2}, {3, 120, 4},
-        {-1, 144, -2}, {-3, 120, -4}, {0, 192, 0}, {453, 192, 906}, {0x7FFFFFFF / 2, 192, 0x7FFFFFFE},
+    struct Row {
+        int32_t value, dpi, want;
     };
-    for (const Row& r : rows) EXPECT_EQ(ScaleToDpi(r.value, r.dpi), r.want) << r.value << " at " << r.dpi;
+    const Row rows[] = {
+        {576, 96, 576},  {453, 144, 680},
+        {453, 120, 566}, {1, 144, 2},
+        {3, 120, 4},     {-1, 144, -2},
+        {-3, 120, -4},   {0, 192, 0},
+        {453, 192, 906}, {0x7FFFFFFF / 2, 192, 0x7FFFFFFE},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(ScaleToDpi(r.value, r.dpi), r.want) << r.value << " at " << r.dpi;
 
     // 标签1 (16, 16, 56 x 24) sits right against 编辑框1 (72, 18): scaled by edges they still meet.
     for (const int32_t dpi : {96, 120, 144, 168, 192}) {
@@ -49,7 +58,10 @@ TEST(DisplayScale, RoundsLikeMulDivAndKeepsNeighboursTouching) {
 }
 
 TEST(DisplayScale, LargeWindowKeepsItsTopLeftOnTheWorkArea) {
-    struct Row { int32_t origin, size, start, end, want; const char* why; };
+    struct Row {
+        int32_t origin, size, start, end, want;
+        const char* why;
+    };
     const Row rows[] = {
         {224, 576, 0, 1024, 224, "fits: unchanged"},
         {-64, 1152, 0, 1024, 0, "wider than the screen: left edge on it"},
@@ -67,21 +79,24 @@ std::vector<int32_t> MainWindowTabList() {
     std::vector<TabCandidate> eligible;
     for (int32_t i = 0; i < MainWindow.controlCount; ++i) {
         const ControlDescription& c = MainWindow.controls[i];
-        if (c.visible && c.enabled && c.tabStop && CanTakeFocus(c.kind)) eligible.push_back({i, c.tabOrder});
+        if (c.visible && c.enabled && c.tabStop && CanTakeFocus(c.kind))
+            eligible.push_back({i, c.tabOrder});
     }
     return BuildTabList(eligible);
 }
 
-std::string NameAt(int32_t index) { return MainWindow.controls[index].name; }
+std::string NameAt(int32_t index) {
+    return MainWindow.controls[index].name;
+}
 
 // Control names in code page 936.
 const std::string kEdit = "\xB1\xE0\xBC\xAD\xBF\xF2";  // 编辑框
-const std::string kButton = "\xB0\xB4\xC5\xA5";       // 按钮
+const std::string kButton = "\xB0\xB4\xC5\xA5";        // 按钮
 
 TEST(TabOrder, MainWindowCyclesThroughTwelveStopsBothWays) {
-    const std::vector<std::string> want = {
-        kEdit + "1", kEdit + "2", kEdit + "3", kEdit + "4", kEdit + "5", kButton + "1",
-        kButton + "2", kButton + "3", kEdit + "6", kEdit + "7", kButton + "4", kEdit + "8"};
+    const std::vector<std::string> want = {kEdit + "1", kEdit + "2",   kEdit + "3",   kEdit + "4",
+                                           kEdit + "5", kButton + "1", kButton + "2", kButton + "3",
+                                           kEdit + "6", kEdit + "7",   kButton + "4", kEdit + "8"};
     const std::vector<int32_t> list = MainWindowTabList();
     ASSERT_EQ(list.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(NameAt(list[i]), want[i]) << "stop " << i;
@@ -105,7 +120,12 @@ TEST(TabOrder, LowerNumbersFirstAndEqualNumbersInReverseDescriptionOrder) {
 TEST(TabOrder, FocusOutsideTheListMovesByDescriptionPosition) {
     // Description order read backwards, as with all tab numbers equal: entries 9, 6, 3.
     const std::vector<int32_t> list = {9, 6, 3};
-    struct Row { int32_t focused; bool forward; int32_t want; const char* why; };
+    struct Row {
+        int32_t focused;
+        bool forward;
+        int32_t want;
+        const char* why;
+    };
     const Row rows[] = {
         {7, true, 6, "first position not after entry 7 is entry 6"},
         {7, false, 9, "backward goes to the one before that position"},
@@ -165,10 +185,12 @@ TEST(Description, HandlerControlsByName) {
         MainControl control;
         const char* name;
     } rows[] = {
+        // clang-format off
         {MainControl::FileDialog, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2" "1"},  // 通用对话框1
         {MainControl::OrderNumberBox, "\xB1\xE0\xBC\xAD\xBF\xF2" "7"},                  // 编辑框7
         {MainControl::EchoBox, "\xB1\xE0\xBC\xAD\xBF\xF2" "6"},                         // 编辑框6
         {MainControl::IconBox, "\xCD\xBC\xC6\xAC\xBF\xF2" "1"},                         // 图片框1
+        // clang-format on
     };
     for (const auto& row : rows) {
         EXPECT_STREQ(NameOf(row.control), row.name);
