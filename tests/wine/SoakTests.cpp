@@ -28,6 +28,10 @@ constexpr int kShortRun = 30;
 constexpr int kWarmUpChanges = 50;
 constexpr long long kAllowedRise = 2LL << 20;
 constexpr int kEchoLines = 100;
+// A short run may see two GDI objects made once, at an unforeseeable change (seen between
+// changes 10 and 60 under Wine, never after 50 in a 1,000-change run): it is given that much and
+// no more. The leak this test guards against made 60 a change; long runs must stay exactly flat.
+constexpr int kShortRunGdiSlack = 4;
 
 struct SoakFile {
     const wchar_t* name;
@@ -160,8 +164,11 @@ void Soak(Check& check, const Options& options) {
         static_cast<long long>(last.resources.workingSet) - static_cast<long long>(first.resources.workingSet);
     check.Expect(rise < kAllowedRise, Cat(L"working set rose ", rise / 1024, L" KiB from change ", first.change,
                                           L" to change ", last.change, L"; allowed under ", kAllowedRise / 1024));
-    check.ExpectEq(Cat(L"GDI objects at change ", last.change, L" against change ", first.change),
-                   first.resources.gdiObjects, last.resources.gdiObjects);
+    const long long gdiRise = static_cast<long long>(last.resources.gdiObjects) - first.resources.gdiObjects;
+    const long long gdiAllowed = first.change >= kWarmUpChanges ? 0 : kShortRunGdiSlack;
+    check.Expect(gdiRise <= gdiAllowed,
+                 Cat(L"GDI objects went from ", first.resources.gdiObjects, L" at change ", first.change, L" to ",
+                     last.resources.gdiObjects, L" at change ", last.change, L"; allowed a rise of ", gdiAllowed));
     // Wine's open dialog keeps one registry key open for every file chosen in it (a bare
     // program that only runs the dialog does the same); the program opens no key of its own.
     const long long keysRise = static_cast<long long>(last.resources.registryKeys) - first.resources.registryKeys;
