@@ -117,6 +117,27 @@ TEST(Webp, AnimationPlaysFramesOnTheBackground) {
     EXPECT_FALSE(info.hasAlpha);
 }
 
+// A lossless stream decodes whatever alpha it codes, even when its header's hint says it has
+// none (a fuzzed file did this): such a picture is shown opaque, as viewers show it.
+TEST(Webp, LosslessWithoutItsAlphaHintIsOpaque) {
+    const Bytes translucent = Samples(12, 10, [](int x, int) { return 100 + x * 10; });
+    Bytes file = WriteWebp(12, 10, translucent);
+    // RIFF header (12), "VP8L" and its size (8), the 0x2F signature, then 14 bits of width - 1,
+    // 14 of height - 1 and the alpha hint: bit 4 of byte 24.
+    ASSERT_EQ(0x2F, file.at(20));
+    ASSERT_TRUE(file.at(24) & 0x10);
+    file[24] = static_cast<uint8_t>(file[24] & ~0x10);
+    TestSink sink;
+    ImageInfo info;
+    ASSERT_TRUE(DecodeWebp(file.data(), file.size(), sink, &info));
+    EXPECT_FALSE(info.hasAlpha);
+    const std::vector<Rgba> got = sink.All(), want = AsPixels(translucent);
+    ASSERT_EQ(want.size(), got.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ((Rgba{want[i].r, want[i].g, want[i].b, 255}), got[i]) << "pixel " << i;
+    }
+}
+
 // Damaged and lying files give no picture, and nothing larger than the cap is asked for.
 TEST(Webp, DamagedFilesGiveNoPicture) {
     const Bytes still = WriteWebp(12, 10, Samples(12, 10, [](int, int) { return 255; }));
