@@ -4,7 +4,7 @@
 
 #include "Fixtures.h"
 #include "IconPicker.h"
-#include "Inspector.h"
+#include "Peeker.h"
 #include "Session.h"
 #include "TestPictures.h"
 
@@ -345,7 +345,7 @@ void MoveAndMinimize(Check& check, const Options& options) {
 //
 // At every DPI the window is its 96-DPI description scaled: the outer size, each control's
 // rectangle, the default GUI font's height, the single-line edit height rule and the icons.
-// Fonts and icons are read inside the program's process by the inspection hook.
+// Fonts and icons are read inside the program's process by the peek hook.
 
 namespace {
 
@@ -377,15 +377,15 @@ void ExpectNear(Check& check, const std::wstring& what, long wanted, long got) {
 }
 
 // The window and every control at `dpi`, in a program whose system DPI is `systemDpi`.
-void CheckScaledLayout(Check& check, Session& session, Inspector& inspector, UINT dpi, UINT systemDpi) {
+void CheckScaledLayout(Check& check, Session& session, Peeker& peeker, UINT dpi, UINT systemDpi) {
     const std::wstring at = Cat(L" at ", dpi, L" DPI");
     RECT outer{};
     GetWindowRect(session.Main(), &outer);
     ExpectNear(check, L"outer width" + at, Scaled(576, dpi), outer.right - outer.left);
     ExpectNear(check, L"outer height" + at, Scaled(453, dpi), outer.bottom - outer.top);
 
-    inspect::Report report{};
-    if (!check.Expect(inspector.Read(report), L"the inspection hook gave no report" + at)) return;
+    peek::Report report{};
+    if (!check.Expect(peeker.Read(report), L"the peek hook gave no report" + at)) return;
     LOGFONTW stock{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock);
     const LONG fontHeight = MulDiv(stock.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
@@ -394,7 +394,7 @@ void CheckScaledLayout(Check& check, Session& session, Inspector& inspector, UIN
     for (const ControlRow& row : kControls) {
         const std::wstring name = ControlName(row.id) + at;
         HWND hwnd = session.Control(row.id);
-        const inspect::Control* seen = Find(report, row.id);
+        const peek::Control* seen = Find(report, row.id);
         if (hwnd == nullptr || !check.Expect(seen != nullptr, name + L" is not in the hook's report")) continue;
         if (row.kind != Kind::Picture) {
             check.Expect(seen->hasFont, name + L" answers WM_GETFONT with no font");
@@ -452,9 +452,9 @@ void DpiLayout(Check& check, const Options& options) {
     TempFolder folder;
     Session session(check, options);
     if (!session.Ok()) return;
-    Inspector inspector(session.Main());
-    if (!check.Expect(inspector.Ok(), L"cannot hook the program's thread")) return;
-    CheckScaledLayout(check, session, inspector, dpi, dpi);
+    Peeker peeker(session.Main());
+    if (!check.Expect(peeker.Ok(), L"cannot hook the program's thread")) return;
+    CheckScaledLayout(check, session, peeker, dpi, dpi);
 
     // Centred on the screen; one larger than the screen keeps its top-left corner on it.
     RECT outer{};
@@ -511,8 +511,8 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
     if (!session.Ok()) return;
     IconPicker picker(check, session);
     if (!picker.Ok() || !session.Front()) return;
-    Inspector inspector(session.Main());
-    if (!check.Expect(inspector.Ok(), L"cannot hook the program's thread")) return;
+    Peeker peeker(session.Main());
+    if (!check.Expect(peeker.Ok(), L"cannot hook the program's thread")) return;
 
     // Red, green and blue frames of 100 ms, for ever.
     using namespace testpictures;
@@ -548,10 +548,10 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
     };
     for (const UINT dpi : {144u, 96u}) {
         const std::wstring at = Cat(L" after the change to ", dpi, L" DPI");
-        if (!check.Expect(inspector.ChangeDpi(dpi, Scaled(576, dpi), Scaled(453, dpi)),
+        if (!check.Expect(peeker.ChangeDpi(dpi, Scaled(576, dpi), Scaled(453, dpi)),
                           L"no answer to the DPI change" + at))
             return;
-        CheckScaledLayout(check, session, inspector, dpi, systemDpi);
+        CheckScaledLayout(check, session, peeker, dpi, systemDpi);
         check.ExpectEq(L"typed text" + at, L"typed", TextOf(edit));
         DWORD start = 0, end = 0;
         Ask(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));

@@ -31,7 +31,7 @@ RECT ScreenRect(HWND hwnd) {
 }
 
 // Every problem found in one look at the screen; empty when all is as it should be.
-std::vector<std::wstring> Inspect(Session& session) {
+std::vector<std::wstring> Peek(Session& session) {
     std::vector<std::wstring> problems;
     const ScreenShot shot(ScreenRect(session.Main()));
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
@@ -224,7 +224,7 @@ void ControlsPaint(Check& check, const Options& options) {
     // Painting follows showing; look again until the picture is right or time is up.
     std::vector<std::wstring> problems;
     WaitUntil(kStepTimeoutMs, [&] {
-        problems = Inspect(session);
+        problems = Peek(session);
         return problems.empty();
     });
     for (const std::wstring& problem : problems) check.Fail(problem);

@@ -5,7 +5,7 @@
 // warmed up, and the same GDI objects, kernel handles and threads (registry keys aside: Wine's
 // open dialog keeps one open for every file chosen in it).
 //
-// The counts are read inside the program through the inspection hook. The length comes from
+// The counts are read inside the program through the peek hook. The length comes from
 // ORVESSA_SOAK_CHANGES (a multiple of the cycle; the figures are taken from a third of the run,
 // or change 50 in long runs, to its end): the test suite runs a short one, scripts/soak-wine.sh
 // the full 1,000.
@@ -13,7 +13,7 @@
 
 #include "Fixtures.h"
 #include "IconPicker.h"
-#include "Inspector.h"
+#include "Peeker.h"
 #include "TestPictures.h"
 
 #include <cstdlib>
@@ -70,7 +70,7 @@ std::vector<SoakFile> Cycle() {
 
 struct Sample {
     int change = 0;
-    inspect::Resources resources{};
+    peek::Resources resources{};
     int threads = 0;
 };
 
@@ -112,14 +112,14 @@ void Soak(Check& check, const Options& options) {
     HWND query = session.Control(kButton4);
     HWND echo = session.Control(kEdit6);
     if (packaging == nullptr || query == nullptr || echo == nullptr) return;
-    Inspector inspector(session.Main());
-    if (!check.Expect(inspector.Ok(), L"cannot hook the program's GUI thread")) return;
+    Peeker peeker(session.Main());
+    if (!check.Expect(peeker.Ok(), L"cannot hook the program's GUI thread")) return;
     const DWORD pid = session.Process().Pid();
 
     auto sample = [&](int change, Sample& out) {
         out.change = change;
         out.threads = ThreadsOf(pid);
-        return check.Expect(session.Sync() && inspector.ReadResources(out.resources),
+        return check.Expect(session.Sync() && peeker.ReadResources(out.resources),
                             Cat(L"no resource counts after change ", change));
     };
     Sample first, last;

@@ -1,7 +1,7 @@
-// The inspection hook: a library the driver hooks into the program's GUI thread, so that the
+// The peek hook: a library the driver hooks into the program's GUI thread, so that the
 // driver can read what only the program's process can, and send it a DPI change with a
-// rectangle in its own memory. See Inspect.h.
-#include "Inspect.h"
+// rectangle in its own memory. See Peek.h.
+#include "Peek.h"
 
 #include <psapi.h>
 #if defined(_MSC_VER)
@@ -70,7 +70,7 @@ SIZE InkOf(HDC reference, const wchar_t* text, int length, SIZE extent) {
     return ink;
 }
 
-void ReadControl(HWND hwnd, inspect::Control& out) {
+void ReadControl(HWND hwnd, peek::Control& out) {
     out.id = GetDlgCtrlID(hwnd);
     const auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
     out.hasFont = font != nullptr;
@@ -92,22 +92,22 @@ void ReadControl(HWND hwnd, inspect::Control& out) {
 }
 
 struct Collect {
-    inspect::Report* report;
+    peek::Report* report;
 };
 
 BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param) {
-    inspect::Report& report = *reinterpret_cast<Collect*>(param)->report;
-    if (report.count < inspect::kMaxControls) ReadControl(hwnd, report.controls[report.count++]);
+    peek::Report& report = *reinterpret_cast<Collect*>(param)->report;
+    if (report.count < peek::kMaxControls) ReadControl(hwnd, report.controls[report.count++]);
     return TRUE;
 }
 
 void SendReport(HWND main, HWND to) {
-    inspect::Report report{};
+    peek::Report report{};
     report.bigIcon = IconSize(WindowIcon(main, ICON_BIG, GCLP_HICON));
     report.smallIcon = IconSize(WindowIcon(main, ICON_SMALL, GCLP_HICONSM));
     Collect collect{&report};
     EnumChildWindows(main, CollectChild, reinterpret_cast<LPARAM>(&collect));
-    COPYDATASTRUCT data{inspect::kReportTag, sizeof report, &report};
+    COPYDATASTRUCT data{peek::kReportTag, sizeof report, &report};
     SendMessageW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(main), reinterpret_cast<LPARAM>(&data));
 }
 
@@ -165,7 +165,7 @@ bool IsRegistryKey(HANDLE handle) {
 
 // Every open kernel handle, asked after one by one: Wine answers 0 to GetProcessHandleCount.
 // Handle values are multiples of 4, and the lowest free ones are handed out first.
-void CountKernelHandles(inspect::Resources& resources) {
+void CountKernelHandles(peek::Resources& resources) {
     DWORD flags = 0;
     for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
         const auto handle = reinterpret_cast<HANDLE>(value);
@@ -176,7 +176,7 @@ void CountKernelHandles(inspect::Resources& resources) {
 }
 
 void SendResources(HWND main, HWND to) {
-    inspect::Resources resources{};
+    peek::Resources resources{};
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     // Memory first: walking the handle table brings its pages into the working set.
@@ -187,7 +187,7 @@ void SendResources(HWND main, HWND to) {
     resources.gdiObjects = CountGdiObjects();
     resources.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     CountKernelHandles(resources);
-    COPYDATASTRUCT data{inspect::kResourcesTag, sizeof resources, &resources};
+    COPYDATASTRUCT data{peek::kResourcesTag, sizeof resources, &resources};
     SendMessageW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(main), reinterpret_cast<LPARAM>(&data));
 }
 
@@ -201,10 +201,10 @@ void ChangeDpi(HWND main, UINT dpi, LPARAM size) {
 
 } // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK InspectHookProc(int code, WPARAM wParam, LPARAM lParam) {
-    static const UINT read = RegisterWindowMessageW(inspect::kReadMessage);
-    static const UINT dpi = RegisterWindowMessageW(inspect::kDpiMessage);
-    static const UINT resources = RegisterWindowMessageW(inspect::kResourcesMessage);
+extern "C" __declspec(dllexport) LRESULT CALLBACK PeekHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    static const UINT read = RegisterWindowMessageW(peek::kReadMessage);
+    static const UINT dpi = RegisterWindowMessageW(peek::kDpiMessage);
+    static const UINT resources = RegisterWindowMessageW(peek::kResourcesMessage);
     if (code == HC_ACTION) {
         const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
         if (sent->message == read) SendReport(sent->hwnd, reinterpret_cast<HWND>(sent->wParam));

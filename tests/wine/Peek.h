@@ -1,22 +1,22 @@
-// What the inspection hook reads inside the program's own process and hands to the driver:
+// What the peek hook reads inside the program's own process and hands to the driver:
 // fonts and icons are handles of the program's process, which another process cannot read.
 // Shared by the hook library and the driver.
 #pragma once
 
 #include <windows.h>
 
-namespace inspect {
+namespace peek {
 
 // Sent to the program's main window while the hook is in place.
 // Read: wParam is the driver's window that receives the report as WM_COPYDATA.
-inline constexpr const wchar_t* kReadMessage = L"OrvessaInspectRead";
+inline constexpr const wchar_t* kReadMessage = L"OrvessaPeekRead";
 // Change DPI: wParam is the new DPI, lParam MAKELPARAM(outer width, outer height) at it; the
 // hook sends the window WM_DPICHANGED with that size at its current top-left corner, as the
 // system does when the window moves to a monitor of another scale.
-inline constexpr const wchar_t* kDpiMessage = L"OrvessaInspectDpi";
+inline constexpr const wchar_t* kDpiMessage = L"OrvessaPeekDpi";
 inline constexpr ULONG_PTR kReportTag = 0x4F525649; // "ORVI"
 // Resources: wParam is the driver's window that receives the counts (Resources) as WM_COPYDATA.
-inline constexpr const wchar_t* kResourcesMessage = L"OrvessaInspectResources";
+inline constexpr const wchar_t* kResourcesMessage = L"OrvessaPeekResources";
 inline constexpr ULONG_PTR kResourcesTag = 0x4F525652; // "ORVR"
 
 inline constexpr int kMaxControls = 32;
@@ -50,4 +50,4 @@ struct Resources {
     ULONGLONG privateBytes;
 };
 
-} // namespace inspect
+} // namespace peek

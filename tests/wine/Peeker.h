@@ -1,23 +1,23 @@
-// The driver's side of the inspection hook (Inspect.h): hooks the program's GUI thread for the
+// The driver's side of the peek hook (Peek.h): hooks the program's GUI thread for the
 // life of the object, and asks it for a report or a DPI change.
 #pragma once
 
-#include "Inspect.h"
+#include "Peek.h"
 
 namespace driver {
 
-class Inspector {
+class Peeker {
 public:
-    explicit Inspector(HWND main);
-    ~Inspector();
-    Inspector(const Inspector&) = delete;
-    Inspector& operator=(const Inspector&) = delete;
+    explicit Peeker(HWND main);
+    ~Peeker();
+    Peeker(const Peeker&) = delete;
+    Peeker& operator=(const Peeker&) = delete;
 
     bool Ok() const { return hook_ != nullptr && receiver_ != nullptr; }
     // The report as the program's process sees it now; false when none came.
-    bool Read(inspect::Report& report);
+    bool Read(peek::Report& report);
     // What the program's process holds now; false when no answer came.
-    bool ReadResources(inspect::Resources& resources);
+    bool ReadResources(peek::Resources& resources);
     // Sends the window WM_DPICHANGED to `dpi` with this outer size; false when it did not answer.
     bool ChangeDpi(UINT dpi, int outerWidth, int outerHeight);
 
@@ -29,6 +29,6 @@ private:
 };
 
 // The control of a report with this ID; null when the report has none.
-const inspect::Control* Find(const inspect::Report& report, int id);
+const peek::Control* Find(const peek::Report& report, int id);
 
 } // namespace driver
