@@ -12,6 +12,9 @@ jobs=$(nproc)
 
 "$root/scripts/setup.sh"
 
+echo "== the rooms of services/win call down, never round"
+"$root/scripts/room-calls.py" "$root/services/win"
+
 echo "== native build and unit tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"

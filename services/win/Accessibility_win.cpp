@@ -25,6 +25,7 @@ constexpr UINT_PTR kAccessibleSubclassId = 2;
 struct Identity {
     LONG role;
     std::wstring name;
+    AccessibleValue value;
 };
 
 LONG SystemRole(AccessibleRole role) {
@@ -62,7 +63,11 @@ HRESULT StringOut(const std::wstring& text, BSTR* out) {
 class ControlAccessible final : public IAccessible {
 public:
     ControlAccessible(IAccessible* standard, HWND hwnd, const Identity& identity)
-        : standard_(standard), hwnd_(hwnd), role_(identity.role), name_(identity.name) {}
+        : standard_(standard),
+          hwnd_(hwnd),
+          role_(identity.role),
+          name_(identity.name),
+          value_(identity.value) {}
     ControlAccessible(const ControlAccessible&) = delete;
     ControlAccessible& operator=(const ControlAccessible&) = delete;
 
@@ -121,10 +126,9 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
-        if (!IsSelf(child) || role_ != ROLE_SYSTEM_GRAPHIC)
-            return standard_->get_accValue(child, value);
+        if (!IsSelf(child) || !value_) return standard_->get_accValue(child, value);
         if (!IsWindow(hwnd_)) return E_FAIL;
-        return StringOut(PictureBoxValue(hwnd_), value);
+        return StringOut(value_(hwnd_), value);
     }
 
     // IAccessible: the standard object's answers.
@@ -191,6 +195,7 @@ private:
     HWND hwnd_;
     LONG role_;
     std::wstring name_;
+    AccessibleValue value_;
 };
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
@@ -231,8 +236,9 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 
 }  // namespace
 
-void GiveAccessibleIdentity(HWND control, AccessibleRole role, const std::wstring& name) {
-    auto* identity = new Identity{SystemRole(role), name};
+void GiveAccessibleIdentity(HWND control, AccessibleRole role, const std::wstring& name,
+                            AccessibleValue value) {
+    auto* identity = new Identity{SystemRole(role), name, value};
     if (!SetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId,
                            reinterpret_cast<DWORD_PTR>(identity)))
         delete identity;

@@ -7,7 +7,7 @@
 #include "Codepage_win.h"
 #include "Dialogs.h"
 #include "Handles_win.h"
-#include "ServiceState_win.h"
+#include "LiveWindows_win.h"
 #include "SystemLibrary_win.h"
 
 namespace {
@@ -41,7 +41,7 @@ int32_t ShowMessageTo(HWND owner, const Text& text, int32_t flags, const char* c
 // The platform's path for a Text: the exact path a file dialog returned when the Text is that
 // dialog's file name, else the Text converted.
 std::wstring PlatformPath(const Text& path) {
-    for (LoadedWindow& loaded : Services().windows) {
+    for (LoadedWindow& loaded : LoadedWindows()) {
         if (!loaded.live) continue;
         for (LiveControl& c : loaded.live->controls)
             if (c.dialog && !c.dialog->exactPath.empty() && c.dialog->fileName == path)
@@ -134,11 +134,6 @@ bool RunOpenDialog(const WindowDescription& window, const char* control) {
     if (!chosen) return false;
     RememberChosenFile(*c->dialog, file);
     return true;
-}
-
-void RememberChosenFile(FileDialogState& state, const std::wstring& path) {
-    state.exactPath = path;
-    state.fileName = TextFromWide(state.exactPath);
 }
 
 Bytes ReadFileBytes(const Text& path) {

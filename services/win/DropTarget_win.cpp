@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "ServiceState_win.h"
+#include "LiveWindows_win.h"
 #include "SystemLibrary_win.h"
 
 namespace {

@@ -1,12 +1,8 @@
 // Shows the fatal run-time error report and ends the process with -1.
 #include <windows.h>
 
-#include <cstring>
-
 #include "Codepage_win.h"
-#include "Fatal.h"
-#include "Memory.h"
-#include "ServiceState_win.h"
+#include "Fatal_win.h"
 
 namespace {
 
@@ -26,49 +22,17 @@ bool WideInto(const char* text, wchar_t* out, int capacity) {
     return MultiByteToWideChar(kTextCodePage, 0, text, -1, out, capacity) > 0;
 }
 
-// A tag copied without reporting: the report must not start another one when memory is gone.
-// Without memory the tag stays empty, and the report's text, which needs more, falls back to
-// the message alone anyway.
-Text TagCopy(const char* tag) {
-    const size_t length = tag ? std::strlen(tag) : 0;
-    if (length == 0) return Text();
-    auto* buffer = static_cast<char*>(TryAllocServiceBuffer(static_cast<int64_t>(length) + 1));
-    if (!buffer) return Text();
-    std::memcpy(buffer, tag, length + 1);
-    return Text::Adopt(buffer);
-}
-
-class LoadedWindowLookup final : public ErrorLocationLookup {
+// Before the window list is loaded there is no window to name.
+class NoWindows final : public ErrorLocationLookup {
 public:
-    bool FindWindowTag(int32_t windowNumber, Text* tag) const override {
-        const WindowDescription* w = Find(windowNumber);
-        if (!w) return false;
-        *tag = TagCopy(w->tag);
-        return true;
-    }
-    bool FindElementTag(int32_t windowNumber, int32_t elementNumber, Text* tag) const override {
-        const WindowDescription* w = Find(windowNumber);
-        if (!w) return false;
-        if (elementNumber == 0) {
-            *tag = TagCopy(w->tag);
-            return true;
-        }
-        for (int32_t i = 0; i < w->controlCount; ++i) {
-            if (w->controls[i].number != elementNumber) continue;
-            *tag = TagCopy(w->controls[i].tag);
-            return true;
-        }
-        return false;
-    }
-
-private:
-    static const WindowDescription* Find(int32_t number) {
-        for (const LoadedWindow& w : Services().windows)
-            if (w.desc && w.desc->number == number) return w.desc;
-        return nullptr;
-    }
+    bool FindWindowTag(int32_t, Text*) const override { return false; }
+    bool FindElementTag(int32_t, int32_t, Text*) const override { return false; }
 };
 
+const NoWindows kNoWindows;
+const ErrorLocationLookup* g_tags = &kNoWindows;
+void (*g_cleanup)() = nullptr;
+bool g_eventsStopped = false;
 bool g_reporting = false;
 
 }  // namespace
@@ -78,13 +42,21 @@ void KeepReportReserve() {
         g_reportReserve = VirtualAlloc(nullptr, kReportReserveBytes, MEM_RESERVE, PAGE_NOACCESS);
 }
 
+bool FatalReportBegun() {
+    return g_eventsStopped;
+}
+
+void SetFatalReportHooks(const ErrorLocationLookup* tags, void (*cleanup)()) {
+    g_tags = tags ? tags : &kNoWindows;
+    g_cleanup = cleanup;
+}
+
 void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {
-    ServiceState& s = Services();
-    ++s.eventDeliveryStop;
+    g_eventsStopped = true;
     // A fault met while building or showing the report (memory, most likely) ends at once.
     if (!g_reporting) {
         g_reporting = true;
-        const Text text = BuildFatalReportText(message, code, where, LoadedWindowLookup());
+        const Text text = BuildFatalReportText(message, code, where, *g_tags);
         if (g_reportReserve) VirtualFree(g_reportReserve, 0, MEM_RELEASE);
         g_reportReserve = nullptr;
         // From here nothing is allocated: the text goes into the stack. Without memory for the
@@ -96,7 +68,6 @@ void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {
         }
         MessageBoxW(nullptr, shown, kReportCaption, MB_OK | MB_ICONHAND);
     }
-    s.exitRoutines.clear();
-    RunEndOfProgramCleanup(false);
+    if (g_cleanup) g_cleanup();
     ExitProcess(static_cast<UINT>(-1));
 }

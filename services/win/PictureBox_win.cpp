@@ -15,9 +15,9 @@
 #include "Codepage_win.h"
 #include "Gif.h"
 #include "Handles_win.h"
+#include "LiveWindows_win.h"
 #include "Picture.h"
 #include "PictureDisplay.h"
-#include "ServiceState_win.h"
 #include "Webp.h"
 #include "WindowDescription.h"
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "Text.h"
 
 extern const wchar_t kPictureBoxClass[];
@@ -14,3 +16,5 @@ PictureBox* PictureBoxFromHwnd(HWND hwnd);
 // The box is about to change size: its kept scaled copy and animation frames are dropped and a
 // running animation pauses; the next paint rebuilds them at the new size and plays on.
 void ResetPictureScale(PictureBox& box);
+// The picture box's value as an accessibility client reads it.
+std::wstring PictureBoxValue(HWND pictureBox);

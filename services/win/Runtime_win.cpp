@@ -5,10 +5,13 @@
 #include <objbase.h>
 
 #include "Codepage_win.h"
-#include "Fatal.h"
+#include "DeclaredCommands.h"
+#include "Fatal_win.h"
+#include "LiveWindows_win.h"
 #include "ServiceState_win.h"
 #include "Services.h"
 #include "SystemLibrary_win.h"
+#include "Window_win.h"
 #include "WindowRules.h"
 
 namespace {
@@ -58,22 +61,38 @@ OwnedWindow CreateServiceWindow() {
                                        0, 0, nullptr, nullptr, wc.hInstance, nullptr));
 }
 
-bool AnyProgramWindowAlive() {
-    for (const LoadedWindow& w : Services().windows)
-        if (w.live && w.live->hwnd && IsWindow(w.live->hwnd)) return true;
-    return false;
+// The end-of-program clean-up; runExitRoutines is false after a fatal report.
+void RunEndOfProgramCleanup(bool runExitRoutines) {
+    ServiceState& s = Services();
+    if (s.cleanupDone) return;
+    s.cleanupDone = true;
+    // Windows, modules and OLE belong to the GUI thread; from any other thread only exit.
+    if (GetCurrentThreadId() != s.guiThread) return;
+    DestroyAllWindows();
+    LoadedWindows().clear();
+    if (runExitRoutines) {
+        for (ExitRoutine r : s.exitRoutines) r();
+    }
+    s.exitRoutines.clear();
+    ReleaseDeclaredCommands();
+    s.serviceWindow.Reset();
+    if (s.oleInitialised) OleUninitialize();
+    s.oleInitialised = false;
+    ReleaseSystemModules();
+}
+
+// A fatal report drops the end-of-program routines and cleans up without them.
+void CleanUpAfterFatalReport() {
+    Services().exitRoutines.clear();
+    RunEndOfProgramCleanup(false);
 }
 
 }  // namespace
 
-ServiceState& Services() {
-    static ServiceState state;
-    return state;
-}
-
 void InitServices() {
     ServiceState& s = Services();
     KeepReportReserve();
+    SetFatalReportHooks(&LoadedWindowTags(), CleanUpAfterFatalReport);
     if (SUCCEEDED(OleInitialize(nullptr))) s.oleInitialised = true;
     RecordProgramPath();
     if (!s.programFolder.empty())
@@ -89,7 +108,7 @@ void InitServices() {
             ReportFatalError(kDescriptionsDamaged, 0, {});
         LoadedWindow loaded;
         loaded.desc = descriptions[i];
-        s.windows.push_back(std::move(loaded));
+        LoadedWindows().push_back(std::move(loaded));
     }
     RegisterWindowClasses();
 }
@@ -117,30 +136,6 @@ void RunEventLoop() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-}
-
-// Called by the window layer once a program window has been destroyed for good.
-void OnProgramWindowGone() {
-    if (!AnyProgramWindowAlive() && Services().eventLoopEntered) PostQuitMessage(0);
-}
-
-void RunEndOfProgramCleanup(bool runExitRoutines) {
-    ServiceState& s = Services();
-    if (s.cleanupDone) return;
-    s.cleanupDone = true;
-    // Windows, modules and OLE belong to the GUI thread; from any other thread only exit.
-    if (GetCurrentThreadId() != s.guiThread) return;
-    DestroyAllWindows();
-    s.windows.clear();
-    if (runExitRoutines) {
-        for (ExitRoutine r : s.exitRoutines) r();
-    }
-    s.exitRoutines.clear();
-    ReleaseDeclaredCommands();
-    s.serviceWindow.Reset();
-    if (s.oleInitialised) OleUninitialize();
-    s.oleInitialised = false;
-    ReleaseSystemModules();
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ServiceState_win.h"
+#include "LiveWindows_win.h"
 #include "WindowDescription.h"
 
 // The program's icon resource.

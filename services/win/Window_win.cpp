@@ -1,7 +1,6 @@
 // The window and control layer: builds a window from its description, routes button clicks
-// to their handlers, keeps the keyboard focus in order and gives handlers the content of
-// controls. Window procedures stay in this file; the rest of the layer reaches them only
-// through the functions declared in Services.h and ServiceState_win.h.
+// to their handlers and keeps the keyboard focus in order. Window procedures stay in this
+// file; the live window state they work on, and property access, is LiveWindows_win.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,15 +12,15 @@
 #include "Accessibility_win.h"
 #include "Codepage_win.h"
 #include "DropTarget_win.h"
-#include "Fatal.h"
+#include "Fatal_win.h"
 #include "Handles_win.h"
+#include "LiveWindows_win.h"
 #include "PictureBox_win.h"
 #include "ServiceState_win.h"
 #include "Services.h"
+#include "Window_win.h"
 #include "WindowRules.h"
 #include "WindowScale_win.h"
-
-void OnProgramWindowGone();
 
 namespace {
 
@@ -33,18 +32,6 @@ constexpr UINT_PTR kGroupSubclassId = 1;
 // Fatal messages of the window layer, code page 936.
 const char kStartupWindowFailed[] =
     "\xD4\xD8\xC8\xEB\xC6\xF4\xB6\xAF\xB4\xB0\xBF\xDA\xCA\xA7\xB0\xDC";  // 载入启动窗口失败
-const char kWindowNotLoaded[] =
-    "\xCE\xB4\xD4\xD8\xC8\xEB\xD3\xFB\xB7\xC3\xCE\xCA\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xCB\xF9\xD4\xDA"
-    "\xB5\xC4\xB4\xB0\xBF\xDA";  // 未载入欲访问窗口组件所在的窗口
-const char kReadAfterGone[] =
-    "\xB6\xC1\xC8\xA1\xD7\xE9\xBC\xFE\xCA\xF4\xD0\xD4\xCA\xB1\xB7\xA2\xCF\xD6\xD6\xB8\xB6\xA8\xB4\xB0"
-    "\xBF\xDA\xC9\xD0\xCE\xB4\xD4\xD8\xC8\xEB";  // 读取组件属性时发现指定窗口尚未载入
-const char kWriteAfterGone[] =
-    "\xD0\xDE\xB8\xC4\xD7\xE9\xBC\xFE\xCA\xF4\xD0\xD4\xCA\xB1\xB7\xA2\xCF\xD6\xD6\xB8\xB6\xA8\xB4\xB0"
-    "\xBF\xDA\xC9\xD0\xCE\xB4\xD4\xD8\xC8\xEB";  // 修改组件属性时发现指定窗口尚未载入
-const char kNoSuchControl[] =
-    "\xD6\xB8\xB6\xA8\xB4\xB0\xBF\xDA\xBB\xF2\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xB2\xBB\xB4\xE6\xD4\xDA"
-    "\xBB\xF2\xC9\xD0\xCE\xB4\xD4\xD8\xC8\xEB";  // 指定窗口或窗口组件不存在或尚未载入
 const char kEventWindowUnknown[] =
     "\xCE\xB4\xD5\xD2\xB5\xBD\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA";  // 未找到引发事件的窗口
 const char kEventControlUnknown[] =
@@ -60,29 +47,10 @@ HBRUSH BrushFor(uint32_t color) {
     return b.Get();
 }
 
-LiveWindow* WindowFromHwnd(HWND hwnd) {
-    return reinterpret_cast<LiveWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
-
-LiveControl* ControlFromHwnd(LiveWindow& w, HWND hwnd) {
-    if (!hwnd) return nullptr;
-    for (LiveControl& c : w.controls)
-        if (c.hwnd == hwnd) return &c;
-    return nullptr;
-}
-
 // The control holding the focus, also when the focus sits in a child of a control.
 LiveControl* FocusedControl(LiveWindow& w) {
     for (HWND h = GetFocus(); h && h != w.hwnd; h = GetParent(h))
         if (LiveControl* c = ControlFromHwnd(w, h)) return c;
-    return nullptr;
-}
-
-LiveWindow* ProgramWindowContaining(HWND hwnd) {
-    if (!hwnd) return nullptr;
-    const HWND root = GetAncestor(hwnd, GA_ROOT);
-    for (LoadedWindow& loaded : Services().windows)
-        if (loaded.live && loaded.live->hwnd == root) return loaded.live.get();
     return nullptr;
 }
 
@@ -116,26 +84,19 @@ void GiveFirstFocus(LiveWindow& w) {
     if (!list.empty()) SetFocus(w.controls[static_cast<size_t>(list.front())].hwnd);
 }
 
-bool EventsBlocked(const LiveWindow& w) {
-    return w.suppressEvents > 0 || Services().eventDeliveryStop > 0;
-}
-
 void RaiseClick(LiveWindow& w, LiveControl& c) {
     if (EventsBlocked(w)) return;
     if (c.desc->kind != ControlKind::Button) {
         ReportFatalError(kEventControlInvalid, 0, {w.desc->number, c.desc->number});
     }
-    if (!c.desc->onClick) return;
-    ++Services().runningHandlers;
-    c.desc->onClick();
-    --Services().runningHandlers;
+    if (c.desc->onClick) RunHandler(c.desc->onClick);
 }
 
 void RouteCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam) != BN_CLICKED || lParam == 0) return;
     LiveWindow* w = ProgramWindowContaining(hwnd);
     if (!w) {
-        if (Services().eventDeliveryStop > 0) return;
+        if (FatalReportBegun()) return;
         ReportFatalError(kEventWindowUnknown, 0, {});
     }
     LiveControl* c = ControlFromHwnd(*w, reinterpret_cast<HWND>(lParam));
@@ -205,10 +166,11 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_NCDESTROY: {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         if (w) {
-            for (LoadedWindow& loaded : Services().windows)
+            for (LoadedWindow& loaded : LoadedWindows())
                 if (loaded.live.get() == w) loaded.live.reset();
         }
-        OnProgramWindowGone();
+        // The last program window gone for good ends the event loop.
+        if (!AnyProgramWindowAlive() && Services().eventLoopEntered) PostQuitMessage(0);
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
     default: break;
@@ -336,63 +298,7 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     return hwnd;
 }
 
-LiveControl* FindControl(LiveWindow& w, const char* name) {
-    if (!name) return nullptr;
-    for (LiveControl& c : w.controls)
-        if (std::strcmp(c.desc->name, name) == 0) return &c;
-    return nullptr;
-}
-
-LoadedWindow* FindLoaded(const WindowDescription& desc) {
-    for (LoadedWindow& loaded : Services().windows)
-        if (loaded.desc == &desc) return &loaded;
-    return nullptr;
-}
-
-int32_t ControlNumberFor(const WindowDescription& window, const char* name) {
-    for (int32_t i = 0; i < window.controlCount; ++i)
-        if (name && std::strcmp(window.controls[i].name, name) == 0)
-            return window.controls[i].number;
-    return 0;
-}
-
-enum class Access { Read, Write, Append };
-
-// Finds a control for a property access; every failure is fatal, located at the window and
-// the control concerned.
-LiveControl& ControlFor(const WindowDescription& window, const char* name, Access access) {
-    LoadedWindow* loaded = FindLoaded(window);
-    const ErrorLocation where{window.number, ControlNumberFor(window, name)};
-    if (!loaded || !loaded->live) {
-        ReportFatalError(access == Access::Append ? kNoSuchControl : kWindowNotLoaded, 0, where);
-    }
-    LiveControl* c = FindControl(*loaded->live, name);
-    if (!c) ReportFatalError(kNoSuchControl, 0, where);
-    if (c->desc->kind != ControlKind::CommonDlg && (!c->hwnd || !IsWindow(c->hwnd))) {
-        if (access == Access::Append) ReportFatalError(kNoSuchControl, 0, where);
-        ReportFatalError(access == Access::Read ? kReadAfterGone : kWriteAfterGone, 0, where);
-    }
-    return *c;
-}
-
 }  // namespace
-
-LiveControl& ControlForRead(const WindowDescription& window, const char* control) {
-    return ControlFor(window, control, Access::Read);
-}
-
-LiveControl& ControlForWrite(const WindowDescription& window, const char* control) {
-    return ControlFor(window, control, Access::Write);
-}
-
-COLORREF ResolveColor(uint32_t color) {
-    return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
-}
-
-LiveWindow* FindLiveWindow(const WindowDescription& desc) {
-    LoadedWindow* loaded = FindLoaded(desc);
-    return loaded ? loaded->live.get() : nullptr;
-}
 
 void RegisterWindowClasses() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
@@ -431,9 +337,9 @@ void RegisterWindowClasses() {
 }
 
 void CreateMainWindow() {
-    ServiceState& s = Services();
-    if (s.windows.empty()) ReportFatalError(kStartupWindowFailed, 0, {});
-    LoadedWindow& loaded = s.windows.front();
+    std::vector<LoadedWindow>& windows = LoadedWindows();
+    if (windows.empty()) ReportFatalError(kStartupWindowFailed, 0, {});
+    LoadedWindow& loaded = windows.front();
     const WindowDescription& d = *loaded.desc;
     const ErrorLocation where{d.number, 0};
 
@@ -488,7 +394,8 @@ void CreateMainWindow() {
         c.hwnd = CreateControlWindow(c, parent, w.dpi);
         if (!c.hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
         GiveAccessibleIdentity(c.hwnd, AccessibleRoleOf(c.desc->kind),
-                               WideFromText(AccessibleName(d, c.index).c_str()));
+                               WideFromText(AccessibleName(d, c.index).c_str()),
+                               c.desc->kind == ControlKind::PicBox ? PictureBoxValue : nullptr);
     };
     for (LiveControl& c : w.controls) {
         if (c.desc->kind == ControlKind::CommonDlg || c.desc->parent) continue;
@@ -511,7 +418,7 @@ void CreateMainWindow() {
 
 void DestroyAllWindows() {
     ServiceState& s = Services();
-    for (LoadedWindow& loaded : s.windows)
+    for (LoadedWindow& loaded : LoadedWindows())
         if (loaded.live && loaded.live->hwnd && IsWindow(loaded.live->hwnd))
             DestroyWindow(loaded.live->hwnd);
     // No window of the class is left, so its icons can go with it.
@@ -564,53 +471,4 @@ bool PreTranslateWindowMessage(MSG& msg) {
         return true;
     }
     return false;
-}
-
-bool WindowTakesFileDrop(HWND window) {
-    LiveWindow* w = ProgramWindowContaining(window);
-    // A handler that lets messages through (the shell may) is not entered a second time.
-    return w && w->desc->dropFileDialog && IsWindowEnabled(w->hwnd) && !EventsBlocked(*w) &&
-           Services().runningHandlers == 0;
-}
-
-bool DeliverFileDrop(HWND window, const std::wstring& path) {
-    LiveWindow* w = ProgramWindowContaining(window);
-    if (!w || !WindowTakesFileDrop(window)) return false;
-    LiveControl* dialog = FindControl(*w, w->desc->dropFileDialog);
-    if (!dialog || !dialog->dialog) return false;
-    RememberChosenFile(*dialog->dialog, path);
-    if (w->desc->onFileDrop) {
-        ++Services().runningHandlers;
-        w->desc->onFileDrop();
-        --Services().runningHandlers;
-    }
-    return true;
-}
-
-Text GetText(const WindowDescription& window, const char* control) {
-    LiveControl& c = ControlFor(window, control, Access::Read);
-    if (!c.hwnd) return Text();
-    return TextFromWide(WideText::OfWindow(c.hwnd));
-}
-
-void SetText(const WindowDescription& window, const char* control, const Text& text) {
-    LiveControl& c = ControlFor(window, control, Access::Write);
-    if (!c.hwnd) return;
-    SetWindowTextW(c.hwnd, WideText(text).c_str());
-}
-
-void AppendText(const WindowDescription& window, const char* control, const Text& text) {
-    LiveControl& c = ControlFor(window, control, Access::Append);
-    if (!c.hwnd) return;
-    const LRESULT length = SendMessageW(c.hwnd, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageW(c.hwnd, EM_SETSEL, static_cast<WPARAM>(length), length);
-    SendMessageW(c.hwnd, EM_SCROLLCARET, 0, 0);
-    const WideText wide(text);
-    if (!wide.empty())
-        SendMessageW(c.hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
-}
-
-Text GetFileName(const WindowDescription& window, const char* control) {
-    LiveControl& c = ControlFor(window, control, Access::Read);
-    return c.dialog ? c.dialog->fileName : Text();
 }
