@@ -16,6 +16,9 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <utility>
+
+#include "Handles_win.h"
 #include "SystemLibrary_win.h"
 
 namespace {
@@ -62,8 +65,8 @@ HRESULT StringOut(const std::wstring& text, BSTR* out) {
 #endif
 class ControlAccessible final : public IAccessible {
 public:
-    ControlAccessible(IAccessible* standard, HWND hwnd, const Identity& identity)
-        : standard_(standard),
+    ControlAccessible(OwnedCom<IAccessible> standard, HWND hwnd, const Identity& identity)
+        : standard_(std::move(standard)),
           hwnd_(hwnd),
           role_(identity.role),
           name_(identity.name),
@@ -90,10 +93,7 @@ public:
     }
     ULONG STDMETHODCALLTYPE Release() override {
         const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) {
-            standard_->Release();
-            delete this;
-        }
+        if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
 
@@ -191,7 +191,7 @@ private:
     ~ControlAccessible() = default;
 
     LONG refs_ = 1;
-    IAccessible* standard_;
+    OwnedCom<IAccessible> standard_;
     HWND hwnd_;
     LONG role_;
     std::wstring name_;
@@ -208,12 +208,14 @@ LRESULT AnswerClientObject(HWND hwnd, WPARAM wParam, const Identity& identity) {
         SystemFunction<CreateStd>(L"oleacc.dll", "CreateStdAccessibleObject");
     static const auto fromObject = SystemFunction<FromObject>(L"oleacc.dll", "LresultFromObject");
     if (!createStd || !fromObject) return 0;
-    void* standard = nullptr;
-    if (FAILED(createStd(hwnd, OBJID_CLIENT, IID_IAccessible, &standard)) || !standard) return 0;
-    auto* object = new ControlAccessible(static_cast<IAccessible*>(standard), hwnd, identity);
-    const LRESULT result = fromObject(IID_IAccessible, wParam, object);
-    object->Release();
-    return result;
+    OwnedCom<IAccessible> standard;
+    if (FAILED(createStd(hwnd, OBJID_CLIENT, IID_IAccessible,
+                         reinterpret_cast<void**>(standard.Put()))) ||
+        !standard)
+        return 0;
+    const OwnedCom<ControlAccessible> object(
+        new ControlAccessible(std::move(standard), hwnd, identity));
+    return fromObject(IID_IAccessible, wParam, object.Get());
 }
 
 LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Handles_win.h"
 #include "LiveWindows_win.h"
 #include "SystemLibrary_win.h"
 
@@ -24,8 +25,9 @@ namespace {
 //   then paths, each ending in a 0 character, and one more 0 after the last.
 std::vector<std::wstring> PathsOf(HGLOBAL list) {
     std::vector<std::wstring> paths;
-    const SIZE_T size = list ? GlobalSize(list) : 0;
-    const auto* base = static_cast<const uint8_t*>(list ? GlobalLock(list) : nullptr);
+    const GlobalLocked memory(list);
+    const auto* base = static_cast<const uint8_t*>(memory.Get());
+    const SIZE_T size = memory.Size();
     if (!base) return paths;
     DROPFILES header{};
     if (size >= sizeof header) {
@@ -66,7 +68,6 @@ std::vector<std::wstring> PathsOf(HGLOBAL list) {
             }
         }
     }
-    GlobalUnlock(list);
     return paths;
 }
 
@@ -168,9 +169,8 @@ std::wstring FileToOpen(const std::vector<std::wstring>& paths) {
 }
 
 void RegisterFileDrop(HWND window) {
-    auto* target = new FileDropTarget(window);
-    RegisterDragDrop(window, target);
-    target->Release();
+    const OwnedCom<FileDropTarget> target(new FileDropTarget(window));
+    RegisterDragDrop(window, target.Get());
 }
 
 void RevokeFileDrop(HWND window) {

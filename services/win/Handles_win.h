@@ -1,7 +1,8 @@
-// Owners for Win32 handles. Every handle the Windows layer creates is held by one of these
-// from the call that makes it, and its destructor frees it: dropping, replacing or clearing an
-// owner (in a vector, a unique_ptr, a member) cannot leak. They are movable and not copyable;
-// Get() lends the raw handle to a call and there is no way to take it out again.
+// Owners for Win32 handles and COM references. Every handle the Windows layer creates is held
+// by one of these from the call that makes it, and its destructor frees it: dropping,
+// replacing or clearing an owner (in a vector, a unique_ptr, a member) cannot leak. They are
+// movable and not copyable; Get() lends the raw handle to a call and there is no way to take
+// it out again.
 //
 // Handles that are only borrowed (stock objects, system colour brushes, a window's own DC
 // during WM_PAINT) are never put into an owner.
@@ -109,6 +110,58 @@ using OwnedFile = Owned<handles::FileTraits>;
 using OwnedModule = Owned<handles::ModuleTraits>;
 using OwnedWindow = Owned<handles::WindowTraits>;
 using OwnedLocalMemory = Owned<handles::LocalMemoryTraits>;
+
+// A COM interface pointer holding one reference, released when the owner goes. It takes the
+// reference it is given: a new object's first one, or what a call hands out through Put().
+template <typename Interface>
+class OwnedCom {
+public:
+    OwnedCom() noexcept = default;
+    explicit OwnedCom(Interface* object) noexcept : object_(object) {}
+    ~OwnedCom() { Reset(); }
+    OwnedCom(const OwnedCom&) = delete;
+    OwnedCom& operator=(const OwnedCom&) = delete;
+    OwnedCom(OwnedCom&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    OwnedCom& operator=(OwnedCom&& other) noexcept {
+        if (this != &other) Reset(std::exchange(other.object_, nullptr));
+        return *this;
+    }
+    Interface* Get() const noexcept { return object_; }
+    Interface* operator->() const noexcept { return object_; }
+    explicit operator bool() const noexcept { return object_ != nullptr; }
+    // Releases what is held and gives the slot to a call that hands out a reference.
+    Interface** Put() noexcept {
+        Reset();
+        return &object_;
+    }
+    void Reset(Interface* object = nullptr) noexcept {
+        if (Interface* old = std::exchange(object_, object)) old->Release();
+    }
+
+private:
+    Interface* object_ = nullptr;
+};
+
+// The memory of a global memory handle, locked for a scope; null and size 0 when it cannot be.
+class GlobalLocked {
+public:
+    explicit GlobalLocked(HGLOBAL memory) noexcept
+        : memory_(memory),
+          data_(memory ? GlobalLock(memory) : nullptr),
+          size_(data_ ? GlobalSize(memory) : 0) {}
+    ~GlobalLocked() {
+        if (data_) GlobalUnlock(memory_);
+    }
+    GlobalLocked(const GlobalLocked&) = delete;
+    GlobalLocked& operator=(const GlobalLocked&) = delete;
+    const void* Get() const noexcept { return data_; }
+    SIZE_T Size() const noexcept { return size_; }
+
+private:
+    HGLOBAL memory_;
+    void* data_;
+    SIZE_T size_;
+};
 
 // A window's (or the screen's, for null) DC from GetDC, released to that window.
 class WindowDc {
