@@ -29,8 +29,8 @@ def scan(text):
             scopes.pop()
         elif (m := NAME.match(text, i)) and not (text[i - 1].isalnum() or text[i - 1] == "_"):
             name = m.group(1)
-            member = "::" in name or text[i - 1] == "." or text[i - 2:i] == "->"
-            name = name.split("::")[-1]
+            member = text[i - 1] == "." or text[i - 2:i] == "->"
+            qualified, name = "::" in name, name.split("::")[-1]
             if "other" not in scopes:  # at namespace scope: a declaration or a definition
                 close, level = m.end(), 1
                 while level and close < len(text):
@@ -39,10 +39,13 @@ def scan(text):
                 tail = re.match(r"[\w\s]*([{;:])", text[close:])
                 kind = {"{": "def", ":": "def", ";": "decl"}.get(tail.group(1) if tail else "")
                 if kind:
-                    out.append((name, member, "local" if "anon" in scopes and kind == "def" else kind))
+                    local = "anon" in scopes and kind == "def"
+                    out.append((name, qualified, "local" if local else kind))
                 i = close
                 continue
             out.append((name, member, "call"))
+            if qualified:  # a function of a namespace, or a static member
+                out.append((name, True, "call"))
             i = m.end() - 1
         i += 1
     return out

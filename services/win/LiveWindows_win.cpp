@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Codepage_win.h"
+#include "EditBox_win.h"
 #include "Fatal_win.h"
 #include "Memory.h"
 #include "Services.h"
@@ -204,12 +205,11 @@ void SetText(const WindowDescription& window, const char* control, const Text& t
 void AppendText(const WindowDescription& window, const char* control, const Text& text) {
     LiveControl& c = ControlFor(window, control, Access::Append);
     if (!c.hwnd) return;
-    const LRESULT length = SendMessageW(c.hwnd, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageW(c.hwnd, EM_SETSEL, static_cast<WPARAM>(length), length);
-    SendMessageW(c.hwnd, EM_SCROLLCARET, 0, 0);
+    const LRESULT length = editbox::Length(c.hwnd);
+    editbox::Select(c.hwnd, length, length);
+    editbox::ScrollCaretIntoView(c.hwnd);
     const WideText wide(text);
-    if (!wide.empty())
-        SendMessageW(c.hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+    if (!wide.empty()) editbox::ReplaceSelection(c.hwnd, wide.c_str());
 }
 
 Text GetFileName(const WindowDescription& window, const char* control) {

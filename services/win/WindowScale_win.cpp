@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Dpi_win.h"
+#include "EditBox_win.h"
 #include "PictureBox_win.h"
 #include "WindowRules.h"
 
@@ -77,21 +78,11 @@ void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
         // A multi-line box keeps the character at its top in view, wherever the new width
         // wraps its lines.
         const bool multiLine = c.desc->kind == ControlKind::EditBox && c.desc->edit.multiLine;
-        const LRESULT topChar =
-            multiLine
-                ? SendMessageW(
-                      c.hwnd, EM_LINEINDEX,
-                      static_cast<WPARAM>(SendMessageW(c.hwnd, EM_GETFIRSTVISIBLELINE, 0, 0)), 0)
-                : 0;
+        const LRESULT topChar = multiLine ? editbox::TopCharacter(c.hwnd) : 0;
         SendMessageW(c.hwnd, WM_SETFONT, fontParam, FALSE);
         const RECT r = ControlRectAt(*c.desc, dpi);
         SetWindowPos(c.hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags);
-        if (multiLine) {
-            const LRESULT line =
-                SendMessageW(c.hwnd, EM_LINEFROMCHAR, static_cast<WPARAM>(topChar), 0);
-            const LRESULT first = SendMessageW(c.hwnd, EM_GETFIRSTVISIBLELINE, 0, 0);
-            if (line != first) SendMessageW(c.hwnd, EM_LINESCROLL, 0, line - first);
-        }
+        if (multiLine) editbox::ScrollToTop(c.hwnd, topChar);
     }
     w.icons.Apply(w.hwnd, kProgramIconId, dpi);
     RedrawWindow(w.hwnd, nullptr, nullptr,

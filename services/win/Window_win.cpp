@@ -12,6 +12,7 @@
 #include "Accessibility_win.h"
 #include "Codepage_win.h"
 #include "DropTarget_win.h"
+#include "EditBox_win.h"
 #include "Fatal_win.h"
 #include "Handles_win.h"
 #include "LiveWindows_win.h"
@@ -284,9 +285,8 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFontForDpi(dpi)), FALSE);
     switch (d.kind) {
     case ControlKind::EditBox:
-        // No length limit: the largest the control accepts.
-        SendMessageW(hwnd, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
-        SendMessageW(hwnd, EM_SETSEL, 0, 0);
+        editbox::RemoveLimit(hwnd);
+        editbox::Select(hwnd, 0, 0);
         break;
     case ControlKind::Label:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&d));
