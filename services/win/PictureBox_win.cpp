@@ -4,21 +4,27 @@
 // Decoded pixels live in a 32-bit top-down DIB section that the decoder writes straight into,
 // so a repaint only stretches what is already there. Pictures with alpha are blended onto the
 // background once per background colour and the result is kept beside them.
+//
+// An animation is played by the portable AnimationPlayer; this file gives it the clock, the
+// waits, the lock, the scaling and the drawing. Its screen and kept frames are plain memory,
+// drawn with StretchDIBits and SetDIBitsToDevice, so a playing animation holds the same few GDI
+// objects (the worker's scaling DC and bitmap) whatever its frame count, and no bitmap is ever
+// selected into two DCs.
 #include "PictureBox_win.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "Accessibility_win.h"
+#include "AnimationClock_win.h"
+#include "AnimationPlayer.h"
 #include "Codepage_win.h"
-#include "Gif.h"
+#include "DecodePicture.h"
 #include "Handles_win.h"
 #include "LiveWindows_win.h"
 #include "Picture.h"
 #include "PictureDisplay.h"
-#include "Webp.h"
 #include "WindowDescription.h"
 
 const wchar_t kPictureBoxClass[] = L"OrvessaPicBox";
@@ -75,28 +81,15 @@ private:
     Dib& dib_;
 };
 
-// Enough to tell two composed screens apart: a 64-bit multiply-xorshift over 8-byte words.
-uint64_t HashPixels(const uint8_t* p, size_t n) {
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, p + i, 8);
-        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    for (; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
-    return h;
+// Whether stretching may smooth: the screen has the colours for HALFTONE.
+bool DeepScreen() {
+    return GetDeviceCaps(WindowDc(nullptr).Get(), BITSPIXEL) > 16;
 }
-
-// Scaled frames kept for replaying an animation, at most.
-constexpr size_t kMaxAnimationCacheBytes = size_t{32} << 20;
-constexpr size_t kMaxAnimationSteps = 65536;
 
 // Stretches a DIB onto a rectangle of a DC, smoothing when the screen has the colours for it.
 void StretchDib(HDC dc, const Dib& dib, const PlacedRect& to) {
     if (!dib.bitmap || to.width <= 0 || to.height <= 0) return;
-    const bool deep = GetDeviceCaps(WindowDc(nullptr).Get(), BITSPIXEL) > 16;
+    const bool deep = DeepScreen();
     const OwnedMemoryDc source(CreateCompatibleDC(dc));
     if (!source) return;
     const SelectedObject selected(source.Get(), dib.bitmap.Get());
@@ -122,11 +115,37 @@ bool ScaleInto(Dib& target, const Dib& source, int32_t width, int32_t height) {
     return true;
 }
 
+BITMAPINFO TopDownInfo(int32_t width, int32_t height) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+// Stretches 32-bit top-down pixels in plain memory onto a rectangle of a DC.
+void StretchPixels(HDC dc, const uint8_t* pixels, int32_t width, int32_t height,
+                   const PlacedRect& to, bool deep) {
+    if (!pixels || to.width <= 0 || to.height <= 0) return;
+    const BITMAPINFO bi = TopDownInfo(width, height);
+    const int previousMode = SetStretchBltMode(dc, deep ? HALFTONE : COLORONCOLOR);
+    POINT origin;
+    if (deep) SetBrushOrgEx(dc, 0, 0, &origin);
+    StretchDIBits(dc, to.x, to.y, to.width, to.height, 0, 0, width, height, pixels, &bi,
+                  DIB_RGB_COLORS, SRCCOPY);
+    if (deep) SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+    SetStretchBltMode(dc, previousMode);
+}
+
 }  // namespace
 
 class PictureBox {
 public:
-    PictureBox(HWND hwnd, const ControlDescription* desc) : hwnd_(hwnd), desc_(desc) {}
+    PictureBox(HWND hwnd, const ControlDescription* desc)
+        : hwnd_(hwnd), desc_(desc), host_(*this) {}
     ~PictureBox() { StopAnimation(); }
     PictureBox(const PictureBox&) = delete;
     PictureBox& operator=(const PictureBox&) = delete;
@@ -136,7 +155,7 @@ public:
     // What the box shows, in words (code page 936).
     std::string Describe() const {
         return DescribePicture(decoded_ ? kind_ : PictureKind::None, width_, height_,
-                               animation_ != nullptr);
+                               player_ != nullptr);
     }
     void StopAnimation();
     void Resized();
@@ -144,35 +163,45 @@ public:
 private:
     enum class State : LONG { Running, StopRequested, Stopped };
 
+    // What the player asks of the box, on the worker thread.
+    class PlayerHost final : public AnimationHost {
+    public:
+        explicit PlayerHost(PictureBox& box) : box_(box) {}
+        int64_t NowUs() override { return box_.clock_->NowUs(); }
+        void WaitUs(int64_t us) override { box_.clock_->Wait(box_.wake_.Get(), us); }
+        bool StopRequested() override { return box_.state_ != static_cast<LONG>(State::Running); }
+        void Lock() override { box_.lock_.Enter(); }
+        void Unlock() override { box_.lock_.Leave(); }
+        bool Scale(const uint8_t* screen, int32_t sw, int32_t sh, uint8_t* out, int32_t w,
+                   int32_t h) override;
+        void Show() override { box_.ShowCurrent(); }
+        // The worker's scaling DC and bitmap, made at its first frame and gone when it ends.
+        void Release() {
+            scaleDc_.Reset();
+            scaled_.Clear();
+        }
+
+    private:
+        PictureBox& box_;
+        OwnedMemoryDc scaleDc_;
+        Dib scaled_;
+    };
+
     int32_t DisplayMode() const { return desc_ ? desc_->picture.displayMode : 0; }
     bool Animate() const { return desc_ ? desc_->picture.animate : true; }
     COLORREF Background() const {
         return ResolveColor(desc_ ? desc_->picture.background : kSystemButtonFace);
     }
+    PlacedRect Placement() const;
     void Discard();
-    void ForgetKeptFrames();
-    bool Decode(PictureKind kind);
-    bool DecodeIcon();
-    bool StartAnimationOf(std::unique_ptr<PictureAnimation> animation);
+    bool Decode(bool animate);
+    bool MakeIcon(const IconEntryChoice& entry);
+    bool StartPlayer(std::unique_ptr<PictureAnimation> animation);
     void DrawBitmap(HDC dc, const RECT& client);
     void DrawScreen(HDC dc);
     void StartAnimation();
     static DWORD WINAPI AnimationThread(LPVOID self);
-    void RunAnimation();
-    bool WaitFrame(DWORD shownAt, int32_t delayMs);
-    void RecordStep(bool frame, int32_t delayMs);
     void ShowCurrent();
-
-    // One step of a pass through an animation. Once a pass composes exactly the screens
-    // of the pass before it, the animation has settled into a cycle, and it is replayed from
-    // these steps without decoding again.
-    struct AnimationStep {
-        bool frame = false;
-        int32_t delayMs = 0;
-        uint64_t screenHash = 0;
-        std::unique_ptr<Dib> drawn;  // the composed screen at its drawn size
-    };
-    static bool SamePass(const std::vector<AnimationStep>& a, const std::vector<AnimationStep>& b);
 
     HWND hwnd_;
     const ControlDescription* desc_;
@@ -188,45 +217,25 @@ private:
     Dib scaled_;  // the picture at its drawn size, when that is smaller
     OwnedIcon icon_;
 
-    // Animation: the composed screen is shared with the worker under lock_.
-    std::unique_ptr<PictureAnimation> animation_;
-    Dib screen_;
-    int32_t screenDelayMs_ = 0;  // the delay of the frame composed in screen_
+    // Animation: the player's screen and the frame on show are shared with the worker under
+    // lock_; everything else of the player is the worker's while it runs.
+    std::unique_ptr<AnimationPlayer> player_;
+    PlayerHost host_;
+    std::unique_ptr<AnimationClock> clock_;
     CriticalSection lock_;
     OwnedThread thread_;
     OwnedEvent wake_;  // set to cut a wait short when a stop is requested
     volatile LONG state_ = static_cast<LONG>(State::Stopped);
-    // Kept by the worker; current_ (the frame on screen, at its drawn size) is read by
-    // painting under lock_.
-    std::vector<AnimationStep> pass_;
-    std::vector<AnimationStep> previousPass_;
-    size_t cacheBytes_ = 0;
-    bool caching_ = true;
-    bool replaying_ = false;
-    size_t replayAt_ = 0;
-    const Dib* current_ = nullptr;
 };
-
-void PictureBox::ForgetKeptFrames() {
-    current_ = nullptr;
-    pass_.clear();
-    previousPass_.clear();
-    cacheBytes_ = 0;
-    caching_ = true;
-    replaying_ = false;
-    replayAt_ = 0;
-}
 
 void PictureBox::Resized() {
     StopAnimation();
-    ForgetKeptFrames();
+    if (player_) player_->Forget();
     scaled_.Clear();
 }
 
 void PictureBox::Discard() {
-    ForgetKeptFrames();
-    animation_.reset();
-    screen_.Clear();
+    player_.reset();
     picture_.Clear();
     blended_.Clear();
     scaled_.Clear();
@@ -245,84 +254,51 @@ void PictureBox::Set(const Bytes& bytes) {
     Discard();
     data_ = std::move(copy);
     if (!data_.empty()) {
-        const PictureKind kind = RecognizePicture(data_.data(), static_cast<size_t>(data_.size()));
-        if (kind != PictureKind::None && Decode(kind)) {
-            kind_ = kind;
+        if (Decode(Animate()))
             decoded_ = true;
-        } else {
+        else
             Discard();
-        }
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
     NotifyPictureChanged(hwnd_);
 }
 
-bool PictureBox::Decode(PictureKind kind) {
-    const uint8_t* p = data_.data();
-    const auto n = static_cast<size_t>(data_.size());
+bool PictureBox::Decode(bool animate) {
     DibSink sink(picture_);
-    ImageInfo info;
-    bool ok = false;
-    switch (kind) {
-    case PictureKind::Bmp: ok = DecodeBmp(p, n, sink, &info); break;
-    case PictureKind::Jpeg: ok = DecodeJpeg(p, n, sink, &info); break;
-    case PictureKind::Png: ok = DecodePng(p, n, sink, &info); break;
-    case PictureKind::Pcx8:
-    case PictureKind::Pcx1: ok = DecodePcx(p, n, sink, &info); break;
-    case PictureKind::Ico:
-    case PictureKind::Cur: return DecodeIcon();
-    case PictureKind::Gif: {
-        if (Animate()) {
-            auto gif = std::make_unique<GifAnimation>();
-            if (!gif->Open(p, n)) return false;
-            if (!gif->IsStill()) return StartAnimationOf(std::move(gif));
-        }
-        ok = DecodeGifFirstFrame(p, n, sink, &info);
-        break;
+    DecodedPicture decoded;
+    if (!DecodePicture(data_.data(), static_cast<size_t>(data_.size()), animate, sink, &decoded))
+        return false;
+    if (decoded.kind == PictureKind::Ico || decoded.kind == PictureKind::Cur) {
+        if (!MakeIcon(decoded.icon)) return false;
+    } else if (decoded.animation && !StartPlayer(std::move(decoded.animation))) {
+        // An animation that cannot be played (no memory for its screen) shows its first frame.
+        return animate && Decode(false);
     }
-    case PictureKind::Webp: {
-        // Open refuses a still WebP, which is decoded as a picture.
-        auto webp = std::make_unique<WebpAnimation>();
-        if (Animate() && webp->Open(p, n) && !webp->IsStill())
-            return StartAnimationOf(std::move(webp));
-        ok = DecodeWebp(p, n, sink, &info);
-        break;
-    }
-    case PictureKind::None: return false;
-    }
-    if (!ok) return false;
-    width_ = info.width;
-    height_ = info.height;
-    hasAlpha_ = info.hasAlpha;
+    kind_ = decoded.kind;
+    width_ = decoded.info.width;
+    height_ = decoded.info.height;
+    hasAlpha_ = decoded.info.hasAlpha;
     return true;
 }
 
-// Composes the first frame onto a screen of the animation's size; the worker plays the rest
-// once the box is painted.
-bool PictureBox::StartAnimationOf(std::unique_ptr<PictureAnimation> animation) {
-    if (!screen_.Create(animation->Width(), animation->Height())) return false;
+// Composes the first frame on the background; the worker plays the rest once the box is painted.
+bool PictureBox::StartPlayer(std::unique_ptr<PictureAnimation> animation) {
+    auto player = std::make_unique<AnimationPlayer>(std::move(animation));
     const COLORREF bg = Background();
     const uint32_t bgra = 0xFF000000u | (uint32_t{GetRValue(bg)} << 16) |
                           (uint32_t{GetGValue(bg)} << 8) | GetBValue(bg);
-    if (!animation->Start(screen_.bits, bgra, &screenDelayMs_)) return false;
-    width_ = animation->Width();
-    height_ = animation->Height();
-    animation_ = std::move(animation);
+    if (!player->Start(bgra)) return false;
+    player_ = std::move(player);
     return true;
 }
 
-bool PictureBox::DecodeIcon() {
-    IconEntryChoice entry;
-    if (!ChooseIconEntry(data_.data(), static_cast<size_t>(data_.size()), &entry)) return false;
+bool PictureBox::MakeIcon(const IconEntryChoice& entry) {
     PBYTE image = data_.data() + entry.offset;
     icon_.Reset(CreateIconFromResourceEx(image, entry.size, TRUE, kIconVersion, entry.width,
                                          entry.height, LR_DEFAULTCOLOR));
     if (!icon_ && entry.bitCount != 16 && !entry.isPng)
         icon_.Reset(CreateIconFromResource(image, entry.size, TRUE, kIconVersion));
-    if (!icon_) return false;
-    width_ = entry.width;
-    height_ = entry.height;
-    return true;
+    return static_cast<bool>(icon_);
 }
 
 void PictureBox::Paint(HDC dc) {
@@ -332,7 +308,7 @@ void PictureBox::Paint(HDC dc) {
     FillRect(dc, &client, background.Get());
     if (!decoded_) return;
 
-    if (animation_) {
+    if (player_) {
         DrawScreen(dc);
         if (state_ == static_cast<LONG>(State::Stopped) && !thread_) StartAnimation();
         return;
@@ -379,15 +355,47 @@ void PictureBox::DrawBitmap(HDC dc, const RECT& client) {
     BitBlt(dc, to.x, to.y, to.width, to.height, cached.Get(), 0, 0, SRCCOPY);
 }
 
-void PictureBox::DrawScreen(HDC dc) {
+PlacedRect PictureBox::Placement() const {
     RECT client;
     GetClientRect(hwnd_, &client);
-    const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+    return PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+}
+
+// The kept frame on show is one copy of the box's size; without one, the screen is stretched.
+void PictureBox::DrawScreen(HDC dc) {
+    const PlacedRect to = Placement();
+    if (to.width <= 0 || to.height <= 0) return;
+    const bool deep = DeepScreen();
     const Locked locked(lock_);
-    StretchDib(dc, current_ ? *current_ : screen_, to);
+    const uint8_t* shown = player_->Shown();
+    if (shown && player_->DrawnWidth() == to.width && player_->DrawnHeight() == to.height) {
+        const BITMAPINFO bi = TopDownInfo(to.width, to.height);
+        SetDIBitsToDevice(dc, to.x, to.y, static_cast<DWORD>(to.width),
+                          static_cast<DWORD>(to.height), 0, 0, 0, static_cast<UINT>(to.height),
+                          shown, &bi, DIB_RGB_COLORS);
+        return;
+    }
+    StretchPixels(dc, player_->Screen(), player_->Width(), player_->Height(), to, deep);
+}
+
+bool PictureBox::PlayerHost::Scale(const uint8_t* screen, int32_t sw, int32_t sh, uint8_t* out,
+                                   int32_t w, int32_t h) {
+    if (!scaleDc_) scaleDc_.Reset(CreateCompatibleDC(nullptr));
+    if (!scaleDc_) return false;
+    if ((scaled_.width != w || scaled_.height != h) && !scaled_.Create(w, h)) return false;
+    {
+        const SelectedObject selected(scaleDc_.Get(), scaled_.bitmap.Get());
+        StretchPixels(scaleDc_.Get(), screen, sw, sh, PlacedRect{0, 0, w, h}, DeepScreen());
+    }
+    GdiFlush();
+    std::memcpy(out, scaled_.bits, scaled_.PixelCount() * 4);
+    return true;
 }
 
 void PictureBox::StartAnimation() {
+    const PlacedRect to = Placement();
+    player_->SetDrawnSize(to.width, to.height);
+    clock_ = std::make_unique<AnimationClock>();
     wake_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!wake_) return;
     state_ = static_cast<LONG>(State::Running);
@@ -406,135 +414,23 @@ void PictureBox::StopAnimation() {
     WaitForSingleObject(thread_.Get(), INFINITE);
     thread_.Reset();
     wake_.Reset();
+    clock_.reset();
     state_ = static_cast<LONG>(State::Stopped);
 }
 
 DWORD WINAPI PictureBox::AnimationThread(LPVOID self) {
-    static_cast<PictureBox*>(self)->RunAnimation();
+    PictureBox& box = *static_cast<PictureBox*>(self);
+    box.clock_->BeginPlaying();
+    box.player_->Run(box.host_);
+    box.host_.Release();
+    box.clock_->EndPlaying();
+    InterlockedExchange(&box.state_, static_cast<LONG>(State::Stopped));
     return 0;
-}
-
-bool PictureBox::SamePass(const std::vector<AnimationStep>& a,
-                          const std::vector<AnimationStep>& b) {
-    if (a.empty() || a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].frame != b[i].frame || a[i].delayMs != b[i].delayMs ||
-            a[i].screenHash != b[i].screenHash)
-            return false;
-    }
-    return true;
-}
-
-// Waits out a frame's delay from when it was shown. False when a stop was requested, which
-// also cuts the wait short.
-bool PictureBox::WaitFrame(DWORD shownAt, int32_t delayMs) {
-    for (;;) {
-        if (state_ != static_cast<LONG>(State::Running)) return false;
-        const DWORD elapsed = GetTickCount() - shownAt;
-        if (elapsed >= static_cast<DWORD>(delayMs)) return true;
-        WaitForSingleObject(wake_.Get(), static_cast<DWORD>(delayMs) - elapsed);
-    }
-}
-
-// Notes a step of the current pass; for a frame, also its screen scaled to the drawn size.
-void PictureBox::RecordStep(bool frame, int32_t delayMs) {
-    AnimationStep step;
-    step.frame = frame;
-    step.delayMs = delayMs;
-    if (pass_.size() >= kMaxAnimationSteps) caching_ = false;
-    if (frame && caching_) {
-        step.screenHash = HashPixels(screen_.bits, screen_.PixelCount() * 4);
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        const PlacedRect to =
-            PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
-        const int32_t w = std::max(to.width, 1);
-        const int32_t h = std::max(to.height, 1);
-        const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
-        auto drawn = std::make_unique<Dib>();
-        if (cacheBytes_ + bytes <= kMaxAnimationCacheBytes && ScaleInto(*drawn, screen_, w, h)) {
-            cacheBytes_ += bytes;
-            step.drawn = std::move(drawn);
-        } else {
-            // Too many or too large frames to keep: play this picture by decoding every step.
-            caching_ = false;
-        }
-    }
-    const Locked locked(lock_);
-    current_ = step.drawn.get();
-    pass_.push_back(std::move(step));
-    if (!caching_) {
-        current_ = nullptr;
-        pass_.clear();
-        previousPass_.clear();
-    }
 }
 
 void PictureBox::ShowCurrent() {
     const WindowDc dc(hwnd_);
     if (dc) DrawScreen(dc.Get());
-}
-
-void PictureBox::RunAnimation() {
-    // The frame in screen_ (the first, or where a resize paused the animation) opens a pass.
-    int32_t delayMs = screenDelayMs_;
-    DWORD shownAt = GetTickCount();
-    uint32_t passes = animation_->Passes();
-    RecordStep(true, delayMs);
-    for (;;) {
-        if (!WaitFrame(shownAt, delayMs)) break;
-        shownAt = GetTickCount();
-        if (replaying_) {
-            const AnimationStep& step = previousPass_[replayAt_];
-            replayAt_ = (replayAt_ + 1) % previousPass_.size();
-            delayMs = step.delayMs;
-            if (step.frame) {
-                {
-                    const Locked locked(lock_);
-                    current_ = step.drawn.get();
-                }
-                ShowCurrent();
-            }
-            continue;
-        }
-        PictureAnimation::Step step = PictureAnimation::Step::NoFrame;
-        {
-            const Locked locked(lock_);
-            step = animation_->Next(screen_.bits, &delayMs);
-            screenDelayMs_ = delayMs;
-        }
-        const bool frame = step == PictureAnimation::Step::Frame;
-        if (caching_ && animation_->Passes() != passes) {
-            // A new pass begins with this step. If the pass just ended repeats the one
-            // before it, every later pass will too.
-            passes = animation_->Passes();
-            {
-                const Locked locked(lock_);
-                if (SamePass(pass_, previousPass_)) {
-                    replaying_ = true;
-                    replayAt_ = 1 % previousPass_.size();
-                    pass_.clear();
-                    const AnimationStep& first = previousPass_[0];
-                    if (first.frame) current_ = first.drawn.get();
-                    delayMs = first.delayMs;
-                } else {
-                    previousPass_.swap(pass_);
-                    for (const AnimationStep& old : pass_)
-                        if (old.drawn)
-                            cacheBytes_ -= static_cast<size_t>(old.drawn->width) *
-                                           static_cast<size_t>(old.drawn->height) * 4;
-                    pass_.clear();
-                }
-            }
-            if (replaying_) {
-                if (previousPass_[0].frame) ShowCurrent();
-                continue;
-            }
-        }
-        if (caching_) RecordStep(frame, delayMs);
-        if (frame) ShowCurrent();
-    }
-    InterlockedExchange(&state_, static_cast<LONG>(State::Stopped));
 }
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "Fixtures.h"
 #include "IconPicker.h"
+#include "Peeker.h"
 #include "TestPictures.h"
 
 #include <algorithm>
@@ -704,7 +705,8 @@ void GifFramesCompose(Check& check, const Options& options) {
     }
 }
 
-// Only an animated GIF has a thread of its own, and it ends when the picture goes.
+// Only an animated GIF has a thread of its own, and it ends when the picture goes. While one
+// plays, the program holds as many GDI objects whatever its frame count.
 void AnimationThreadLifetime(Check& check, const Options& options) {
     Bench bench(check, options);
     if (!bench.Ok()) return;
@@ -729,6 +731,22 @@ void AnimationThreadLifetime(Check& check, const Options& options) {
     const bool stillSettled = settlesAt(baseline);
     check.Expect(stillSettled, Cat(L"a GIF with one frame: ", now, L" threads, wanted ", baseline));
 
+    // Two passes of 1.2 s are recorded frame by frame before the kept frames replay; a DC the worker holds may show.
+    GifWriter sixty(200, 200, RgbTable({kRed, kGreen, kBlue, kYellow}));
+    for (int i = 0; i < 60; ++i) sixty.Frame(SolidFrame(200, 200, static_cast<uint8_t>(i % 4), 2));
+    Peeker peeker(bench.session.Main());
+    if (!check.Expect(peeker.Ok(), L"cannot hook the program's GUI thread") ||
+        !bench.Show(check, L"sixty.gif", sixty.Trailer()) || !check.Expect(WaitAnimating(picker), L"60 frames"))
+        return;
+    peek::Resources at{};
+    DWORD fewest = MAXDWORD, most = 0;
+    for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 3000;) {
+        if (!check.Expect(bench.session.Sync() && peeker.ReadResources(at), L"no resource counts")) return;
+        fewest = std::min<DWORD>(fewest, at.gdiObjects), most = std::max<DWORD>(most, at.gdiObjects);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    }
+    check.Note(Cat(L"60 frames playing: GDI objects from ", fewest, L" to ", most));
+    check.Expect(most - fewest <= 2, Cat(L"60 frames playing: GDI objects from ", fewest, L" to ", most));
     const struct {
         const wchar_t* what;
         bool animated; // else the clear button

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdlib>
+#include <utility>
 
+#include "DecodePicture.h"
 #include "Picture.h"
 #include "PictureTestData.h"
 
@@ -317,6 +319,56 @@ TEST(Decode, PngKeepsAlphaAndChannelOrder) {
     const Bytes opaque = WritePng(1, 2, {1, 2, 3, 255, 4, 5, 6, 255});
     ASSERT_TRUE(DecodePng(opaque.data(), opaque.size(), sink, &info));
     EXPECT_FALSE(info.hasAlpha) << "an alpha channel that is 255 everywhere";
+}
+
+// The one entry the picture box decodes through: each kind reaches its decoder, an animation
+// plays only when it has more than one frame and animation is on, and anything else is no
+// picture, whatever its first bytes promise.
+TEST(Decode, DecodePictureDispatchesByKind) {
+    auto gif = [](int frames) {
+        GifWriter writer(4, 2, RgbTable({kRed, kGreen}));
+        for (int i = 0; i < frames; ++i)
+            writer.Frame(SolidFrame(4, 2, static_cast<uint8_t>(i % 2), 5));
+        return writer.Trailer();
+    };
+    const Raster red = Filled(4, 2, kRed);
+    const Bytes lights = AnimatedWebpFile({red, Filled(4, 2, kGreen)}, 40);
+    // kind None: no picture.
+    const struct {
+        const char* name;
+        Bytes file;
+        bool animate;
+        PictureKind kind;
+        bool plays;
+    } cases[] = {
+        {"BMP", BmpFile(red, 24), true, PictureKind::Bmp, false},
+        {"PNG", PngFile(red, true), true, PictureKind::Png, false},
+        {"JPEG", JpegFile(red, false), true, PictureKind::Jpeg, false},
+        {"WebP", WebpFile(red, true), true, PictureKind::Webp, false},
+        {"GIF of one frame", gif(1), true, PictureKind::Gif, false},
+        {"GIF of two frames", gif(2), true, PictureKind::Gif, true},
+        {"GIF of two frames, animation off", gif(2), false, PictureKind::Gif, false},
+        {"animated WebP", lights, true, PictureKind::Webp, true},
+        {"animated WebP, animation off", lights, false, PictureKind::Webp, false},
+        {"ICO", IconFile(1, {{red, 32, 0}}), true, PictureKind::Ico, false},
+        {"a GIF cut inside its first frame", Cut(gif(2), 30), true, PictureKind::None, false},
+        {"text", Bytes{'n', 'o', 't', 'e', ' ', 'o', 'n', 'e'}, true, PictureKind::None, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSink sink;
+        DecodedPicture picture;
+        ASSERT_EQ(c.kind != PictureKind::None,
+                  DecodePicture(c.file.data(), c.file.size(), c.animate, sink, &picture));
+        if (c.kind == PictureKind::None) continue;
+        EXPECT_EQ(c.kind, picture.kind);
+        EXPECT_EQ(c.plays, picture.animation != nullptr);
+        EXPECT_EQ(std::make_pair(4, 2), std::make_pair(picture.info.width, picture.info.height));
+        const bool icon = c.kind == PictureKind::Ico || c.kind == PictureKind::Cur;
+        EXPECT_EQ(icon, picture.icon.size != 0);
+        // A still picture's pixels are in the sink; an animation or an icon leaves it alone.
+        EXPECT_EQ(c.plays || icon ? 0 : 4, sink.width);
+    }
 }
 
 }  // namespace
