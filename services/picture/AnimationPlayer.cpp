@@ -222,16 +222,15 @@ void AnimationPlayer::Run(AnimationHost& host) {
             if (pass_->Same(*previousPass_)) {
                 replaying_ = true;
                 replayAt_ = 1 % previousPass_->Size();
-                pass_->Clear();
                 const Step& first = previousPass_->At(0);
                 delayMs = first.delayMs;
-                if (first.frame) {
-                    {
-                        const HostLock locked(host);
-                        shown_ = first.drawn.get();
-                    }
-                    host.Show();
+                {
+                    // The frame on show may be one of the pass let go here.
+                    const HostLock locked(host);
+                    shown_ = first.frame ? first.drawn.get() : nullptr;
+                    pass_->Clear();
                 }
+                if (first.frame) host.Show();
                 continue;
             }
             std::swap(pass_, previousPass_);
