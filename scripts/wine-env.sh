@@ -134,6 +134,40 @@ open(path, "w", encoding="utf-8").write(text)
 PY
 }
 
+# Sets the caption height of the test prefix (HKCU\Control Panel\Desktop\WindowMetrics,
+# CaptionHeight, in negative twips as Windows writes it) for the next Wine start, in pixels;
+# none gives Wine's own 18. As with the DPI, every run names its value.
+orvessa_wine_set_caption_height() {
+    local pixels=${1:-} value current
+    orvessa_wine_env
+    if [ -n "$pixels" ]; then value="-$((pixels * 15))"; else value=18; fi
+    current=$(awk '/^\[/ { m = ($0 ~ /^\[Control Panel\\\\Desktop\\\\WindowMetrics\]/) }
+                   m && /^"CaptionHeight"=/ { sub(/^"CaptionHeight"="/, ""); sub(/"$/, ""); print }' \
+        "$WINEPREFIX/user.reg")
+    [ "$current" = "$value" ] && return 0
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    python3 - "$WINEPREFIX/user.reg" "$value" <<'PY'
+import re, sys
+path, value = sys.argv[1], sys.argv[2]
+text = open(path, encoding="utf-8").read()
+line = '"CaptionHeight"="%s"' % value
+head = re.search(r'^\[Control Panel\\\\Desktop\\\\WindowMetrics\][^\n]*\n', text, re.M)
+if head is None:
+    text += '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n%s\n' % line
+else:
+    end = text.find('\n[', head.end())
+    end = len(text) if end < 0 else end + 1
+    body = text[head.end():end]
+    if re.search(r'^"CaptionHeight"=', body, re.M):
+        body = re.sub(r'^"CaptionHeight"=.*$', line, body, flags=re.M)
+    else:
+        body = body.rstrip('\n') + '\n' + line + '\n\n'
+    text = text[:head.end()] + body + text[end:]
+open(path, "w", encoding="utf-8").write(text)
+PY
+}
+
 # Ends every process of the test prefix, the Wine server included.
 orvessa_wine_kill() {
     orvessa_wine_env

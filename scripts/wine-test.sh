@@ -46,6 +46,9 @@ fi
 orvessa_wine_prefix_ready
 # The screen's DPI for this run: ORVESSA_DPI, which the DPI cases set, or 96.
 orvessa_wine_set_dpi "${ORVESSA_DPI:-96}"
+# The caption height in pixels: ORVESSA_CAPTION_HEIGHT, which the tall-caption case sets, or
+# Wine's own.
+orvessa_wine_set_caption_height "${ORVESSA_CAPTION_HEIGHT:-}"
 orvessa_wine_env "$locale_name"
 trap orvessa_wine_kill EXIT
 

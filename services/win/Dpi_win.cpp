@@ -17,6 +17,7 @@ Function User32Function(const char* name) {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 
 // Scaled copies of the stock font, one per DPI met, kept for the process.
 HFONT ScaledFont(UINT dpi) {
@@ -53,6 +54,16 @@ int SystemMetricForDpi(int index, UINT dpi) {
     static const auto forDpi = User32Function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
     if (forDpi) return forDpi(index, dpi);
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+}
+
+RECT OuterRectForDpi(const RECT& client, DWORD style, DWORD exStyle, UINT dpi) {
+    static const auto forDpi =
+        User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    RECT outer = client;
+    if (forDpi && forDpi(&outer, style, FALSE, exStyle, dpi)) return outer;
+    outer = client;
+    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    return outer;
 }
 
 HFONT GuiFontForDpi(UINT dpi) {

@@ -16,6 +16,9 @@ UINT DpiOfWindow(HWND hwnd);
 UINT SystemDpi();
 // A system metric (SM_...) at a DPI.
 int SystemMetricForDpi(int index, UINT dpi);
+// The outer rectangle of a window without a menu around `client`, with the caption and frame
+// the system draws at a DPI for those styles.
+RECT OuterRectForDpi(const RECT& client, DWORD style, DWORD exStyle, UINT dpi);
 // The default GUI font at a DPI: the stock font itself at the system DPI, else the same face
 // with its height scaled. Owned here and kept for the life of the process.
 HFONT GuiFontForDpi(UINT dpi);

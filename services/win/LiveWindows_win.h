@@ -41,9 +41,10 @@ struct LiveWindow {
     HWND hwnd = nullptr;
     std::vector<LiveControl> controls;
     HWND rememberedFocus = nullptr;
-    int suppressEvents = 0;  // above 0 while the window is being built
-    UINT dpi = 96;           // of the monitor the window is on
-    WindowIcons icons;       // its own, once its DPI differs from the system's
+    int suppressEvents = 0;     // above 0 while the window is being built
+    UINT dpi = 96;              // of the monitor the window is on
+    bool systemColors = false;  // the system's colours replace the written ones
+    WindowIcons icons;          // its own, once its DPI differs from the system's
 };
 
 struct LoadedWindow {
@@ -72,6 +73,9 @@ void RunHandler(void (*handler)());
 
 // A colour of a description as the platform's: kSystemButtonFace becomes the button face.
 COLORREF ResolveColor(uint32_t color);
+// The background a picture box paints: its written colour, or the button face while its window
+// follows the system's colours.
+COLORREF PictureBackground(HWND box, uint32_t written);
 
 // Whether the program window `window` takes dropped files now: it has a drop binding, is
 // enabled (no message box or dialog of the program is up) and events are delivered.

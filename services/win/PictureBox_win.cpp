@@ -190,7 +190,7 @@ private:
     int32_t DisplayMode() const { return desc_ ? desc_->picture.displayMode : 0; }
     bool Animate() const { return desc_ ? desc_->picture.animate : true; }
     COLORREF Background() const {
-        return ResolveColor(desc_ ? desc_->picture.background : kSystemButtonFace);
+        return PictureBackground(hwnd_, desc_ ? desc_->picture.background : kSystemButtonFace);
     }
     PlacedRect Placement() const;
     void Discard();

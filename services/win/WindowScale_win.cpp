@@ -31,9 +31,29 @@ RECT ControlRectAt(const ControlDescription& d, UINT dpi) {
     return RECT{s.left, s.top, s.left + s.width, s.top + height};
 }
 
+DWORD ProgramWindowExStyle(const WindowDescription& d) {
+    // Files are taken through OLE; WM_DROPFILES stays a second way in for senders without it.
+    return d.dropFileDialog ? WS_EX_ACCEPTFILES : 0;
+}
+
+SIZE WindowSizeAt(const WindowDescription& d, UINT dpi) {
+    RECT client{0, 0, 0, 0};
+    for (int32_t i = 0; i < d.controlCount; ++i) {
+        const ControlDescription& c = d.controls[i];
+        if (c.kind == ControlKind::CommonDlg || c.parent) continue;
+        const RECT r = ControlRectAt(c, dpi);
+        client.right = std::max(client.right, r.right);
+        client.bottom = std::max(client.bottom, r.bottom);
+    }
+    const RECT outer = OuterRectForDpi(client, kProgramWindowStyle, ProgramWindowExStyle(d), dpi);
+    return SIZE{std::max<LONG>(ScaleToDpi(d.width, Signed(dpi)), outer.right - outer.left),
+                std::max<LONG>(ScaleToDpi(d.height, Signed(dpi)), outer.bottom - outer.top)};
+}
+
 RECT WindowRectAt(const WindowDescription& d, HMONITOR monitorHandle, UINT dpi) {
-    const int32_t width = ScaleToDpi(d.width, Signed(dpi));
-    const int32_t height = ScaleToDpi(d.height, Signed(dpi));
+    const SIZE size = WindowSizeAt(d, dpi);
+    const int32_t width = size.cx;
+    const int32_t height = size.cy;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     if (!GetMonitorInfoW(monitorHandle, &monitor)) {
@@ -44,8 +64,8 @@ RECT WindowRectAt(const WindowDescription& d, HMONITOR monitorHandle, UINT dpi) 
     const RECT& m = monitor.rcMonitor;
     int32_t x = m.left + CenteredOrigin(m.right - m.left, width);
     int32_t y = m.top + CenteredOrigin(m.bottom - m.top, height);
-    if (dpi != static_cast<UINT>(kDesignDpi)) {
-        // The description fits a 96-DPI screen; scaled, it may not fit its monitor.
+    if (dpi != static_cast<UINT>(kDesignDpi) || width != d.width || height != d.height) {
+        // The description fits a 96-DPI screen; scaled or grown, it may not fit its monitor.
         x = KeptOnWorkArea(x, width, monitor.rcWork.left, monitor.rcWork.right);
         y = KeptOnWorkArea(y, height, monitor.rcWork.top, monitor.rcWork.bottom);
     }
@@ -54,10 +74,9 @@ RECT WindowRectAt(const WindowDescription& d, HMONITOR monitorHandle, UINT dpi) 
 
 void AllowScaledSize(const LiveWindow& w, MINMAXINFO& limits) {
     if (!w.desc) return;
-    const LONG width = ScaleToDpi(w.desc->width, Signed(w.dpi));
-    const LONG height = ScaleToDpi(w.desc->height, Signed(w.dpi));
-    limits.ptMaxTrackSize.x = std::max(limits.ptMaxTrackSize.x, width);
-    limits.ptMaxTrackSize.y = std::max(limits.ptMaxTrackSize.y, height);
+    const SIZE size = WindowSizeAt(*w.desc, w.dpi);
+    limits.ptMaxTrackSize.x = std::max(limits.ptMaxTrackSize.x, size.cx);
+    limits.ptMaxTrackSize.y = std::max(limits.ptMaxTrackSize.y, size.cy);
 }
 
 void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
@@ -71,8 +90,10 @@ void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
     // Nothing is redrawn while the window is laid out; it is repainted whole at the end.
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS;
     SendMessageW(w.hwnd, WM_SETFONT, fontParam, FALSE);
-    SetWindowPos(w.hwnd, nullptr, outer.left, outer.top, outer.right - outer.left,
-                 outer.bottom - outer.top, flags);
+    // The system suggests the old size scaled, or the size answered to WM_GETDPISCALEDSIZE
+    // where it asks; the frame does not scale linearly, so the size is always worked out here.
+    const SIZE size = WindowSizeAt(*w.desc, dpi);
+    SetWindowPos(w.hwnd, nullptr, outer.left, outer.top, size.cx, size.cy, flags);
     for (LiveControl& c : w.controls) {
         if (!c.hwnd) continue;
         // A multi-line box keeps the character at its top in view, wherever the new width
@@ -87,4 +108,26 @@ void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
     w.icons.Apply(w.hwnd, kProgramIconId, dpi);
     RedrawWindow(w.hwnd, nullptr, nullptr,
                  RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void FitWindowFrame(const LiveWindow& w) {
+    if (!w.desc || !w.hwnd) return;
+    const SIZE size = WindowSizeAt(*w.desc, w.dpi);
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (IsIconic(w.hwnd) && GetWindowPlacement(w.hwnd, &placement)) {
+        // A minimized window keeps its place among the icons; the size it is restored to changes.
+        RECT& normal = placement.rcNormalPosition;
+        if (normal.right - normal.left == size.cx && normal.bottom - normal.top == size.cy) return;
+        normal.right = normal.left + size.cx;
+        normal.bottom = normal.top + size.cy;
+        placement.showCmd = SW_SHOWMINNOACTIVE;
+        SetWindowPlacement(w.hwnd, &placement);
+        return;
+    }
+    RECT r;
+    GetWindowRect(w.hwnd, &r);
+    if (r.right - r.left == size.cx && r.bottom - r.top == size.cy) return;
+    SetWindowPos(w.hwnd, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

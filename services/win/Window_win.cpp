@@ -11,6 +11,7 @@
 
 #include "Accessibility_win.h"
 #include "Codepage_win.h"
+#include "ColorRules.h"
 #include "DropTarget_win.h"
 #include "EditBox_win.h"
 #include "Fatal_win.h"
@@ -19,6 +20,7 @@
 #include "PictureBox_win.h"
 #include "ServiceState_win.h"
 #include "Services.h"
+#include "SystemLibrary_win.h"
 #include "Window_win.h"
 #include "WindowRules.h"
 #include "WindowScale_win.h"
@@ -29,6 +31,8 @@ const wchar_t kWindowClass[] = L"OrvessaWindow";
 const wchar_t kLabelClass[] = L"OrvessaLabel";
 constexpr int kControlIdBase = 1000;
 constexpr UINT_PTR kGroupSubclassId = 1;
+// WM_GETDPISCALEDSIZE, sent from Windows 10 1703 on; the headers for Windows 7 lack it.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 // Fatal messages of the window layer, code page 936.
 const char kStartupWindowFailed[] =
@@ -46,6 +50,63 @@ HBRUSH BrushFor(uint32_t color) {
     OwnedBrush& b = brushes[color];
     if (!b) b.Reset(CreateSolidBrush(static_cast<COLORREF>(color)));
     return b.Get();
+}
+
+// --- Colours ------------------------------------------------------------------------------
+//
+// A window draws its controls in their written colours until the user's scheme asks for
+// the system's: high contrast is on, or the written captions would not read on the current
+// button face (WrittenTextUnreadable). Then labels, group titles and the picture box take
+// the button colours, and edit boxes the window colours. The choice is made again whenever
+// the system says its colours, settings or theme changed. The brushes of written colours
+// never depend on the scheme; those of system colours are the system's own and follow it.
+
+bool HighContrastOn() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+// True when the choice changed.
+bool ChooseColors(LiveWindow& w) {
+    const bool system =
+        HighContrastOn() || WrittenTextUnreadable(*w.desc, GetSysColor(COLOR_BTNFACE));
+    const bool changed = system != w.systemColors;
+    w.systemColors = system;
+    return changed;
+}
+
+// Visual styles draw buttons and group titles in the theme's colours whatever the scheme;
+// while the window follows the system's colours they draw without them, in the colours the
+// window hands them. Only then is the theme library asked for.
+void FollowColorsInTheme(const LiveControl& c, bool systemColors) {
+    if (!c.hwnd || (c.desc->kind != ControlKind::Button && c.desc->kind != ControlKind::GroupBox))
+        return;
+    using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    static const auto setWindowTheme =
+        SystemFunction<SetWindowThemeFn>(L"uxtheme.dll", "SetWindowTheme");
+    if (!setWindowTheme) return;
+    // A class list that names no class: L"" is the documented form, but Wine refuses it (an
+    // empty atom); a blank matches no class on either.
+    const wchar_t* none = systemColors ? L" " : nullptr;
+    setWindowTheme(c.hwnd, none, none);
+}
+
+struct DrawColors {
+    COLORREF text;
+    COLORREF background;
+    HBRUSH brush;
+};
+
+// The colours a control of `w` is drawn in now; the button colours for anything unknown.
+DrawColors ColorsOf(const LiveWindow* w, const ControlDescription* d) {
+    if (d && !(w && w->systemColors))
+        return {ResolveColor(d->textColor), ResolveColor(d->background), BrushFor(d->background)};
+    const bool edit = d && d->kind == ControlKind::EditBox;
+    const int text = edit ? COLOR_WINDOWTEXT : COLOR_BTNTEXT;
+    const int background = edit ? COLOR_WINDOW : COLOR_BTNFACE;
+    return {GetSysColor(text), GetSysColor(background), GetSysColorBrush(background)};
 }
 
 // The control holding the focus, also when the focus sits in a child of a control.
@@ -116,9 +177,26 @@ LRESULT ControlColors(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
-    SetTextColor(dc, ResolveColor(c->desc->textColor));
-    SetBkColor(dc, ResolveColor(c->desc->background));
-    return reinterpret_cast<LRESULT>(BrushFor(c->desc->background));
+    const DrawColors colors = ColorsOf(w, c->desc);
+    SetTextColor(dc, colors.text);
+    SetBkColor(dc, colors.background);
+    return reinterpret_cast<LRESULT>(colors.brush);
+}
+
+// The system's colours, settings or theme changed: the colours are chosen again and the
+// frame fitted to the caption and borders it may now have.
+void FollowSystemChange(LiveWindow& w, UINT msg) {
+    // The standard controls learn of new colours only from their parent.
+    if (msg == WM_SYSCOLORCHANGE)
+        for (const LiveControl& c : w.controls)
+            if (c.hwnd) SendMessageW(c.hwnd, WM_SYSCOLORCHANGE, 0, 0);
+    const bool changed = ChooseColors(w);
+    if (changed)
+        for (const LiveControl& c : w.controls) FollowColorsInTheme(c, w.systemColors);
+    if (msg != WM_SYSCOLORCHANGE) FitWindowFrame(w);
+    if (changed || msg != WM_SETTINGCHANGE)
+        RedrawWindow(w.hwnd, nullptr, nullptr,
+                     RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 // What a parent of controls (the window, or a group box) does with their notifications and
@@ -159,9 +237,18 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_GETMINMAXINFO:
         if (w) AllowScaledSize(*w, *reinterpret_cast<MINMAXINFO*>(lParam));
         break;
+    case kGetDpiScaledSize:
+        if (!w) break;
+        *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(*w->desc, LOWORD(wParam));
+        return TRUE;
     case WM_DPICHANGED:
         if (w) ApplyWindowDpi(*w, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+        if (w) FollowSystemChange(*w, msg);
+        break;
     case WM_DROPFILES: TakeDroppedFiles(hwnd, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_DESTROY: RevokeFileDrop(hwnd); break;
     case WM_NCDESTROY: {
@@ -191,8 +278,7 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
         LiveControl* c = w ? ControlFromHwnd(*w, hwnd) : nullptr;
         RECT r;
         GetClientRect(hwnd, &r);
-        FillRect(reinterpret_cast<HDC>(wParam), &r,
-                 BrushFor(c ? c->desc->background : kSystemButtonFace));
+        FillRect(reinterpret_cast<HDC>(wParam), &r, ColorsOf(w, c ? c->desc : nullptr).brush);
         return 1;
     }
     case WM_NCDESTROY: RemoveWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId); break;
@@ -223,12 +309,13 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         const HDC dc = BeginPaint(hwnd, &ps);
         RECT r;
         GetClientRect(hwnd, &r);
-        FillRect(dc, &r, BrushFor(desc ? desc->background : kSystemButtonFace));
+        const DrawColors colors = ColorsOf(ProgramWindowContaining(hwnd), desc);
+        FillRect(dc, &r, colors.brush);
         const WideText text = WideText::OfWindow(hwnd);
         const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, 0));
         const HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, ResolveColor(desc ? desc->textColor : kBlack));
+        SetTextColor(dc, desc ? colors.text : ResolveColor(kBlack));
         DrawTextW(dc, text.c_str(), text.size(), &r,
                   DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, old);
@@ -352,14 +439,12 @@ void CreateMainWindow() {
     // turns out to have another DPI, it is placed again below before anything is drawn.
     w.dpi = SystemDpi();
     const RECT at = WindowRectAt(d, MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), w.dpi);
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    ChooseColors(w);
     loaded.live = std::move(live);
     const WideText caption(d.caption);
-    // Files are taken through OLE; WM_DROPFILES stays a second way in for senders without it.
-    const DWORD exStyle = d.dropFileDialog ? WS_EX_ACCEPTFILES : 0;
-    if (!CreateWindowExW(exStyle, kWindowClass, caption.c_str(), style, at.left, at.top,
-                         at.right - at.left, at.bottom - at.top, nullptr, nullptr,
-                         GetModuleHandleW(nullptr), &w)) {
+    if (!CreateWindowExW(ProgramWindowExStyle(d), kWindowClass, caption.c_str(),
+                         kProgramWindowStyle, at.left, at.top, at.right - at.left,
+                         at.bottom - at.top, nullptr, nullptr, GetModuleHandleW(nullptr), &w)) {
         loaded.live.reset();
         ReportFatalError(kStartupWindowFailed, 0, where);
     }
@@ -393,6 +478,7 @@ void CreateMainWindow() {
     const auto make = [&](LiveControl& c, HWND parent) {
         c.hwnd = CreateControlWindow(c, parent, w.dpi);
         if (!c.hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
+        if (w.systemColors) FollowColorsInTheme(c, true);
         GiveAccessibleIdentity(c.hwnd, AccessibleRoleOf(c.desc->kind),
                                WideFromText(AccessibleName(d, c.index).c_str()),
                                c.desc->kind == ControlKind::PicBox ? PictureBoxValue : nullptr);

@@ -9,6 +9,7 @@
 #include "TestPictures.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <set>
 
 namespace driver {
@@ -379,10 +380,17 @@ void ExpectNear(Check& check, const std::wstring& what, long wanted, long got) {
 // The window and every control at `dpi`, in a program whose system DPI is `systemDpi`.
 void CheckScaledLayout(Check& check, Session& session, Peeker& peeker, UINT dpi, UINT systemDpi) {
     const std::wstring at = Cat(L" at ", dpi, L" DPI");
-    RECT outer{};
+    // The written outer size, unless the frame leaves the client area less than the layout's
+    // 560 x 416: then just large enough.
+    RECT outer{}, client{};
     GetWindowRect(session.Main(), &outer);
-    ExpectNear(check, L"outer width" + at, Scaled(576, dpi), outer.right - outer.left);
-    ExpectNear(check, L"outer height" + at, Scaled(453, dpi), outer.bottom - outer.top);
+    GetClientRect(session.Main(), &client);
+    const int frameWidth = outer.right - outer.left - client.right;
+    const int frameHeight = outer.bottom - outer.top - client.bottom;
+    ExpectNear(check, L"outer width" + at, std::max(Scaled(576, dpi), Scaled(560, dpi) + frameWidth),
+               outer.right - outer.left);
+    ExpectNear(check, L"outer height" + at, std::max(Scaled(453, dpi), Scaled(416, dpi) + frameHeight),
+               outer.bottom - outer.top);
 
     peek::Report report{};
     if (!check.Expect(peeker.Read(report), L"the peek hook gave no report" + at)) return;
@@ -411,6 +419,10 @@ void CheckScaledLayout(Check& check, Session& session, Peeker& peeker, UINT dpi,
         ExpectNear(check, name + L" top", Scaled(row.top, dpi), rect.top);
         ExpectNear(check, name + L" width", Scaled(row.width, dpi), width);
         ExpectNear(check, name + L" height", wantedHeight, height);
+        if (GetParent(hwnd) == session.Main())
+            check.Expect(rect.right <= client.right && rect.bottom <= client.bottom,
+                         Cat(name, L" reaches (", rect.right, L",", rect.bottom, L"), outside the client area ",
+                             client.right, L" x ", client.bottom));
 
         // Captions fit their controls in the controls' own fonts: what they draw stays inside
         // a label's whole rectangle, a button's two edges, a group's frame beside its indent.
@@ -448,7 +460,12 @@ std::vector<Probe> QuartersAcross(HWND box) {
 // icons and a picture at that scale. At 96 DPI this is the layout of ControlTable.
 void DpiLayout(Check& check, const Options& options) {
     const UINT dpi = ScreenDpi();
-    check.Note(Cat(L"screen DPI ", dpi));
+    check.Note(Cat(L"screen DPI ", dpi, L", caption ", GetSystemMetrics(SM_CYCAPTION)));
+    // The tall-caption run sets the prefix's caption height; make sure it took.
+    wchar_t caption[16] = L"";
+    if (GetEnvironmentVariableW(L"ORVESSA_CAPTION_HEIGHT", caption, 16) > 0)
+        check.ExpectEq(L"caption height (SM_CYCAPTION, with its border line)",
+                       static_cast<int>(std::wcstol(caption, nullptr, 10)) + 1, GetSystemMetrics(SM_CYCAPTION));
     TempFolder folder;
     Session session(check, options);
     if (!session.Ok()) return;
@@ -456,10 +473,11 @@ void DpiLayout(Check& check, const Options& options) {
     if (!check.Expect(peeker.Ok(), L"cannot hook the program's thread")) return;
     CheckScaledLayout(check, session, peeker, dpi, dpi);
 
-    // Centred on the screen; one larger than the screen keeps its top-left corner on it.
+    // Centred on the screen by the size it has; one larger than the screen keeps its top-left
+    // corner on it.
     RECT outer{};
     GetWindowRect(session.Main(), &outer);
-    const int width = Scaled(576, dpi), height = Scaled(453, dpi);
+    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
     const int left = dpi == 96 ? (1024 - width) / 2 : std::max(0, (1024 - width) / 2);
     const int top = dpi == 96 ? (768 - height) / 2 : std::max(0, (768 - height) / 2);
     ExpectNear(check, L"outer left", left, outer.left);

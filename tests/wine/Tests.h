@@ -11,6 +11,7 @@ void ControlTable(Check&, const Options&);
 void ControlTree(Check&, const Options&);
 void MoveAndMinimize(Check&, const Options&);
 void ControlsPaint(Check&, const Options&);
+void HighContrastColours(Check&, const Options&);
 void ProgramIcon(Check&, const Options&);
 void VersionAndManifest(Check&, const Options&);
 // Display scale: the layout at the screen's DPI, and a change of DPI while running.

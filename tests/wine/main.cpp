@@ -26,6 +26,7 @@ const TestCase kTests[] = {
     {"ControlTree", driver::ControlTree},
     {"MoveAndMinimize", driver::MoveAndMinimize},
     {"ControlsPaint", driver::ControlsPaint},
+    {"HighContrastColours", driver::HighContrastColours},
     {"ProgramIcon", driver::ProgramIcon},
     {"VersionAndManifest", driver::VersionAndManifest},
     {"DpiLayout", driver::DpiLayout},
