@@ -19,6 +19,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     . "$root/scripts/wine-env.sh"
     orvessa_wine_prefix_ready
     orvessa_wine_set_dpi "${ORVESSA_DPI:-96}"
+    orvessa_wine_set_caption_height
     orvessa_wine_env "${LC_ALL:-zh_CN.GBK}"
     echo "Starting Orvessa on $DISPLAY; close its window or press Esc to end it."
     set +e

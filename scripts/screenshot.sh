@@ -38,6 +38,8 @@ fi
 . "$here/wine-env.sh"
 orvessa_wine_prefix_ready
 orvessa_wine_set_dpi "$dpi"
+# Wine's own caption height, whatever a tall-caption test run left in the prefix.
+orvessa_wine_set_caption_height
 orvessa_wine_env zh_CN.GBK
 
 program_pid=
