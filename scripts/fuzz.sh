@@ -27,10 +27,10 @@ build_only=0
 cache=${ORVESSA_FUZZ_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-fuzz}
 
 # --- packages --------------------------------------------------------------------------------
-packages=(clang libclang-rt-14-dev cmake ninja-build dpkg-dev zlib1g-dev libwebp-dev
-    libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386 libwebp-dev:i386)
 # shellcheck source=packages.sh
 . "$root/scripts/packages.sh"
+packages=(clang "$(orvessa_clang_runtime)" cmake ninja-build dpkg-dev zlib1g-dev libwebp-dev
+    libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386 libwebp-dev:i386)
 orvessa_install_packages fuzz "${packages[@]}"
 
 # --- instrumented libpng, libjpeg-turbo and libwebp -----------------------------------------

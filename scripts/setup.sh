@@ -11,6 +11,8 @@ fi
 
 # Source packages for the cross-built libraries come from the main archive only;
 # the security archive's deb-src index points at files this mirror may not serve.
+# They are Debian 12's on any release: the pinned upstream versions are those it serves
+# (Debian 13 serves newer ones; scripts/wine10.sh runs there).
 src_list=/etc/apt/sources.list.d/orvessa-deb-src.sources
 if [ ! -f "$src_list" ]; then
     cat >"$src_list" <<'SRC'
@@ -23,6 +25,8 @@ SRC
     need_update=1
 fi
 
+# shellcheck source=packages.sh
+. "$(dirname "$0")/packages.sh"
 packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev
     g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev nasm
@@ -31,7 +35,7 @@ packages=(
     zip
     locales
     # Fuzzing and the decoder benchmark (scripts/fuzz.sh, scripts/bench.sh), 64- and 32-bit.
-    clang libclang-rt-14-dev python3 libgif-dev libbenchmark-dev
+    clang "$(orvessa_clang_runtime)" python3 libgif-dev libbenchmark-dev
     libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386
     libpng-dev:i386 libjpeg62-turbo-dev:i386 libwebp-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
     # The formatter the house style is written for (.clang-format).
@@ -39,8 +43,6 @@ packages=(
     # The conformance check's reference decoder and the GIF suite (scripts/conformance.sh).
     python3-pil gdk-pixbuf-tests libsdl2-image-tests
 )
-# shellcheck source=packages.sh
-. "$(dirname "$0")/packages.sh"
 mapfile -t missing < <(orvessa_missing_packages "${packages[@]}")
 if [ "${#missing[@]}" -gt 0 ] || [ "$need_update" = 1 ]; then
     apt-get update -q
