@@ -183,7 +183,9 @@ void FocusDrawn(Check& check, const Options& options) {
         if (!session.TabTo(id)) continue;
         HWND hwnd = session.Control(id);
         if (ClassOf(hwnd) == L"Edit") {
-            check.Expect(InputStateOf(hwnd).hwndCaret == hwnd, who + L": no caret while focused");
+            // The focus is recorded before the edit box hears of it and makes its caret.
+            check.Expect(WaitUntil(kStepTimeoutMs, [&] { return InputStateOf(hwnd).hwndCaret == hwnd; }),
+                         who + L": no caret while focused");
             continue;
         }
         const LRESULT state = Ask(hwnd, WM_QUERYUISTATE);

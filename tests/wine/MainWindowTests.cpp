@@ -472,6 +472,11 @@ void DpiLayout(Check& check, const Options& options) {
     Peeker peeker(session.Main());
     if (!check.Expect(peeker.Ok(), L"cannot hook the program's thread")) return;
     CheckScaledLayout(check, session, peeker, dpi, dpi);
+    // What the frame leaves (it differs between Wine versions; docs/WINE.md).
+    RECT client{};
+    GetClientRect(session.Main(), &client);
+    check.Note(Cat(L"caption ", GetSystemMetrics(SM_CYCAPTION), L", frame ", GetSystemMetrics(SM_CYFIXEDFRAME),
+                   L", client ", client.right, L" x ", client.bottom));
 
     // Centred on the screen by the size it has; one larger than the screen keeps its top-left
     // corner on it.

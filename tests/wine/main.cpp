@@ -168,10 +168,23 @@ int RunTests(int argc, wchar_t** argv) {
     return failed == 0 ? 0 : 1;
 }
 
+// The program is per-monitor DPI aware, so the driver measures it as a per-monitor aware tool
+// must: in the screen's own pixels. An unaware process sees the screen's DPI, every window
+// rectangle and its copies of the screen scaled to 96 DPI (Wine 10 does so, as Windows does;
+// Wine 8 shows every process the real pixels).
+void MeasureInScreenPixels() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+    const FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext");
+    const auto setContext = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(address));
+    if (setContext == nullptr || !setContext(perMonitorV2)) SetProcessDPIAware();
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return Usage();
+    MeasureInScreenPixels();
     const std::wstring command = argv[1];
     if (command == L"--list") {
         for (const TestCase& test : kTests) std::printf("%s\n", test.name);
