@@ -3,6 +3,8 @@
 // (tab order, placement) build and are tested anywhere.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 enum class ControlKind { EditBox, Label, Button, GroupBox, PicBox, CommonDlg };
@@ -84,6 +86,56 @@ struct WindowDescription {
     const char* dropFileDialog = nullptr;
     ClickHandler onFileDrop = nullptr;
 };
+
+// A control's row written field by field, by name:
+//   ControlRow(ControlKind::Button, "name").In("group").At(16, 56).Size(224, 24).Text("ok")
+// Fields not written keep the defaults above; NumberRows gives the rows their numbers.
+class ControlRow {
+public:
+    constexpr ControlRow(ControlKind kind, const char* name) : c_() {
+        c_.kind = kind;
+        c_.name = name;
+    }
+    // clang-format off
+    constexpr ControlRow& In(const char* group) { c_.parent = group; return *this; }
+    constexpr ControlRow& At(int32_t x, int32_t y) { c_.left = x; c_.top = y; return *this; }
+    constexpr ControlRow& Size(int32_t w, int32_t h) { c_.width = w; c_.height = h; return *this; }
+    constexpr ControlRow& Text(const char* text) { c_.text = text; return *this; }
+    constexpr ControlRow& Tag(const char* tag) { c_.tag = tag; return *this; }
+    constexpr ControlRow& TabStop() { c_.tabStop = true; return *this; }
+    constexpr ControlRow& Hidden() { c_.visible = false; return *this; }
+    constexpr ControlRow& Colors(uint32_t text, uint32_t background) {
+        c_.textColor = text; c_.background = background; return *this;
+    }
+    constexpr ControlRow& MultiLine() { c_.edit.multiLine = true; return *this; }
+    constexpr ControlRow& ScrollBar() { c_.edit.verticalScrollBar = true; return *this; }
+    constexpr ControlRow& Stretched() { c_.picture.displayMode = 1; return *this; }
+    constexpr ControlRow& OnClick(ClickHandler handler) { c_.onClick = handler; return *this; }
+    // clang-format on
+    constexpr const ControlDescription& Row() const { return c_; }
+
+private:
+    ControlDescription c_;
+};
+
+// The rows in description order, numbered first, first + 1, ... (control numbers, 6 in bits
+// 24..27).
+template <size_t N>
+constexpr std::array<ControlDescription, N> NumberRows(int32_t first, const ControlRow (&rows)[N]) {
+    std::array<ControlDescription, N> out{};
+    for (size_t i = 0; i < N; ++i) {
+        out[i] = rows[i].Row();
+        out[i].number = first + static_cast<int32_t>(i);
+    }
+    return out;
+}
+
+// The child-window ID a control's window carries: 1000 plus its 1-based position in the
+// description. The window layer gives it; the GUI tests find controls by it.
+constexpr int32_t kControlIdBase = 1000;
+constexpr int32_t ControlWindowId(int32_t index) {
+    return kControlIdBase + index + 1;
+}
 
 // Equal texts; a missing text equals only another missing one.
 constexpr bool SameName(const char* a, const char* b) {

@@ -1,6 +1,7 @@
 #include "WindowRules.h"
 
 #include <algorithm>
+#include <utility>
 
 std::vector<int32_t> BuildTabList(std::vector<TabCandidate> eligible) {
     std::sort(eligible.begin(), eligible.end(), [](const TabCandidate& a, const TabCandidate& b) {
@@ -11,6 +12,16 @@ std::vector<int32_t> BuildTabList(std::vector<TabCandidate> eligible) {
     list.reserve(eligible.size());
     for (const TabCandidate& c : eligible) list.push_back(c.index);
     return list;
+}
+
+std::vector<int32_t> DescribedTabList(const WindowDescription& window) {
+    std::vector<TabCandidate> eligible;
+    for (int32_t i = 0; i < window.controlCount; ++i) {
+        const ControlDescription& c = window.controls[i];
+        if (c.visible && c.enabled && c.tabStop && CanTakeFocus(c.kind))
+            eligible.push_back({i, c.tabOrder});
+    }
+    return BuildTabList(std::move(eligible));
 }
 
 int32_t NextInTabList(const std::vector<int32_t>& list, int32_t focusedIndex, bool forward) {

@@ -56,6 +56,9 @@ struct TabCandidate {
 // The tab list: ascending tab-order number; equal numbers in reverse description order.
 std::vector<int32_t> BuildTabList(std::vector<TabCandidate> eligible);
 
+// The tab list of a window as described, before any control is hidden or disabled.
+std::vector<int32_t> DescribedTabList(const WindowDescription& window);
+
 // The control a Tab (forward) or Shift+Tab (backward) moves to from the focused control's
 // description index, or -1 when nothing moves. A focused control outside the list moves
 // relative to its place in the description.

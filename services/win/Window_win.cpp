@@ -29,7 +29,6 @@ namespace {
 
 const wchar_t kWindowClass[] = L"OrvessaWindow";
 const wchar_t kLabelClass[] = L"OrvessaLabel";
-constexpr int kControlIdBase = 1000;
 constexpr UINT_PTR kGroupSubclassId = 1;
 // WM_GETDPISCALEDSIZE, sent from Windows 10 1703 on; the headers for Windows 7 lack it.
 constexpr UINT kGetDpiScaledSize = 0x02E4;
@@ -366,7 +365,7 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     const RECT r = ControlRectAt(d, dpi);
     const HWND hwnd = CreateWindowExW(
         0, cls, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + c.index + 1)),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlWindowId(c.index))),
         GetModuleHandleW(nullptr), const_cast<ControlDescription*>(&d));
     if (!hwnd) return nullptr;
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFontForDpi(dpi)), FALSE);

@@ -9,6 +9,7 @@
 #include "Tests.h"
 
 #include "Accessible.h"
+#include "AccessibleRules.h"
 #include "Fixtures.h"
 #include "IconPicker.h"
 #include "TestPictures.h"
@@ -29,6 +30,10 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LON
         ++g_valueChanges;
 }
 
+// The system's role of each AccessibleRole, in its order.
+const long kRoles[] = {ROLE_SYSTEM_TEXT, ROLE_SYSTEM_STATICTEXT, ROLE_SYSTEM_PUSHBUTTON, ROLE_SYSTEM_GROUPING,
+                       ROLE_SYSTEM_GRAPHIC};
+
 std::wstring RoleText(long role) {
     wchar_t text[64] = L"";
     GetRoleTextW(static_cast<DWORD>(role), text, 64);
@@ -41,46 +46,18 @@ void AccessibleNamesAndRoles(Check& check, const Options& options) {
     Session session(check, options);
     OleScope com;
     if (!session.Ok() || !check.Expect(com.ok, L"cannot initialise COM")) return;
-    struct Row {
-        int id;
-        const wchar_t* name;
-        long role;
-    };
-    const long text = ROLE_SYSTEM_TEXT, label = ROLE_SYSTEM_STATICTEXT, button = ROLE_SYSTEM_PUSHBUTTON,
-               group = ROLE_SYSTEM_GROUPING;
-    const Row rows[] = {
-        {kEdit8, L"\x4E0B\x8F7D\x5730\x5740" /* 下载地址 */, text},
-        {kLabel8, L"\x4E0B\x8F7D\x5730\x5740\xFF1A" /* 下载地址： */, label},
-        {kButton4, L"\x67E5\x8BE2" /* 查询 */, button},
-        {kEdit7, L"\x8BA2\x5355\x7F16\x53F7" /* 订单编号 */, text},
-        {kLabel7, L"\x8BA2\x5355\x7F16\x53F7\xFF1A" /* 订单编号： */, label},
-        {kGroup2, L"\x67E5\x8BE2\x8BA2\x5355\x72B6\x6001" /* 查询订单状态 */, group},
-        {kEdit6, L"\x56DE\x663E" /* 回显 */, text},
-        {kGroup1, L"\x56DE\x663E" /* 回显 */, group},
-        {kButton3, L"\x5F00\x59CB\x6253\x5305" /* 开始打包 */, button},
-        {kButton2, L"\x6E05\x7A7A\x56FE\x7247" /* 清空图片 */, button},
-        {kButton1, L"\x9009\x62E9\x56FE\x7247" /* 选择图片 */, button},
-        {kPicture1, L"APP \x56FE\x6807" /* APP 图标 */, ROLE_SYSTEM_GRAPHIC},
-        {kLabel6, L"APP \x56FE\x6807\xFF1A" /* APP 图标： */, label},
-        {kEdit5, L"\x63CF\x8FF0\x5185\x5BB9" /* 描述内容 */, text},
-        {kLabel5, L"\x63CF\x8FF0\x5185\x5BB9\xFF1A" /* 描述内容： */, label},
-        {kEdit4, L"\x63CF\x8FF0\x6807\x9898" /* 描述标题 */, text},
-        {kLabel4, L"\x63CF\x8FF0\x6807\x9898\xFF1A" /* 描述标题： */, label},
-        {kEdit3, L"\x7F51\x7AD9\x94FE\x63A5" /* 网站链接 */, text},
-        {kLabel3, L"\x7F51\x7AD9\x94FE\x63A5\xFF1A" /* 网站链接： */, label},
-        {kEdit2, L"APP \x5305\x540D" /* APP 包名 */, text},
-        {kLabel2, L"APP \x5305\x540D\xFF1A" /* APP 包名： */, label},
-        {kEdit1, L"APP \x540D\x79F0" /* APP 名称 */, text},
-        {kLabel1, L"APP \x540D\x79F0\xFF1A" /* APP 名称： */, label},
-    };
-    for (const Row& row : rows) {
-        const std::wstring who = ControlName(row.id);
-        HWND hwnd = session.Control(row.id);
+    // Each control's name and role, as the description's rules give them.
+    for (int32_t i = 0; i < MainWindowLayout.controlCount; ++i) {
+        const AccessibleRole role = AccessibleRoleOf(MainWindowLayout.controls[i].kind);
+        if (role == AccessibleRole::None) continue;
+        const int id = ControlWindowId(i);
+        const std::wstring who = ControlName(id);
+        HWND hwnd = session.Control(id);
         if (hwnd == nullptr) continue;
         Accessible object = ObjectOf(hwnd);
         if (!check.Expect(object != nullptr, who + L": no accessible object")) continue;
-        check.ExpectEq(who + L": name", row.name, NameOf(object.get()));
-        check.ExpectEq(who + L": role", RoleText(row.role), RoleText(RoleOf(object.get())));
+        check.ExpectEq(who + L": name", WideOf(AccessibleName(MainWindowLayout, i).c_str()), NameOf(object.get()));
+        check.ExpectEq(who + L": role", RoleText(kRoles[static_cast<int>(role)]), RoleText(RoleOf(object.get())));
     }
 
     // What stays the standard object's: the focus state and the location, on the first edit

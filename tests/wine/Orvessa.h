@@ -1,11 +1,14 @@
-// What the driver knows of the program under test: its window class and caption, and the
-// control IDs of the main window. A control's ID is 1000 plus its row in the window
-// description; the dialog component (row 1) has no window.
+// What the driver knows of the program under test: its window class and caption, and its
+// main window's controls, read from the program's own description (app/MainWindow.h). A
+// control's window ID is ControlWindowId of its row; the dialog component (row 1) has no window.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "MainWindow.h"
 
 namespace driver {
 
@@ -13,38 +16,58 @@ inline constexpr const wchar_t* kMainClass = L"OrvessaWindow";
 inline constexpr const wchar_t* kMainCaption = L"Orvessa";
 inline constexpr const wchar_t* kMessageCaption = L"\x4FE1\x606F\xFF1A" /* 信息： */;
 
+int NoSuchControl(); // not constexpr: a name missing from the description does not build
+
+// The window ID of the control of that name (code page 936).
+constexpr int IdOf(const char* name) {
+    for (size_t i = 0; i < kMainControls.size(); ++i) {
+        if (SameName(kMainControls[i].name, name)) return ControlWindowId(static_cast<int32_t>(i));
+    }
+    return NoSuchControl();
+}
+
 enum ControlId : int {
-    kEdit8 = 1002,
-    kLabel8 = 1003,
-    kButton4 = 1004,
-    kEdit7 = 1005,
-    kLabel7 = 1006,
-    kGroup2 = 1007,
-    kEdit6 = 1008,
-    kGroup1 = 1009,
-    kButton3 = 1010,
-    kButton2 = 1011,
-    kButton1 = 1012,
-    kPicture1 = 1013,
-    kLabel6 = 1014,
-    kEdit5 = 1015,
-    kLabel5 = 1016,
-    kEdit4 = 1017,
-    kLabel4 = 1018,
-    kEdit3 = 1019,
-    kLabel3 = 1020,
-    kEdit2 = 1021,
-    kLabel2 = 1022,
-    kEdit1 = 1023,
-    kLabel1 = 1024,
+    kEdit1 = IdOf(MAIN_EDIT "1"),
+    kEdit2 = IdOf(MAIN_EDIT "2"),
+    kEdit3 = IdOf(MAIN_EDIT "3"),
+    kEdit4 = IdOf(MAIN_EDIT "4"),
+    kEdit5 = IdOf(MAIN_EDIT "5"),
+    kEdit6 = IdOf(MAIN_EDIT "6"),
+    kEdit7 = IdOf(MAIN_EDIT "7"),
+    kEdit8 = IdOf(MAIN_EDIT "8"),
+    kLabel1 = IdOf(MAIN_LABEL "1"),
+    kLabel2 = IdOf(MAIN_LABEL "2"),
+    kLabel3 = IdOf(MAIN_LABEL "3"),
+    kLabel4 = IdOf(MAIN_LABEL "4"),
+    kLabel5 = IdOf(MAIN_LABEL "5"),
+    kLabel6 = IdOf(MAIN_LABEL "6"),
+    kLabel7 = IdOf(MAIN_LABEL "7"),
+    kLabel8 = IdOf(MAIN_LABEL "8"),
+    kButton1 = IdOf(MAIN_BUTTON "1"),
+    kButton2 = IdOf(MAIN_BUTTON "2"),
+    kButton3 = IdOf(MAIN_BUTTON "3"),
+    kButton4 = IdOf(MAIN_BUTTON "4"),
+    kGroup1 = IdOf(MAIN_GROUP "1"),
+    kGroup2 = IdOf(MAIN_GROUP "2"),
+    kPicture1 = IdOf(MAIN_PICTURE "1"),
 };
 
-// The control's name in the window description, for failure messages.
+// The description's row of a control window ID; nullptr for an ID no row has.
+const ControlDescription* RowOf(int id);
+// A description text (code page 936) as the program shows it.
+std::wstring WideOf(const char* text);
+// The control's name in the window description, with its ID, for failure messages.
 std::wstring ControlName(int id);
 
-// The order Tab walks, starting from the control that has the focus at start.
-inline constexpr int kTabCycle[] = {kEdit1,   kEdit2,   kEdit3, kEdit4, kEdit5,   kButton1,
-                                    kButton2, kButton3, kEdit6, kEdit7, kButton4, kEdit8};
-inline constexpr int kTabStops = static_cast<int>(sizeof kTabCycle / sizeof kTabCycle[0]);
+// The order Tab walks, from the control that has the focus at start: the window layer's rule
+// applied to the description.
+struct TabOrder {
+    std::vector<int> ids;
+    int operator[](int at) const { return ids[static_cast<size_t>(at)]; }
+    auto begin() const { return ids.begin(); }
+    auto end() const { return ids.end(); }
+};
+extern const TabOrder kTabCycle;
+extern const int kTabStops;
 
 } // namespace driver

@@ -18,6 +18,9 @@
 namespace driver {
 
 using namespace testpictures;
+// Not the window description's colours of the same names.
+using testpictures::kBlack;
+using testpictures::kWhite;
 
 namespace {
 

@@ -21,6 +21,7 @@
 namespace driver {
 
 using namespace testpictures;
+using testpictures::kWhite; // not the window description's colour
 
 namespace {
 

@@ -24,7 +24,7 @@ TEST(SystemColours, SwitchOnlyWhereTheWrittenCaptionsWouldNotRead) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
-        EXPECT_EQ(WrittenTextUnreadable(MainWindow, r.face), r.unreadable);
+        EXPECT_EQ(WrittenTextUnreadable(MainWindowLayout, r.face), r.unreadable);
     }
     EXPECT_DOUBLE_EQ(ContrastRatio(kWhite, kBlack), 21.0);
 }

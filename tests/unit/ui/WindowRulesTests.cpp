@@ -4,16 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "Handlers.h"
 #include "MainWindow.h"
 #include "WindowRules.h"
-
-// The handlers bound in the description; the rules never call them.
-void OnStartPackagingClick() {}
-void OnQueryClick() {}
-void OnSelectImageClick() {}
-void OnClearImageClick() {}
-void OnImageFileDropped() {}
 
 namespace {
 
@@ -75,29 +67,100 @@ TEST(DisplayScale, LargeWindowKeepsItsTopLeftOnTheWorkArea) {
     }
 }
 
-std::vector<int32_t> MainWindowTabList() {
-    std::vector<TabCandidate> eligible;
-    for (int32_t i = 0; i < MainWindow.controlCount; ++i) {
-        const ControlDescription& c = MainWindow.controls[i];
-        if (c.visible && c.enabled && c.tabStop && CanTakeFocus(c.kind))
-            eligible.push_back({i, c.tabOrder});
-    }
-    return BuildTabList(eligible);
-}
-
 std::string NameAt(int32_t index) {
-    return MainWindow.controls[index].name;
+    return MainWindowLayout.controls[index].name;
 }
 
-// Control names in code page 936.
-const std::string kEdit = "\xB1\xE0\xBC\xAD\xBF\xF2";  // 编辑框
-const std::string kButton = "\xB0\xB4\xC5\xA5";        // 按钮
+// Control names in code page 936, written here apart from the description they check.
+const std::string kEdit = "\xB1\xE0\xBC\xAD\xBF\xF2";   // 编辑框
+const std::string kButton = "\xB0\xB4\xC5\xA5";         // 按钮
+const std::string kLabel = "\xB1\xEA\xC7\xA9";          // 标签
+const std::string kGroup = "\xB7\xD6\xD7\xE9\xBF\xF2";  // 分组框
+
+// The written layout, row for row: the one check of the description's table itself. The
+// other tests, here and in the GUI driver, take their controls from the table.
+TEST(Description, MainWindowControlsAreTheWrittenLayout) {
+    using K = ControlKind;
+    const K E = K::EditBox, L = K::Label, B = K::Button, G = K::GroupBox, P = K::PicBox;
+    const std::string g2 = kGroup + "2", g1 = kGroup + "1", W;  // W: the window
+    const struct {
+        std::string name;
+        ControlKind kind;
+        std::string parent;
+        int32_t left, top, width, height;
+        const char* text;  // nullptr: a web address
+        int tabStop;       // 1: a tab stop
+    } rows[] = {
+        // clang-format off
+        {"\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2" "1", K::CommonDlg, W, 0, 0, 26, 26, "", 0},
+        {kEdit + "8", E, g2, 72, 98, 168, 20, "", 1},
+        {kLabel + "8", L, g2, 16, 96, 56, 24, "\xCF\xC2\xD4\xD8\xB5\xD8\xD6\xB7\xA3\xBA", 0},
+        {kButton + "4", B, g2, 16, 56, 224, 24, "\xB2\xE9\xD1\xAF", 1},  // 查询
+        {kEdit + "7", E, g2, 72, 26, 168, 20, "", 1},
+        {kLabel + "7", L, g2, 16, 24, 56, 24, "\xB6\xA9\xB5\xA5\xB1\xE0\xBA\xC5\xA3\xBA", 0},
+        {g2, G, W, 312, 8, 248, 136, "\xB2\xE9\xD1\xAF\xB6\xA9\xB5\xA5\xD7\xB4\xCC\xAC", 0},
+        {kEdit + "6", E, g1, 8, 16, 232, 248, "", 1},
+        {g1, G, W, 312, 144, 248, 272, "\xBB\xD8\xCF\xD4", 0},  // 回显
+        {kButton + "3", B, W, 16, 384, 288, 32, "\xBF\xAA\xCA\xBC\xB4\xF2\xB0\xFC", 1},  // 开始打包
+        {kButton + "2", B, W, 208, 328, 80, 24, "\xC7\xE5\xBF\xD5\xCD\xBC\xC6\xAC", 1},  // 清空图片
+        {kButton + "1", B, W, 208, 264, 80, 24, "\xD1\xA1\xD4\xF1\xCD\xBC\xC6\xAC", 1},  // 选择图片
+        {"\xCD\xBC\xC6\xAC\xBF\xF2" "1", P, W, 72, 260, 100, 100, "", 0},  // 图片框1
+        {kLabel + "6", L, W, 16, 256, 56, 24, "APP \xCD\xBC\xB1\xEA\xA3\xBA", 0},  // APP 图标：
+        {kEdit + "5", E, W, 72, 144, 224, 104, "", 1},
+        {kLabel + "5", L, W, 16, 144, 56, 24, "\xC3\xE8\xCA\xF6\xC4\xDA\xC8\xDD\xA3\xBA", 0},
+        {kEdit + "4", E, W, 72, 114, 224, 20, "", 1},
+        {kLabel + "4", L, W, 16, 112, 56, 24, "\xC3\xE8\xCA\xF6\xB1\xEA\xCC\xE2\xA3\xBA", 0},
+        {kEdit + "3", E, W, 72, 82, 224, 20, nullptr, 1},
+        {kLabel + "3", L, W, 16, 80, 56, 24, "\xCD\xF8\xD5\xBE\xC1\xB4\xBD\xD3\xA3\xBA", 0},
+        {kEdit + "2", E, W, 72, 50, 224, 20, "com.ios.app", 1},
+        {kLabel + "2", L, W, 16, 48, 56, 24, "APP \xB0\xFC\xC3\xFB\xA3\xBA", 0},  // APP 包名：
+        {kEdit + "1", E, W, 72, 18, 224, 20, "", 1},
+        {kLabel + "1", L, W, 16, 16, 56, 24, "APP \xC3\xFB\xB3\xC6\xA3\xBA", 0},  // APP 名称：
+        // clang-format on
+    };
+    ASSERT_EQ(MainWindowLayout.controlCount, 24);
+    for (int32_t i = 0; i < 24; ++i) {
+        const auto& want = rows[i];
+        const ControlDescription& c = MainWindowLayout.controls[i];
+        SCOPED_TRACE(want.name);
+        EXPECT_EQ(c.name, want.name);
+        EXPECT_EQ(c.kind, want.kind);
+        EXPECT_EQ(c.parent ? c.parent : "", want.parent);
+        EXPECT_EQ(c.left, want.left);
+        EXPECT_EQ(c.top, want.top);
+        EXPECT_EQ(c.width, want.width);
+        EXPECT_EQ(c.height, want.height);
+        const std::string text = c.text;
+        EXPECT_EQ(want.text ? text : text.substr(0, 7), want.text ? want.text : "http://");
+        EXPECT_EQ(c.tabStop, want.tabStop == 1);
+        EXPECT_EQ(c.visible, c.kind != K::CommonDlg);
+        EXPECT_TRUE(c.enabled);
+        EXPECT_EQ(c.tabOrder, 0);
+        EXPECT_EQ(c.onClick, nullptr) << "the layout binds no handler";
+        // Edit boxes are black on white, and 编辑框5 and 编辑框6 alone take several lines, 编辑框6
+        // with a scroll bar; the picture box stretches its picture.
+        const bool isEdit = c.kind == K::EditBox;
+        EXPECT_EQ(c.textColor, kBlack);
+        EXPECT_EQ(c.background, isEdit ? kWhite : kSystemButtonFace);
+        EXPECT_EQ(c.edit.multiLine, want.name == kEdit + "5" || want.name == kEdit + "6");
+        EXPECT_EQ(c.edit.verticalScrollBar, want.name == kEdit + "6");
+        EXPECT_FALSE(c.edit.readOnly);
+        EXPECT_EQ(c.picture.displayMode, c.kind == K::PicBox ? 1 : 0);
+        EXPECT_FALSE(c.defaultButton);
+    }
+    EXPECT_STREQ(MainWindowLayout.caption, "Orvessa");
+    EXPECT_EQ(MainWindowLayout.width, 576);
+    EXPECT_EQ(MainWindowLayout.height, 453);
+    EXPECT_TRUE(MainWindowLayout.escClosesWindow);
+    EXPECT_FALSE(MainWindowLayout.enterMovesFocus);
+    EXPECT_FALSE(MainWindowLayout.f1OpensHelp);
+}
 
 TEST(TabOrder, MainWindowCyclesThroughTwelveStopsBothWays) {
     const std::vector<std::string> want = {kEdit + "1", kEdit + "2",   kEdit + "3",   kEdit + "4",
                                            kEdit + "5", kButton + "1", kButton + "2", kButton + "3",
                                            kEdit + "6", kEdit + "7",   kButton + "4", kEdit + "8"};
-    const std::vector<int32_t> list = MainWindowTabList();
+    const std::vector<int32_t> list = DescribedTabList(MainWindowLayout);
     ASSERT_EQ(list.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(NameAt(list[i]), want[i]) << "stop " << i;
 
@@ -143,8 +206,7 @@ TEST(TabOrder, FocusOutsideTheListMovesByDescriptionPosition) {
 }
 
 TEST(Description, MainWindowIsWellFormedAndBadTablesAreRefused) {
-    EXPECT_EQ(CheckWindowDescription(MainWindow), nullptr);
-    EXPECT_EQ(MainWindow.controlCount, 24);
+    EXPECT_EQ(CheckWindowDescription(MainWindowLayout), nullptr);
 
     ControlDescription controls[2];
     controls[0].number = 0x06000001;
@@ -178,9 +240,36 @@ TEST(Description, MainWindowIsWellFormedAndBadTablesAreRefused) {
     EXPECT_STREQ(CheckWindowDescription(w), "control name") << "a missing name, after the first";
 }
 
-// The handlers' controls by name: the two single-line boxes of the query group differ only in
-// their names, so the kind checks beside the description cannot tell them apart.
-TEST(Description, HandlerControlsByName) {
+void Packaging() {}
+void Query() {}
+void Select() {}
+void Clear() {}
+void Dropped() {}
+
+// Each handler on its button, the drop on the file dialog; and the controls the handlers name:
+// the two single-line boxes of the query group differ only in their names, so the kind checks
+// beside the description cannot tell them apart.
+TEST(Description, HandlersAndTheirControls) {
+    const MainHandlers on{Packaging, Query, Select, Clear, Dropped};
+    const auto controls = main_window::Controls(on);
+    const WindowDescription w = main_window::Describe(controls.data(), 24, on);
+    const struct {
+        std::string button;
+        ClickHandler handler;
+    } bindings[] = {{kButton + "3", Packaging},
+                    {kButton + "4", Query},
+                    {kButton + "1", Select},
+                    {kButton + "2", Clear}};
+    int32_t handled = 0;
+    for (const ControlDescription& c : controls) {
+        handled += c.onClick != nullptr;
+        for (const auto& b : bindings)
+            EXPECT_TRUE(b.button != c.name || c.onClick == b.handler) << b.button;
+    }
+    EXPECT_EQ(handled, 4) << "no other control has a handler";
+    EXPECT_EQ(w.onFileDrop, Dropped);
+    EXPECT_STREQ(w.dropFileDialog, NameOf(MainControl::FileDialog));
+
     const struct {
         MainControl control;
         const char* name;
