@@ -20,44 +20,18 @@
 #include <string>
 #include <vector>
 
-#include "DeclaredCommands.h"
 #include "PictureDisplay.h"
-#include "Services.h"
+#include "StandIn_win.h"
 #include "TestPictures.h"
 
 namespace {
 
 void Nothing() {}
 
-ControlDescription Box() {
-    ControlDescription c;
-    c.number = 0x06030001;
-    c.name = "box";
-    c.kind = ControlKind::PicBox;
-    c.left = 10;
-    c.top = 10;
-    c.width = 100;
-    c.height = 100;
-    c.picture.displayMode = 1;
-    c.picture.animate = true;
-    return c;
-}
-
-const ControlDescription kControls[] = {Box()};
-
-WindowDescription Describe() {
-    WindowDescription w;
-    w.number = 0x52030001;
-    w.caption = "PictureBench";
-    w.width = 200;
-    w.height = 180;
-    w.controls = kControls;
-    w.controlCount = 1;
-    return w;
-}
-
-const WindowDescription BenchWindow = Describe();
-const WindowDescription* const kWindows[] = {&BenchWindow};
+const auto kControls = NumberRows(
+    0x06030001, {ControlRow(ControlKind::PicBox, "box").At(10, 10).Size(100, 100).Stretched()});
+const WindowDescription BenchWindow =
+    standin::Window(0x52030001, "PictureBench", 200, 180, kControls);
 
 double NowMs() {
     LARGE_INTEGER f, c;
@@ -259,22 +233,11 @@ void Animate(int seconds, bool junk) {
 
 }  // namespace
 
-const WindowDescription* const* ProgramWindowDescriptions(int32_t* count) {
-    *count = 1;
-    return kWindows;
-}
-
-const DeclaredCommand* ProgramDeclaredCommands(int32_t* count) {
-    *count = 0;
-    return nullptr;
-}
-
 int32_t ApplicationMain() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    InitServices();
-    RegisterExitRoutine(Nothing);
-    CreateMainWindow();
+    standin::g_windows = {&BenchWindow};
+    standin::Start(Nothing);
     PumpFor(300);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"repaint") {

@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "PictureDisplay.h"
@@ -27,10 +28,9 @@
 #include "DeclaredCommands.h"
 #include "Dialogs.h"
 #include "Fatal.h"
-#include "FloatingPoint.h"
 #include "Memory.h"
 #include "Primitives.h"
-#include "Services.h"
+#include "StandIn_win.h"
 #include "SystemOrderNumber.h"
 
 namespace {
@@ -53,41 +53,23 @@ void ProbeExitRoutine() {
 void OnFaultClick();
 void OnCountClick();
 
-ControlDescription Control(int32_t position, const char* name, ControlKind kind, int32_t top,
-                           const char* text, ClickHandler onClick) {
-    ControlDescription c;
-    c.number = 0x06020000 + position;
-    c.name = name;
-    c.kind = kind;
-    c.left = 10;
-    c.top = top;
-    c.width = 200;
-    c.height = 24;
-    c.text = text;
-    c.tag = name;
-    c.tabStop = true;
-    c.onClick = onClick;
-    if (kind == ControlKind::EditBox) c.background = kWhite;
-    return c;
+ControlRow Row(ControlKind kind, const char* name, int32_t top) {
+    return ControlRow(kind, name).At(10, top).Size(200, 24).Tag(name).TabStop();
 }
 
-const ControlDescription kControls[] = {
-    Control(1, "fault", ControlKind::Button, 10, "fault", OnFaultClick),
-    Control(2, "count", ControlKind::Button, 40, "count", OnCountClick),
-    Control(3, PROBE_RESULT, ControlKind::EditBox, 70, "", nullptr),
-    Control(4, PROBE_COUNT, ControlKind::EditBox, 100, "0", nullptr),
-};
+// clang-format off
+const auto kControls = NumberRows(0x06020001, {
+    Row(ControlKind::Button, "fault", 10).Text("fault").OnClick(OnFaultClick),
+    Row(ControlKind::Button, "count", 40).Text("count").OnClick(OnCountClick),
+    Row(ControlKind::EditBox, PROBE_RESULT, 70).Colors(kBlack, kWhite),
+    Row(ControlKind::EditBox, PROBE_COUNT, 100).Text("0").Colors(kBlack, kWhite),
+});
+// clang-format on
 
 WindowDescription Describe() {
-    WindowDescription w;
-    w.number = 0x52020001;
-    w.caption = "OrvessaProbe";
-    w.width = 240;
-    w.height = 180;
+    WindowDescription w = standin::Window(0x52020001, "OrvessaProbe", 240, 180, kControls);
     w.escClosesWindow = true;
     w.tag = "probe-window";
-    w.controls = kControls;
-    w.controlCount = 4;
     return w;
 }
 
@@ -95,21 +77,14 @@ const WindowDescription ProbeWindow = Describe();
 
 // A second window, loaded with the first but never created: its properties belong to a window
 // that is not loaded.
-const ControlDescription kSecondControls[] = {
-    Control(1, "box", ControlKind::PicBox, 10, "", nullptr),
-    Control(2, "dialog", ControlKind::CommonDlg, 40, "", nullptr),
-};
+const auto kSecondControls = NumberRows(
+    0x06020001, {Row(ControlKind::PicBox, "box", 10), Row(ControlKind::CommonDlg, "dialog", 40)});
 const WindowDescription SecondWindow = [] {
-    WindowDescription w = Describe();
-    w.number = 0x52020002;
-    w.caption = "OrvessaProbe 2";
+    WindowDescription w = standin::Window(0x52020002, "OrvessaProbe 2", 240, 180, kSecondControls);
+    w.escClosesWindow = true;
     w.tag = "second-window";
-    w.controls = kSecondControls;
-    w.controlCount = 2;
     return w;
 }();
-
-const WindowDescription* const kWindows[] = {&ProbeWindow, &SecondWindow};
 
 const DeclaredCommand kCommands[] = {
     {"kernel32.dll", "GetLocalTime"},
@@ -199,10 +174,6 @@ void OnFaultClick() {
     }
 }
 
-int32_t StartupRoutine() {
-    return 0;
-}
-
 LRESULT CALLBACK RefuseResultBox(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND &&
         reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpCreateParams == &kControls[2])
@@ -211,26 +182,6 @@ LRESULT CALLBACK RefuseResultBox(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
-
-const WindowDescription* const* ProgramWindowDescriptions(int32_t* count) {
-    *count = 2;
-    if (std::strcmp(g_fault, "damaged") == 0) {
-        // A description whose control table is missing.
-        static const WindowDescription damaged = [] {
-            WindowDescription w = Describe();
-            w.controls = nullptr;
-            return w;
-        }();
-        static const WindowDescription* const damagedList[] = {&damaged, &SecondWindow};
-        return damagedList;
-    }
-    return kWindows;
-}
-
-const DeclaredCommand* ProgramDeclaredCommands(int32_t* count) {
-    *count = static_cast<int32_t>(sizeof kCommands / sizeof kCommands[0]);
-    return kCommands;
-}
 
 int32_t ApplicationMain() {
     int argc = 0;
@@ -245,11 +196,16 @@ int32_t ApplicationMain() {
     if (std::strcmp(g_fault, "nocontrol") == 0) {
         refuse = SetWindowsHookExW(WH_CBT, RefuseResultBox, nullptr, GetCurrentThreadId());
     }
-    InitServices();
-    ResetFloatingPointUnit();
-    RegisterExitRoutine(ProbeExitRoutine);
-    StartupRoutine();
-    CreateMainWindow();
+    // A description whose control table is missing.
+    static const WindowDescription damaged = [] {
+        WindowDescription w = Describe();
+        w.controls = nullptr;
+        return w;
+    }();
+    const bool isDamaged = std::strcmp(g_fault, "damaged") == 0;
+    standin::g_windows = {isDamaged ? &damaged : &ProbeWindow, &SecondWindow};
+    standin::g_commands.assign(std::begin(kCommands), std::end(kCommands));
+    standin::Start(ProbeExitRoutine);
     RunEventLoop();
     if (refuse) UnhookWindowsHookEx(refuse);
     return 0;
