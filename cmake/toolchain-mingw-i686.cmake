@@ -17,14 +17,8 @@ set(CMAKE_CXX_FLAGS_INIT "-msse2 -mincoming-stack-boundary=2")
 
 # Libraries are searched in the mingw sysroot and in the cache of cross-built dependencies.
 set(CMAKE_FIND_ROOT_PATH /usr/${ORVESSA_MINGW_PREFIX})
-# The same place scripts/build-deps.sh installs into.
-if(DEFINED ENV{ORVESSA_DEPS_CACHE})
-    set(ORVESSA_DEPS_PREFIX "$ENV{ORVESSA_DEPS_CACHE}/i686")
-elseif(DEFINED ENV{XDG_CACHE_HOME})
-    set(ORVESSA_DEPS_PREFIX "$ENV{XDG_CACHE_HOME}/orvessa-deps/i686")
-else()
-    set(ORVESSA_DEPS_PREFIX "$ENV{HOME}/.cache/orvessa-deps/i686")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/DepsCache.cmake)
+set(ORVESSA_DEPS_PREFIX "${ORVESSA_DEPS_CACHE_ROOT}/i686")
 list(APPEND CMAKE_FIND_ROOT_PATH ${ORVESSA_DEPS_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

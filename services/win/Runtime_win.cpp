@@ -94,7 +94,6 @@ void InitServices() {
     KeepReportReserve();
     SetFatalReportHooks(&LoadedWindowTags(), CleanUpAfterFatalReport);
     if (SUCCEEDED(OleInitialize(nullptr))) s.oleInitialised = true;
-    RecordProgramPath();
     if (!s.programFolder.empty())
         SetCurrentDirectoryW(CurrentDirectoryFor(s.programFolder).c_str());
     s.serviceWindow = CreateServiceWindow();
