@@ -19,5 +19,4 @@ constexpr auto kControls = main_window::Controls(Bound());
 
 }  // namespace
 
-const WindowDescription MainWindow =
-    main_window::Describe(kControls.data(), static_cast<int32_t>(kControls.size()), Bound());
+const WindowDescription MainWindow = main_window::Describe(kControls, Bound());

@@ -83,7 +83,8 @@ constexpr auto Controls(const MainHandlers& on) {
 #undef GROUP_QUERY
 #undef GROUP_ECHO
 
-constexpr WindowDescription Describe(const ControlDescription* controls, int32_t count,
+template <size_t N>
+constexpr WindowDescription Describe(const std::array<ControlDescription, N>& controls,
                                      const MainHandlers& on) {
     WindowDescription w;
     w.number = 0x52010001;
@@ -93,8 +94,8 @@ constexpr WindowDescription Describe(const ControlDescription* controls, int32_t
     w.escClosesWindow = true;
     w.enterMovesFocus = false;
     w.f1OpensHelp = false;
-    w.controls = controls;
-    w.controlCount = count;
+    w.controls = controls.data();
+    w.controlCount = static_cast<int32_t>(N);
     w.dropFileDialog = controls[0].name;
     w.onFileDrop = on.imageFileDropped;
     return w;
@@ -105,8 +106,7 @@ constexpr WindowDescription Describe(const ControlDescription* controls, int32_t
 // The window's controls, and the window, without the handlers. Not inline: GCC does not take an
 // inline variable's address as non-null in a constant expression, and the checks below need it.
 constexpr auto kMainControls = main_window::Controls({});
-constexpr WindowDescription MainWindowLayout =
-    main_window::Describe(kMainControls.data(), static_cast<int32_t>(kMainControls.size()), {});
+constexpr WindowDescription MainWindowLayout = main_window::Describe(kMainControls, {});
 
 // The program's window, handlers bound (MainWindow.cpp).
 extern const WindowDescription MainWindow;

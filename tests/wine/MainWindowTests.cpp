@@ -74,8 +74,7 @@ struct ControlRow {
     int id;
     int parent; // 0: the main window
     Kind kind;
-    int left, top, width, height; // in the parent's client coordinates
-    std::wstring text;
+    const ControlDescription* d; // left, top, width, height in the parent's client coordinates
 };
 
 Kind KindOf(const ControlDescription& c) {
@@ -95,8 +94,7 @@ std::vector<ControlRow> Controls() {
     for (size_t i = 0; i < kMainControls.size(); ++i) {
         const ControlDescription& c = kMainControls[i];
         if (c.kind == ControlKind::CommonDlg) continue;
-        rows.push_back({ControlWindowId(static_cast<int32_t>(i)), c.parent ? IdOf(c.parent) : 0, KindOf(c), c.left,
-                        c.top, c.width, c.height, WideOf(c.text)});
+        rows.push_back({ControlWindowId(static_cast<int32_t>(i)), c.parent ? IdOf(c.parent) : 0, KindOf(c), &c});
     }
     return rows;
 }
@@ -150,10 +148,10 @@ void CheckControl(Check& check, Session& session, const ControlRow& row) {
 
     const RECT rect = RectInParent(hwnd);
     const bool singleLine = row.kind == Kind::Edit;
-    const int wantedHeight = singleLine ? SingleLineEditHeight(row.height) : row.height;
-    check.ExpectEq(name + L" left", row.left, rect.left);
-    check.ExpectEq(name + L" top", row.top, rect.top);
-    check.ExpectEq(name + L" width", row.width, rect.right - rect.left);
+    const int wantedHeight = singleLine ? SingleLineEditHeight(row.d->height) : row.d->height;
+    check.ExpectEq(name + L" left", row.d->left, rect.left);
+    check.ExpectEq(name + L" top", row.d->top, rect.top);
+    check.ExpectEq(name + L" width", row.d->width, rect.right - rect.left);
     check.ExpectEq(name + L" height", wantedHeight, rect.bottom - rect.top);
 
     const auto style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
@@ -174,7 +172,7 @@ void CheckControl(Check& check, Session& session, const ControlRow& row) {
     check.Expect(IsWindowEnabled(hwnd) != FALSE, name + L" is disabled");
 
     const std::wstring text = TextOf(hwnd);
-    check.ExpectEq(name + L" text", row.text, text);
+    check.ExpectEq(name + L" text", WideOf(row.d->text), text);
 
     if (rule.className == std::wstring(L"Edit")) {
         // The caret stands at 0 with nothing selected, and there is no length limit.
@@ -405,12 +403,12 @@ void CheckScaledLayout(Check& check, Session& session, Peeker& peeker, UINT dpi,
 
         const RECT rect = RectInParent(hwnd);
         const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-        int wantedHeight = Scaled(row.height, dpi);
+        int wantedHeight = Scaled(row.d->height, dpi);
         if (row.kind == Kind::Edit)
             wantedHeight = std::max(wantedHeight, static_cast<int>(seen->lineHeight) + 2 * edge);
-        ExpectNear(check, name + L" left", Scaled(row.left, dpi), rect.left);
-        ExpectNear(check, name + L" top", Scaled(row.top, dpi), rect.top);
-        ExpectNear(check, name + L" width", Scaled(row.width, dpi), width);
+        ExpectNear(check, name + L" left", Scaled(row.d->left, dpi), rect.left);
+        ExpectNear(check, name + L" top", Scaled(row.d->top, dpi), rect.top);
+        ExpectNear(check, name + L" width", Scaled(row.d->width, dpi), width);
         ExpectNear(check, name + L" height", wantedHeight, height);
         if (GetParent(hwnd) == session.Main())
             check.Expect(rect.right <= client.right && rect.bottom <= client.bottom,

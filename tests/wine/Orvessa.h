@@ -26,31 +26,20 @@ constexpr int IdOf(const char* name) {
     return NoSuchControl();
 }
 
+// clang-format off
 enum ControlId : int {
-    kEdit1 = IdOf(MAIN_EDIT "1"),
-    kEdit2 = IdOf(MAIN_EDIT "2"),
-    kEdit3 = IdOf(MAIN_EDIT "3"),
-    kEdit4 = IdOf(MAIN_EDIT "4"),
-    kEdit5 = IdOf(MAIN_EDIT "5"),
-    kEdit6 = IdOf(MAIN_EDIT "6"),
-    kEdit7 = IdOf(MAIN_EDIT "7"),
-    kEdit8 = IdOf(MAIN_EDIT "8"),
-    kLabel1 = IdOf(MAIN_LABEL "1"),
-    kLabel2 = IdOf(MAIN_LABEL "2"),
-    kLabel3 = IdOf(MAIN_LABEL "3"),
-    kLabel4 = IdOf(MAIN_LABEL "4"),
-    kLabel5 = IdOf(MAIN_LABEL "5"),
-    kLabel6 = IdOf(MAIN_LABEL "6"),
-    kLabel7 = IdOf(MAIN_LABEL "7"),
-    kLabel8 = IdOf(MAIN_LABEL "8"),
-    kButton1 = IdOf(MAIN_BUTTON "1"),
-    kButton2 = IdOf(MAIN_BUTTON "2"),
-    kButton3 = IdOf(MAIN_BUTTON "3"),
+    kEdit1 = IdOf(MAIN_EDIT "1"), kEdit2 = IdOf(MAIN_EDIT "2"), kEdit3 = IdOf(MAIN_EDIT "3"),
+    kEdit4 = IdOf(MAIN_EDIT "4"), kEdit5 = IdOf(MAIN_EDIT "5"), kEdit6 = IdOf(MAIN_EDIT "6"),
+    kEdit7 = IdOf(MAIN_EDIT "7"), kEdit8 = IdOf(MAIN_EDIT "8"),
+    kLabel1 = IdOf(MAIN_LABEL "1"), kLabel2 = IdOf(MAIN_LABEL "2"), kLabel3 = IdOf(MAIN_LABEL "3"),
+    kLabel4 = IdOf(MAIN_LABEL "4"), kLabel5 = IdOf(MAIN_LABEL "5"), kLabel6 = IdOf(MAIN_LABEL "6"),
+    kLabel7 = IdOf(MAIN_LABEL "7"), kLabel8 = IdOf(MAIN_LABEL "8"),
+    kButton1 = IdOf(MAIN_BUTTON "1"), kButton2 = IdOf(MAIN_BUTTON "2"), kButton3 = IdOf(MAIN_BUTTON "3"),
     kButton4 = IdOf(MAIN_BUTTON "4"),
-    kGroup1 = IdOf(MAIN_GROUP "1"),
-    kGroup2 = IdOf(MAIN_GROUP "2"),
+    kGroup1 = IdOf(MAIN_GROUP "1"), kGroup2 = IdOf(MAIN_GROUP "2"),
     kPicture1 = IdOf(MAIN_PICTURE "1"),
 };
+// clang-format on
 
 // The description's row of a control window ID; nullptr for an ID no row has.
 const ControlDescription* RowOf(int id);
