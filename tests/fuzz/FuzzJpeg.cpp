@@ -9,11 +9,5 @@ bool FuzzTargetSelects(PictureKind kind) {
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
-    ImageInfo info;
-    if (!DecodeJpeg(data, size, sink, &info)) {
-        return false;
-    }
-    fuzz::CheckDecoded(sink, info);
-    fuzz::CheckOpaque(sink);
-    return true;
+    return fuzz::Decoded(DecodeJpeg, data, size, fuzz::Alpha::Opaque, sink);
 }

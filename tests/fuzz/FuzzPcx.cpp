@@ -10,11 +10,5 @@ bool FuzzTargetSelects(PictureKind kind) {
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
-    ImageInfo info;
-    if (!DecodePcx(data, size, sink, &info)) {
-        return false;
-    }
-    fuzz::CheckDecoded(sink, info);
-    fuzz::CheckOpaque(sink);
-    return true;
+    return fuzz::Decoded(DecodePcx, data, size, fuzz::Alpha::Opaque, sink);
 }

@@ -10,17 +10,14 @@ bool FuzzTargetSelects(PictureKind kind) {
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
-    ImageInfo info;
-    if (!DecodePng(data, size, sink, &info)) {
-        return false;
-    }
-    fuzz::CheckDecoded(sink, info);
-    fuzz::CheckAlphaFlag(sink, info);
-    if (info.hasAlpha) {
-        BlendOntoBackground(sink.Pixels(), sink.Pixels(), sink.PixelCount(), 0xF0, 0xF0, 0xF0);
-        ImageInfo blended = info;
-        blended.hasAlpha = false;
-        fuzz::CheckAlphaFlag(sink, blended);
-    }
-    return true;
+    return fuzz::Decoded(DecodePng, data, size, fuzz::Alpha::Flagged, sink,
+                         [&](const ImageInfo& info) {
+                             if (info.hasAlpha) {
+                                 BlendOntoBackground(sink.Pixels(), sink.Pixels(),
+                                                     sink.PixelCount(), 0xF0, 0xF0, 0xF0);
+                                 ImageInfo blended = info;
+                                 blended.hasAlpha = false;
+                                 fuzz::CheckAlphaFlag(sink, blended);
+                             }
+                         });
 }

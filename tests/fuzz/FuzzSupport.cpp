@@ -1,5 +1,6 @@
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "FuzzTarget.h"
 
@@ -53,6 +54,56 @@ void CheckAlphaFlag(const Sink& sink, const ImageInfo& info) {
         translucent = p[4 * i + 3] != 255;
     }
     Require(translucent == info.hasAlpha, "hasAlpha is set exactly when a pixel is not opaque");
+}
+
+bool Decoded(Decoder decode, const uint8_t* data, size_t size, Alpha alpha, Sink& sink,
+             const std::function<void(const ImageInfo&)>& more) {
+    ImageInfo info;
+    if (!decode(data, size, sink, &info)) {
+        return false;
+    }
+    CheckDecoded(sink, info);
+    if (alpha == Alpha::Opaque) {
+        CheckOpaque(sink);
+    } else {
+        CheckAlphaFlag(sink, info);
+    }
+    if (more) {
+        more(info);
+    }
+    return true;
+}
+
+bool Play(PictureAnimation& animation, bool opened, const char* withinCap) {
+    if (!opened) {
+        return false;
+    }
+    const int64_t pixels = int64_t{animation.Width()} * animation.Height();
+    Require(animation.Width() >= 1 && animation.Height() >= 1 && pixels <= kMaxPicturePixels,
+            withinCap);
+    if (pixels > gSinkMaxPixels) {
+        return false;
+    }
+    std::vector<uint8_t> screen(static_cast<size_t>(pixels) * 4);
+    int32_t delay = -1;
+    if (!animation.Start(screen.data(), 0xFF336699u, &delay)) {
+        return false;
+    }
+    Require(delay > 0, "a frame stays a positive time");
+    // Enough steps to go round a small animation a few times, disposal and restart included.
+    for (int i = 0; i < 24; ++i) {
+        delay = -1;
+        const PictureAnimation::Step step = animation.Next(screen.data(), &delay);
+        Require(step == PictureAnimation::Step::Frame ? delay > 0
+                                                      : delay == PictureAnimation::kNoFrameWaitMs,
+                "a frame stays a positive time; no frame, the short wait");
+    }
+    for (size_t i = 0; i < screen.size(); i += 4) {
+        if (screen[i + 3] != 255) {
+            Broken("the animation screen stays opaque");
+        }
+    }
+    return true;
 }
 
 }  // namespace fuzz

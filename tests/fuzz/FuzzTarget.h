@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
+#include "Animation.h"
 #include "Picture.h"
 
 // Short name for messages and file names: "bmp", "gif", ...
@@ -66,5 +68,24 @@ void CheckDecoded(const Sink& sink, const ImageInfo& info);
 void CheckOpaque(const Sink& sink);
 // hasAlpha is set exactly when some pixel has alpha below 255.
 void CheckAlphaFlag(const Sink& sink, const ImageInfo& info);
+
+enum class Alpha { Opaque, Flagged };
+using Decoder = bool (*)(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+
+// Decodes into the sink; a picture that comes must pass CheckDecoded and its alpha promise
+// (opaque everywhere, or hasAlpha telling the truth), then `more` looks at it. Returns whether
+// a picture came.
+bool Decoded(Decoder decode, const uint8_t* data, size_t size, Alpha alpha, Sink& sink,
+             const std::function<void(const ImageInfo&)>& more = {});
+
+// Plays an animation as the picture box does: Open, Start and a run of Next steps composing
+// onto a screen of exactly its size (so a write past it is caught) over an opaque background,
+// which must stay opaque. `opened` is the promise about an opened animation's size. Returns
+// whether the first frame was composed.
+bool Play(PictureAnimation& animation, bool opened, const char* withinCap);
+template <typename Animation>
+bool Play(Animation& animation, const uint8_t* data, size_t size, const char* withinCap) {
+    return Play(animation, animation.Open(data, size), withinCap);
+}
 
 }  // namespace fuzz
