@@ -6,8 +6,9 @@
 // its CMYK inverted (Photoshop writes it so), and then R = C * K / 255.
 //
 // The EXIF orientation (APP1 "Exif", tag 0x0112 of the first IFD) is applied, so a phone photo
-// stands upright: values 2 to 8 mirror and rotate, 5 to 8 swap width and height. Without it, or
-// with a value outside 1 to 8, the picture is shown as stored.
+// stands upright: values 2 to 8 mirror and rotate, 5 to 8 swap width and height. Any integer
+// type holds it (SHORT as the format says, BYTE, LONG and their signed kinds as some writers
+// store it). Without it, or with a value outside 1 to 8, the picture is shown as stored.
 //
 // libjpeg reports errors through a callback that must not return. Ours longjmps back to
 // DecodeJpeg, the one function that calls setjmp; everything between the two is libjpeg or the
@@ -139,13 +140,37 @@ int TiffOrientation(const uint8_t* tiff, size_t size) {
         if (!picture_bytes::RangeInside(entry, 12, size)) {
             return 1;
         }
-        constexpr uint32_t kOrientationTag = 0x0112, kShortType = 3;
-        if (u16(entry) == kOrientationTag) {
-            const uint32_t value = u16(entry + 8);
-            return u16(entry + 2) == kShortType && value >= 1 && value <= 8
-                       ? static_cast<int>(value)
-                       : 1;
+        constexpr uint32_t kOrientationTag = 0x0112;
+        if (u16(entry) != kOrientationTag) {
+            continue;
         }
+        // Writers store it as any integer type; viewers take the value whatever the type.
+        // BYTE and SBYTE are 1 byte, SHORT and SSHORT 2, LONG and SLONG 4. A value of 1 to 8
+        // reads the same signed or not. The first value sits in the entry when all of them fit
+        // in its 4 bytes, else at the offset the entry gives.
+        uint32_t bytes = 0;
+        switch (u16(entry + 2)) {
+        case 1:
+        case 6: bytes = 1; break;
+        case 3:
+        case 8: bytes = 2; break;
+        case 4:
+        case 9: bytes = 4; break;
+        default: return 1;
+        }
+        const uint64_t count = u32(entry + 4);
+        uint64_t at = entry + 8;
+        if (count == 0) {
+            return 1;
+        }
+        if (count * bytes > 4) {
+            at = u32(entry + 8);
+            if (!picture_bytes::RangeInside(at, bytes, size)) {
+                return 1;
+            }
+        }
+        const uint32_t value = bytes == 1 ? tiff[at] : bytes == 2 ? u16(at) : u32(at);
+        return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
     }
     return 1;
 }

@@ -128,21 +128,30 @@ TEST(JpegVariants, ExifOrientationMirrorsAndTurns) {
         for (bool bigEndian : {false, true}) {
             SCOPED_TRACE(testing::Message() << "orientation " << c.orientation
                                             << (bigEndian ? " big-endian" : " little-endian"));
-            const Bytes file =
-                WithExif(stored, OrientationTiff(static_cast<uint16_t>(c.orientation), bigEndian));
-            TestSink sink;
-            ImageInfo info;
-            ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
-            ASSERT_EQ(8 * c.columns, info.width);
-            ASSERT_EQ(48 / c.columns, info.height);
-            ASSERT_EQ(info.width, sink.width);
-            const std::vector<Rgba> px = sink.All();
-            for (size_t i = 0; c.layout[i]; ++i) {
-                const size_t x = (i % static_cast<size_t>(c.columns)) * 8 + 4;
-                const size_t y = (i / static_cast<size_t>(c.columns)) * 8 + 4;
-                const Rgba got = px[y * static_cast<size_t>(info.width) + x];
-                EXPECT_TRUE(Near(got, blocks[c.layout[i] - 'A']))
-                    << "block " << i << ": " << testing::PrintToString(got);
+            // Orientation 6 in every integer type (BYTE, SHORT, LONG, SBYTE, SSHORT, SLONG);
+            // the others as the usual SHORT.
+            for (const int type : {1, 3, 4, 6, 8, 9}) {
+                if (type != 3 && c.orientation != 6) {
+                    continue;
+                }
+                SCOPED_TRACE(testing::Message() << "type " << type);
+                const Bytes file =
+                    WithExif(stored, OrientationTiff(static_cast<uint16_t>(c.orientation),
+                                                     bigEndian, static_cast<uint16_t>(type)));
+                TestSink sink;
+                ImageInfo info;
+                ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+                ASSERT_EQ(8 * c.columns, info.width);
+                ASSERT_EQ(48 / c.columns, info.height);
+                ASSERT_EQ(info.width, sink.width);
+                const std::vector<Rgba> px = sink.All();
+                for (size_t i = 0; c.layout[i]; ++i) {
+                    const size_t x = (i % static_cast<size_t>(c.columns)) * 8 + 4;
+                    const size_t y = (i / static_cast<size_t>(c.columns)) * 8 + 4;
+                    const Rgba got = px[y * static_cast<size_t>(info.width) + x];
+                    EXPECT_TRUE(Near(got, blocks[c.layout[i] - 'A']))
+                        << "block " << i << ": " << testing::PrintToString(got);
+                }
             }
         }
     }
@@ -159,7 +168,7 @@ TEST(JpegVariants, BrokenExifShowsAsStored) {
     } cases[] = {
         {"orientation 0", OrientationTiff(0, false)},
         {"orientation 9", OrientationTiff(9, true)},
-        {"orientation as a LONG", OrientationTiff(6, false, 4)},
+        {"orientation as a RATIONAL", OrientationTiff(6, false, 5)},
         {"IFD beyond the block", farIfd},
         {"the block ends inside the orientation entry", Cut(OrientationTiff(6, false), 30)},
         {"no TIFF byte order", Patched(OrientationTiff(6, false), 0, {'X', 'X'})},
