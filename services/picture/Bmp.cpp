@@ -21,8 +21,12 @@
 //   blended like a PNG's, unless every pixel's alpha is 0: writers that never filled the
 //   channel leave it so, and viewers show such files opaque.
 // - RLE8 and RLE4 (compression 1 and 2), bottom-up only, as the format allows. Pixels the
-//   stream skips (delta and end-of-line escapes, or data that ends early) are transparent, so
-//   the box background shows there; pixels past the end of a row are dropped.
+//   stream skips (delta and end-of-line escapes, and whatever follows the end-of-picture
+//   marker) are transparent, so the box background shows there; pixels past the end of a row
+//   are dropped. A stream must end with its end-of-picture marker or reach past the last
+//   pixel: data that ends before either is truncated and refused, as the other formats'
+//   truncated data is. A picture larger than its stream could pay for (16,384 pixels a byte,
+//   see kRunLengthPixelsPerByte) is refused before anything is allocated.
 // Refused: other compressions (embedded JPEG and PNG), other bit counts, masks that are not one
 // run of bits, a top-down RLE picture, uncompressed rows that do not fit in the data.
 #include <cstring>
@@ -245,57 +249,153 @@ void FinishStreaming(bool streaming) {
 #endif
 }
 
-// Run-length compressed pixels into a picture whose every byte is 0 (transparent). The stream
-// is pairs of bytes: a count above 0 and the value(s) of a run, or 0 and an escape: 0 end of
-// line, 1 end of picture, 2 a move right and down by the next two bytes, 3 or more that many
-// pixels stored as they are, padded to a 16-bit boundary. Rows go from the bottom up. Every
-// step reads at least two bytes, so the work is bounded by the data.
-void DecodeRunLength(const uint8_t* p, const uint8_t* end, uint8_t* out, uint32_t width,
-                     uint32_t height, bool fourBits, const Palette& palette) {
+// Run-length streams: pairs of bytes, a count above 0 and the value(s) of a run, or 0 and an
+// escape: 0 end of line, 1 end of picture, 2 a move right and down by the next two bytes, 3 or
+// more that many pixels stored as they are, padded to a 16-bit boundary. Rows go from the
+// bottom up. Every step reads at least two bytes, so the work is bounded by the data.
+//
+// What a stream may cost. Runs draw at most 255 pixels for 2 bytes; an end of line skips the
+// rest of a row, and a delta up to 255 rows and 255 pixels, for 2 and 4 bytes: over rows of
+// up to 32,768 pixels, or a square of 255, none covers more than 16,384 pixels a byte. A
+// picture larger than that many pixels per byte of its stream is refused before anything is
+// allocated: only the end-of-picture marker could reach further, and writers close pictures
+// with it, not leave most of them empty. Writers that encode every pixel stay below 128
+// pixels a byte, so no real file comes near.
+constexpr uint64_t kRunLengthPixelsPerByte = 16384;
+
+enum class RunEnd {
+    Marker,     // the end-of-picture escape
+    Filled,     // the stream reached past the last pixel
+    Truncated,  // the data ended first, or in the middle of an escape
+};
+
+// The stream's steps in order, handed to `visit`: Run(x, y, count, value) for `count` pixels of
+// a run (one index, or two alternating nibbles), Stored(x, y, count, bytes) for stored
+// indices, Skip(x, y, toX, toY) for the pixels an escape passes over. Positions count rows from
+// the bottom, and only ever move forward: every pixel is visited at most once. Pixels past the
+// end of a row are dropped. *x and *y receive where the stream stopped.
+template <typename Visit>
+RunEnd WalkRunLength(const uint8_t* p, const uint8_t* end, uint32_t width, uint32_t height,
+                     bool fourBits, Visit& visit, uint32_t* stopX, uint32_t* stopY) {
     uint32_t x = 0;
-    uint32_t y = 0;  // counted from the bottom row
-    const size_t stride = size_t{width} * 4;
-    auto put = [&](uint32_t index) {
-        if (x < width) {
-            StoreWord(out + (height - 1 - y) * stride + 4 * size_t{x}, palette.words[index]);
-            ++x;
+    uint32_t y = 0;
+    RunEnd result = RunEnd::Truncated;
+    for (;;) {
+        if (y >= height || (y == height - 1 && x == width)) {
+            result = RunEnd::Filled;
+            break;
         }
-    };
-    while (y < height && end - p >= 2) {
+        if (end - p < 2) {
+            break;
+        }
         const uint8_t count = p[0];
         const uint8_t value = p[1];
         p += 2;
         if (count != 0) {
-            for (unsigned i = 0; i < count && x < width; ++i) {
-                put(!fourBits ? value : (i & 1u) ? (value & 0x0Fu) : (value >> 4));
-            }
+            const uint32_t n = count < width - x ? count : width - x;
+            visit.Run(x, y, n, value);
+            x += n;
             continue;
         }
         if (value == 0) {
+            visit.Skip(x, y, 0, y + 1);
             x = 0;
             ++y;
         } else if (value == 1) {
-            return;
+            result = RunEnd::Marker;
+            break;
         } else if (value == 2) {
             if (end - p < 2) {
-                return;
+                break;
             }
-            x = p[0] < width - x ? x + p[0] : width;
-            y += p[1];
+            uint32_t toX = p[0] < width - x ? x + p[0] : width;
+            uint32_t toY = y + p[1];
+            if (toY >= height) {
+                toX = 0;
+                toY = height;
+            }
+            visit.Skip(x, y, toX, toY);
+            x = toX;
+            y = toY;
             p += 2;
         } else {
             const size_t bytes = fourBits ? (size_t{value} + 1) / 2 : value;
             const size_t stored = bytes + (bytes & 1);
             if (static_cast<size_t>(end - p) < bytes) {
-                return;
+                break;
             }
-            for (unsigned i = 0; i < value && x < width; ++i) {
-                put(!fourBits ? p[i] : (i & 1u) ? (p[i / 2] & 0x0Fu) : (p[i / 2] >> 4));
-            }
+            const uint32_t n = value < width - x ? value : width - x;
+            visit.Stored(x, y, n, p);
+            x += n;
             p += static_cast<size_t>(end - p) < stored ? bytes : stored;
         }
     }
+    *stopX = x;
+    *stopY = y;
+    return result;
 }
+
+// Walks a stream without drawing, to judge it before the picture is allocated.
+struct NoVisit {
+    void Run(uint32_t, uint32_t, uint32_t, uint8_t) {}
+    void Stored(uint32_t, uint32_t, uint32_t, const uint8_t*) {}
+    void Skip(uint32_t, uint32_t, uint32_t, uint32_t) {}
+};
+
+// Draws a stream into the picture, writing each byte once: stepped-over pixels are cleared to
+// transparent as the stream passes them, the rest after it ends.
+struct RunLengthPainter {
+    uint8_t* out;
+    uint32_t width;
+    uint32_t height;
+    bool fourBits;
+    const Palette& palette;
+    uint64_t drawn = 0;
+
+    uint8_t* At(uint32_t x, uint32_t y) const {
+        return out + (size_t{height} - 1 - y) * width * 4 + size_t{x} * 4;
+    }
+    void Run(uint32_t x, uint32_t y, uint32_t n, uint8_t value) {
+        uint8_t* dst = At(x, y);
+        if (!fourBits) {
+            const uint32_t word = palette.words[value];
+            for (uint32_t i = 0; i < n; ++i) {
+                StoreWord(dst + 4 * i, word);
+            }
+        } else {
+            const uint32_t words[2] = {palette.words[value >> 4], palette.words[value & 0x0Fu]};
+            for (uint32_t i = 0; i < n; ++i) {
+                StoreWord(dst + 4 * i, words[i & 1u]);
+            }
+        }
+        drawn += n;
+    }
+    void Stored(uint32_t x, uint32_t y, uint32_t n, const uint8_t* indices) {
+        uint8_t* dst = At(x, y);
+        for (uint32_t i = 0; i < n; ++i) {
+            const unsigned index = !fourBits  ? indices[i]
+                                   : (i & 1u) ? (indices[i / 2] & 0x0Fu)
+                                              : (indices[i / 2] >> 4);
+            StoreWord(dst + 4 * i, palette.words[index]);
+        }
+        drawn += n;
+    }
+    // From (x, y) up to (toX, toY) in stream order; rows between the two are one block, as
+    // rows lie top row first in the picture.
+    void Skip(uint32_t x, uint32_t y, uint32_t toX, uint32_t toY) {
+        if (y == toY) {
+            std::memset(At(x, y), 0, size_t{toX - x} * 4);
+            return;
+        }
+        std::memset(At(x, y), 0, size_t{width - x} * 4);
+        if (toY - y > 1) {
+            std::memset(At(0, toY - 1), 0, size_t{toY - y - 1} * width * 4);
+        }
+        if (toX != 0) {
+            std::memset(At(0, toY), 0, size_t{toX} * 4);
+        }
+    }
+};
 
 // Reads the headers and checks what they promise against the data.
 bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
@@ -443,17 +543,32 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     const size_t pixels = size_t{w} * rowsCount;
     const bool runLength = h.compression == kRle8 || h.compression == kRle4;
     if (runLength) {
-        if (h.rowsOffset >= size) {
+        // Judged before anything is allocated: the stream must be able to pay for the picture
+        // and must not be cut off (see WalkRunLength).
+        if (h.rowsOffset >= size ||
+            uint64_t{pixels} > kRunLengthPixelsPerByte * (size - h.rowsOffset)) {
+            return false;
+        }
+        const uint8_t* stream = data + h.rowsOffset;
+        const uint32_t rows = static_cast<uint32_t>(rowsCount);
+        const bool fourBits = h.compression == kRle4;
+        uint32_t x = 0;
+        uint32_t y = 0;
+        NoVisit judge;
+        if (WalkRunLength(stream, data + size, w, rows, fourBits, judge, &x, &y) ==
+            RunEnd::Truncated) {
             return false;
         }
         uint8_t* out = picture_bytes::AllocatePicture(sink, h.width, h.height);
         if (!out) {
             return false;
         }
-        std::memset(out, 0, pixels * 4);
-        DecodeRunLength(data + h.rowsOffset, data + size, out, w, static_cast<uint32_t>(rowsCount),
-                        h.compression == kRle4, palette);
-        picture_bytes::SetInfo(info, h.width, h.height, ResolveAlpha(out, pixels, false));
+        RunLengthPainter painter{out, w, rows, fourBits, palette};
+        WalkRunLength(stream, data + size, w, rows, fourBits, painter, &x, &y);
+        if (y < rows) {
+            painter.Skip(x, y, 0, rows);
+        }
+        picture_bytes::SetInfo(info, h.width, h.height, painter.drawn < pixels);
         return true;
     }
 

@@ -100,10 +100,10 @@ TEST(BmpVariants, HeadersBitFieldsAndRunLength) {
          With(Layout(5, 2, 4, {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1}), 40, kRle4, {}, sixteen),
          {kBlue, kRed, kGreen, kClear, kClear, kRed, kGreen, kRed, kGreen, kRed},
          true},
-        {"RLE8 data that ends early: the rows not reached show the background",
-         With(Layout(2, 2, 8, {2, 3}), 40, kRle8, {}, sixteen),
-         {kClear, kClear, kBlue, kBlue},
-         true},
+        {"RLE8 that reaches its last pixel without the end marker: complete and opaque",
+         With(Layout(2, 2, 8, {2, 3, 0, 0, 2, 1}), 40, kRle8, {}, sixteen),
+         {kRed, kRed, kBlue, kBlue},
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,15 +153,16 @@ TEST(BmpVariants, RefusedVariantsAndHostileStreams) {
     EXPECT_FALSE(DecodeBmp(shortHeader.data(), shortHeader.size(), shortSink, nullptr))
         << "a 16-byte header, a layout not read";
 
-    // Escapes cut off at every byte, and a delta far past the picture: each stops cleanly with
-    // what was decoded so far.
+    // Escapes cut off at every byte: truncated data until the delta (its 10th byte) moves far
+    // past the picture, which completes it.
     const Bytes stream{0, 3, 1, 2, 3, 0, 0, 2, 200, 200, 4, 1};
     const BmpLayout rle = With(Layout(4, 2, 8, stream), 40, kRle8, {}, two);
     const Bytes whole = MakeBmp(rle);
-    for (size_t n = whole.size() - stream.size() + 1; n <= whole.size(); ++n) {
+    const size_t streamStart = whole.size() - stream.size();
+    for (size_t n = streamStart + 1; n <= whole.size(); ++n) {
         SCOPED_TRACE(n);
         TestSink cutSink;
-        EXPECT_TRUE(DecodeBmp(whole.data(), n, cutSink, nullptr));
+        EXPECT_EQ(n >= streamStart + 10, DecodeBmp(whole.data(), n, cutSink, nullptr));
     }
 }
 
