@@ -546,7 +546,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
         // Judged before anything is allocated: the stream must be able to pay for the picture
         // and must not be cut off (see WalkRunLength).
         if (h.rowsOffset >= size ||
-            uint64_t{pixels} > kRunLengthPixelsPerByte * (size - h.rowsOffset)) {
+            uint64_t{pixels} / kRunLengthPixelsPerByte > size - h.rowsOffset) {
             return false;
         }
         const uint8_t* stream = data + h.rowsOffset;

@@ -41,6 +41,10 @@ constexpr int32_t kDelayUnitMs = 10;
 // Disposal methods that put the frame's area back as it was before the frame.
 constexpr uint8_t kDisposeToBackground = 2;
 constexpr uint8_t kDisposeToPrevious = 3;
+// The most pixels a byte of LZW data can give: a code of b bits (at most 12) names one of at
+// most 2^b table entries, whose strings are at most 2^b pixels long, so a code gives at most
+// 4096 pixels for 12 bits, 2,731 a byte (rounded up). Shorter codes give less.
+constexpr uint64_t kMostPixelsPerByte = 2731;
 
 // Interlaced rows come in four passes: every 8th row from 0, every 8th from 4, every 4th
 // from 2, every 2nd from 1.
@@ -186,7 +190,10 @@ bool GifAnimation::Open(const uint8_t* data, size_t size) {
     const int32_t width = ReadLE16(data + 6);
     const int32_t height = ReadLE16(data + 8);
     uint64_t pixels = 0;
-    if (!picture_bytes::PicturePixels(width, height, &pixels)) {
+    // A screen beyond the free size must be one the file's bytes could fill; else it costs
+    // its whole size for frames that never cover it.
+    if (!picture_bytes::PicturePixels(width, height, &pixels) ||
+        (pixels > picture_bytes::kFreeCanvasPixels && pixels / kMostPixelsPerByte > size)) {
         return false;
     }
     data_ = data;

@@ -16,6 +16,35 @@ bool ReadFeatures(const uint8_t* data, size_t size, WebPBitstreamFeatures* featu
            picture_bytes::PicturePixels(features->width, features->height, &pixels);
 }
 
+// A canvas beyond the free size must be covered by its frames: all of them together at least
+// a sixteenth of it. Frames cost what they cover, so an animation then costs at most sixteen
+// times what its frames justify; a canvas around a few small frames would cost its whole size,
+// twice over inside libwebp, for area no frame ever draws. Read from the frame headers alone,
+// before the decoder allocates anything.
+constexpr uint64_t kCanvasPerFramePixels = 16;
+
+bool CanvasJustified(const uint8_t* data, size_t size, uint64_t canvasPixels) {
+    if (canvasPixels <= picture_bytes::kFreeCanvasPixels) {
+        return true;
+    }
+    WebPData webp = {data, size};
+    WebPDemuxer* demux = WebPDemux(&webp);
+    if (!demux) {
+        return false;
+    }
+    const uint64_t needed = canvasPixels / kCanvasPerFramePixels;
+    uint64_t covered = 0;
+    WebPIterator frame;
+    if (WebPDemuxGetFrame(demux, 1, &frame)) {
+        do {
+            covered += static_cast<uint64_t>(frame.width) * static_cast<uint64_t>(frame.height);
+        } while (covered < needed && WebPDemuxNextFrame(&frame));
+        WebPDemuxReleaseIterator(&frame);
+    }
+    WebPDemuxDelete(demux);
+    return covered >= needed;
+}
+
 }  // namespace
 
 WebpAnimation::~WebpAnimation() {
@@ -35,7 +64,10 @@ void WebpAnimation::Close() {
 bool WebpAnimation::Open(const uint8_t* data, size_t size) {
     Close();
     WebPBitstreamFeatures features;
-    if (!ReadFeatures(data, size, &features) || !features.has_animation) {
+    if (!ReadFeatures(data, size, &features) || !features.has_animation ||
+        !CanvasJustified(
+            data, size,
+            static_cast<uint64_t>(features.width) * static_cast<uint64_t>(features.height))) {
         return false;
     }
     WebPAnimDecoderOptions options;

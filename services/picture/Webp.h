@@ -8,8 +8,11 @@
 // kZeroDelayMs, as a GIF frame does; the loop count is ignored, as GIF's is. A frame that cannot
 // be decoded ends the pass there: the next step starts again from the first frame.
 //
-// Hostile data: the canvas is checked against the pixel cap before anything is allocated;
-// libwebp then holds the canvas and the previous one (twice the picture).
+// Hostile data: the canvas is checked against the pixel cap before anything is allocated, and
+// a canvas larger than 2048 x 2048 pixels (kFreeCanvasPixels) must be covered by its frames,
+// all of them together at least a sixteenth of it, or the animation is refused: a header can
+// declare a canvas of millions of pixels around a few tiny frames. libwebp then holds the
+// canvas and the previous one (twice the picture).
 #pragma once
 
 #include <cstddef>

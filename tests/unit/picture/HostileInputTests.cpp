@@ -140,6 +140,9 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
     const Bytes png = WritePng(2, 2, Bytes(16, 200));
     const GifFrame frame(0, 0, 2, 2, {1, 1, 1, 1});
     const Bytes gif = GifWriter(2, 2, kTable4).Image(frame).Trailer();  // image at 25
+    // Three 4 x 3 frames; the canvas size is at 24 (24-bit width - 1, then height - 1).
+    const Bytes webp =
+        WriteAnimatedWebp(4, 3, {{Bytes(48, 200), 40}, {Bytes(48, 90), 40}, {Bytes(48, 30), 40}});
     // One 16 x 16 4-bit image of 296 bytes at 22: entry size at 14, offset at 18.
     const Bytes ico = MakeIconFile(1, {{16, 0, IconBitmap(16, 16, 4)}});
     const Bytes pngIcon = MakeIconFile(1, {{0, 0, WritePng(4, 4, Bytes(64, 1))}});
@@ -226,6 +229,12 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
         {"GIF minimum code size 12", DecodeGifFirstFrame, Patched(gif, 35, {12}), false},
         {"GIF 65535 x 65535 frame", DecodeGifFirstFrame, Patched(gif, 30, {0xFF, 0xFF, 0xFF, 0xFF}),
          false},
+        {"GIF 65535 x 2048 screen around one 2 x 2 frame", DecodeGifFirstFrame,
+         Patched(gif, 6, {0xFF, 0xFF, 0, 8}), true},
+        {"WebP animation canvas 16449540 x 3 around three 4 x 3 frames", DecodeWebp,
+         Patched(webp, 24, {0x03, 0x00, 0xFB, 0x02, 0, 0}), true},
+        {"WebP animation canvas 93 x 982787 around three 4 x 3 frames", DecodeWebp,
+         Patched(webp, 24, {92, 0, 0, 0x02, 0xFF, 0x0E}), true},
         {"ICO directory cut off", ChooseIcon, Patched(ico, 4, {40}), true},
         {"ICO image offset past the end", ChooseIcon, Patched(ico, 18, {0, 0, 1, 0}), true},
         {"ICO image size past the end", ChooseIcon, Patched(ico, 14, {0x29, 1}), true},
