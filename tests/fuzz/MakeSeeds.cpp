@@ -88,6 +88,10 @@ void BmpSeeds() {
         layout(5, 3, 4, 40, 2, {}, {5, 0x12, 0, 0, 0, 3, 0x45, 0x60, 0, 2, 1, 1, 3, 0x78, 0, 1});
     rle4.table = sixteen;
     Save("bmp", "rle4.bmp", MakeBmp(rle4));
+    // 72 bytes declaring 11585 x 11585: refused before anything is allocated.
+    BmpLayout square = layout(11585, 11585, 8, 40, 1, {}, {2, 0, 0, 0, 2, 1, 0, 0, 0, 1});
+    square.table = {kRed, kGreen};
+    Save("bmp", "rle8-11585-square.bmp", MakeBmp(square));
 }
 
 void PcxSeeds() {
@@ -166,6 +170,8 @@ void GifSeeds() {
          GifWriter(4, 3, {}).Image({0, 0, 4, 3, Ramp(12, 1)}).Trailer());
     Save("gif", "no-trailer.gif",
          GifWriter(2, 2, table4).Image({0, 0, 2, 2, {1, 2, 3, 0}}).NoTrailer());
+    Save("gif", "screen-65535x2048.gif",
+         GifWriter(65535, 2048, table4).Image({0, 0, 2, 2, {1, 2, 3, 0}}).Trailer());
 }
 
 void IconSeeds() {
@@ -211,8 +217,13 @@ void PngSeeds() {
 void WebpSeeds() {
     Save("webp", "lossless.webp", WriteWebp(5, 3, Ramp(60)));
     Save("webp", "lossy.webp", WriteWebp(13, 9, Ramp(13 * 9 * 4), false, 80));
-    Save("webp", "animation.webp",
-         WriteAnimatedWebp(4, 3, {{Ramp(48), 40}, {Ramp(48, 3), 0}, {Ramp(48, 7), 90}}));
+    const Bytes animation =
+        WriteAnimatedWebp(4, 3, {{Ramp(48), 40}, {Ramp(48, 3), 0}, {Ramp(48, 7), 90}});
+    Save("webp", "animation.webp", animation);
+    // Canvases far larger than their frames (the VP8X canvas size is at 24), which must be
+    // refused cheaply: 16449540 x 3 and 93 x 982787.
+    Save("webp", "canvas-16449540x3.webp", Patched(animation, 24, {3, 0, 0xFB, 2, 0, 0}));
+    Save("webp", "canvas-93x982787.webp", Patched(animation, 24, {92, 0, 0, 2, 0xFF, 0x0E}));
 }
 
 }  // namespace
