@@ -36,7 +36,9 @@ constexpr int64_t kMaxPicturePixels = int64_t{128} * 1024 * 1024;
 struct ImageInfo {
     int32_t width = 0;
     int32_t height = 0;
-    bool hasAlpha = false;  // some pixel has alpha below 255
+    // Some pixel has alpha below 255: the picture is blended onto the background. False: it is
+    // drawn opaque, and every fourth byte is 255, except a WebP's (see DecodeWebp).
+    bool hasAlpha = false;
 };
 
 // Where decoded pixels go: width * height * 4 bytes, B, G, R, A per pixel, top row first,
@@ -72,7 +74,11 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
 bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
-// WebP keeps its alpha, as PNG does; of an animation this is the first frame (see Webp.h).
+// WebP keeps its alpha, as PNG does; of an animation this is the first frame (see Webp.h). A
+// still WebP's hasAlpha is its header's answer, which encoders give exactly, so no pass over
+// the picture looks for translucent pixels: a lossless stream whose header says it has no
+// alpha is drawn opaque whatever alpha it codes, and a picture with an alpha channel that is
+// opaque everywhere is blended all the same, to the same pixels.
 bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // Drawing-time transparency for a picture with alpha. For each pixel with alpha below 255,

@@ -166,9 +166,6 @@ bool WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
     return true;
 }
 
-// WebPBitstreamFeatures::format of a VP8 (lossy) stream: no alpha without an ALPH chunk.
-constexpr int kLossyFormat = 1;
-
 bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     WebPBitstreamFeatures features;
     if (!ReadFeatures(data, size, &features)) {
@@ -189,12 +186,11 @@ bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* in
                             static_cast<int>(width * 4))) {
         return false;
     }
-    if (!features.has_alpha && features.format != kLossyFormat) {
-        // A lossless stream carries alpha whatever its header's hint says; a picture that says
-        // it has none is shown opaque, as viewers show it.
-        for (uint64_t i = 0; i < pixels; ++i) out[i * 4 + 3] = 0xFF;
-    }
-    picture_bytes::SetInfo(info, width, height,
-                           features.has_alpha && picture_bytes::AnyTranslucent(out, pixels));
+    // Whether to blend is the header's answer (an ALPH chunk, or a lossless stream's alpha
+    // hint), which encoders set exactly when some pixel is translucent: no pass over the
+    // picture after libwebp's. A lossless stream codes alpha whatever its hint says; when the
+    // hint says none, the picture is drawn opaque, as viewers show it, whatever its fourth bytes
+    // hold.
+    picture_bytes::SetInfo(info, width, height, features.has_alpha);
     return true;
 }

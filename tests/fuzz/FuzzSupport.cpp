@@ -65,7 +65,7 @@ bool Decoded(Decoder decode, const uint8_t* data, size_t size, Alpha alpha, Sink
     CheckDecoded(sink, info);
     if (alpha == Alpha::Opaque) {
         CheckOpaque(sink);
-    } else {
+    } else if (alpha == Alpha::Flagged) {
         CheckAlphaFlag(sink, info);
     }
     if (more) {

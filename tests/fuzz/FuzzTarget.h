@@ -69,7 +69,9 @@ void CheckOpaque(const Sink& sink);
 // hasAlpha is set exactly when some pixel has alpha below 255.
 void CheckAlphaFlag(const Sink& sink, const ImageInfo& info);
 
-enum class Alpha { Opaque, Flagged };
+// Opaque everywhere; hasAlpha exactly when a pixel is not opaque; hasAlpha from the header,
+// with no promise about each pixel (a still WebP).
+enum class Alpha { Opaque, Flagged, Header };
 using Decoder = bool (*)(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // Decodes into the sink; a picture that comes must pass CheckDecoded and its alpha promise
