@@ -22,7 +22,7 @@
 //   minimum code size outside 2..11) and a block cut off by the end of the data yield no frame
 //   at that step.
 // - The end of the data without a trailer counts as the trailer.
-// - A logical screen larger than 2048 x 2048 pixels (kFreeCanvasPixels) that the file could
+// - A logical screen larger than 1024 x 1024 pixels (kFreeCanvasPixels) that the file could
 //   not fill is refused: every pixel drawn comes out of the LZW data, at most 2,731 pixels a
 //   byte, so a screen of more than 2,731 pixels per byte of the file is mostly area that no
 //   frame covers, and would cost its whole size for nothing.

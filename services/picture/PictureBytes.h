@@ -79,9 +79,9 @@ inline bool PicturePixels(int64_t width, int64_t height, uint64_t* pixels) {
 
 // A canvas that the data never fills (an animation's canvas around small frames, a GIF's
 // logical screen, a run-length BMP that ends early) still costs its whole size to hold, fill,
-// draw and play. Up to this size (2048 x 2048, 16 MiB of BGRA) that is cheap whatever the data
+// draw and play. Up to this size (1024 x 1024, 4 MiB of BGRA) that is cheap whatever the data
 // holds; a larger canvas must be justified by its data, as each format's decoder says.
-constexpr uint64_t kFreeCanvasPixels = uint64_t{4} << 20;
+constexpr uint64_t kFreeCanvasPixels = uint64_t{1} << 20;
 
 // Bytes of one stored row of `bits`-per-pixel samples padded to a multiple of 4 bytes, as in a
 // device-independent bitmap. width < 2^32 and bits <= 32 keep the product below 2^37.

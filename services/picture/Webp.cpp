@@ -17,11 +17,12 @@ bool ReadFeatures(const uint8_t* data, size_t size, WebPBitstreamFeatures* featu
 }
 
 // A canvas beyond the free size must be covered by its frames: all of them together at least
-// a sixteenth of it. Frames cost what they cover, so an animation then costs at most sixteen
-// times what its frames justify; a canvas around a few small frames would cost its whole size,
-// twice over inside libwebp, for area no frame ever draws. Read from the frame headers alone,
-// before the decoder allocates anything.
-constexpr uint64_t kCanvasPerFramePixels = 16;
+// a quarter of it. Every step of a pass costs the whole canvas (libwebp copies and blends it,
+// the box blends it again), so a canvas around a few small frames would cost its whole size,
+// three times over, for area no frame ever draws; the frames of a real animation cover its
+// canvas, most of them many times. Read from the frame headers alone, before the decoder
+// allocates anything.
+constexpr uint64_t kCanvasPerFramePixels = 4;
 
 bool CanvasJustified(const uint8_t* data, size_t size, uint64_t canvasPixels) {
     if (canvasPixels <= picture_bytes::kFreeCanvasPixels) {

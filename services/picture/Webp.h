@@ -9,8 +9,8 @@
 // be decoded ends the pass there: the next step starts again from the first frame.
 //
 // Hostile data: the canvas is checked against the pixel cap before anything is allocated, and
-// a canvas larger than 2048 x 2048 pixels (kFreeCanvasPixels) must be covered by its frames,
-// all of them together at least a sixteenth of it, or the animation is refused: a header can
+// a canvas larger than 1024 x 1024 pixels (kFreeCanvasPixels) must be covered by its frames,
+// all of them together at least a quarter of it, or the animation is refused: a header can
 // declare a canvas of millions of pixels around a few tiny frames. libwebp then holds the
 // canvas and the previous one (twice the picture).
 #pragma once
