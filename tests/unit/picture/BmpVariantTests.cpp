@@ -1,6 +1,8 @@
 // BMP beyond the uncompressed 40-byte kind: other header versions, 16 bits, bit fields with and
 // without alpha, and run-length compression. The real-file check of the same variants is the
-// conformance check over the BMP suite (tests/conformance).
+// conformance check over the BMP suite (tests/conformance). Run-length rules (Bmp.cpp): a stream
+// must end with its end-of-picture marker or reach past the last pixel, else it is truncated
+// and refused; a picture above 16,384 pixels per byte of stream is refused unallocated.
 #include <gtest/gtest.h>
 
 #include "Picture.h"
