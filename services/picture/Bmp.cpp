@@ -254,13 +254,13 @@ void FinishStreaming(bool streaming) {
 // more that many pixels stored as they are, padded to a 16-bit boundary. Rows go from the
 // bottom up. Every step reads at least two bytes, so the work is bounded by the data.
 //
-// What a stream may cost. Runs draw at most 255 pixels for 2 bytes; an end of line skips the
-// rest of a row, and a delta up to 255 rows and 255 pixels, for 2 and 4 bytes: over rows of
-// up to 32,768 pixels, or a square of 255, none covers more than 16,384 pixels a byte. A
-// picture larger than that many pixels per byte of its stream is refused before anything is
-// allocated: only the end-of-picture marker could reach further, and writers close pictures
-// with it, not leave most of them empty. Writers that encode every pixel stay below 128
-// pixels a byte, so no real file comes near.
+// What a stream may cost. A run draws at most 255 pixels for 2 bytes (128 a byte). An end of
+// line skips the rest of a row for 2 bytes: 16,384 a byte in rows of 32,768 pixels. A delta
+// moves up to 255 columns and 255 rows for 4 bytes: over a square of 255, 16,256 a byte. A
+// picture larger than 16,384 pixels per byte of its stream is refused before anything is
+// allocated: only long moves down in wide rows and the end-of-picture marker reach further,
+// and writers close a picture with the marker after its last row, not leave most of it empty.
+// Writers that encode every pixel stay below 128 pixels a byte, so no real file comes near.
 constexpr uint64_t kRunLengthPixelsPerByte = 16384;
 
 enum class RunEnd {
@@ -273,7 +273,7 @@ enum class RunEnd {
 // a run (one index, or two alternating nibbles), Stored(x, y, count, bytes) for stored
 // indices, Skip(x, y, toX, toY) for the pixels an escape passes over. Positions count rows from
 // the bottom, and only ever move forward: every pixel is visited at most once. Pixels past the
-// end of a row are dropped. *x and *y receive where the stream stopped.
+// end of a row are dropped. *stopX and *stopY receive where the stream stopped.
 template <typename Visit>
 RunEnd WalkRunLength(const uint8_t* p, const uint8_t* end, uint32_t width, uint32_t height,
                      bool fourBits, Visit& visit, uint32_t* stopX, uint32_t* stopY) {
