@@ -74,14 +74,14 @@ bool Decoded(Decoder decode, const uint8_t* data, size_t size, Alpha alpha, Sink
     return true;
 }
 
-bool Play(PictureAnimation& animation, bool opened, const char* withinCap) {
+bool Play(PictureAnimation& animation, bool opened, const char* withinCap, int64_t maxPixels) {
     if (!opened) {
         return false;
     }
     const int64_t pixels = int64_t{animation.Width()} * animation.Height();
     Require(animation.Width() >= 1 && animation.Height() >= 1 && pixels <= kMaxPicturePixels,
             withinCap);
-    if (pixels > gSinkMaxPixels) {
+    if (pixels > (maxPixels != 0 ? maxPixels : gSinkMaxPixels)) {
         return false;
     }
     std::vector<uint8_t> screen(static_cast<size_t>(pixels) * 4);

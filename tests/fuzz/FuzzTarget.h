@@ -83,11 +83,13 @@ bool Decoded(Decoder decode, const uint8_t* data, size_t size, Alpha alpha, Sink
 // Plays an animation as the picture box does: Open, Start and a run of Next steps composing
 // onto a screen of exactly its size (so a write past it is caught) over an opaque background,
 // which must stay opaque. `opened` is the promise about an opened animation's size. Returns
-// whether the first frame was composed.
-bool Play(PictureAnimation& animation, bool opened, const char* withinCap);
+// whether the first frame was composed. A screen above `maxPixels` (0: the sink's cap) is not
+// played.
+bool Play(PictureAnimation& animation, bool opened, const char* withinCap, int64_t maxPixels = 0);
 template <typename Animation>
-bool Play(Animation& animation, const uint8_t* data, size_t size, const char* withinCap) {
-    return Play(animation, animation.Open(data, size), withinCap);
+bool Play(Animation& animation, const uint8_t* data, size_t size, const char* withinCap,
+          int64_t maxPixels = 0) {
+    return Play(animation, animation.Open(data, size), withinCap, maxPixels);
 }
 
 }  // namespace fuzz
