@@ -23,8 +23,8 @@ bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
     return fuzz::Decoded(DecodeBmp, data, size, fuzz::Alpha::Flagged, sink, [&](const ImageInfo&) {
         // The compression field of a 40-byte or larger header; the 12-byte one has none.
-        const uint32_t headerSize =
-            data[14] | data[15] << 8 | data[16] << 16 | uint32_t{data[17]} << 24;
+        const uint32_t headerSize = uint32_t{data[14]} | uint32_t{data[15]} << 8 |
+                                    uint32_t{data[16]} << 16 | uint32_t{data[17]} << 24;
         if (headerSize == 12 ||
             (data[30] == 0 && data[31] == 0 && data[32] == 0 && data[33] == 0)) {
             fuzz::CheckOpaque(sink);

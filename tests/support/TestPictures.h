@@ -152,7 +152,8 @@ struct WebpFrame {
 };
 Bytes WriteAnimatedWebp(int width, int height, const std::vector<WebpFrame>& frames);
 // A JPEG with an APP1 EXIF segment holding `tiff` right after SOI; a TIFF block whose first IFD
-// has two entries, the orientation (of `type`: 3 SHORT, 1 BYTE, 4 LONG, 9 SLONG...) second, in either byte order.
+// has two entries, the orientation (of `type`: 3 SHORT, 1 BYTE, 4 LONG...) second, in either
+// byte order.
 Bytes WithExif(const Bytes& jpeg, const Bytes& tiff);
 Bytes OrientationTiff(uint16_t value, bool bigEndian, uint16_t type = 3);
 

@@ -124,34 +124,32 @@ TEST(JpegVariants, ExifOrientationMirrorsAndTurns) {
          "BDF"
          "ACE"},
     };
+    const std::pair<bool, uint16_t> kOrders[] = {{false, 3}, {true, 3}, {false, 1}, {true, 4},
+                                                 {false, 6}, {true, 8}, {false, 9}, {true, 9}};
     for (const auto& c : cases) {
-        for (bool bigEndian : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "orientation " << c.orientation
+        // Each in SHORT, its type, in both byte orders; orientation 6 also in BYTE, LONG, SBYTE,
+        // SSHORT and SLONG (types 1, 4, 6, 8, 9).
+        for (const auto& [bigEndian, type] : kOrders) {
+            if (type != 3 && c.orientation != 6) {
+                continue;
+            }
+            SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << " type " << type
                                             << (bigEndian ? " big-endian" : " little-endian"));
-            // Orientation 6 in every integer type (BYTE, SHORT, LONG, SBYTE, SSHORT, SLONG);
-            // the others as the usual SHORT.
-            for (const int type : {1, 3, 4, 6, 8, 9}) {
-                if (type != 3 && c.orientation != 6) {
-                    continue;
-                }
-                SCOPED_TRACE(testing::Message() << "type " << type);
-                const Bytes file =
-                    WithExif(stored, OrientationTiff(static_cast<uint16_t>(c.orientation),
-                                                     bigEndian, static_cast<uint16_t>(type)));
-                TestSink sink;
-                ImageInfo info;
-                ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
-                ASSERT_EQ(8 * c.columns, info.width);
-                ASSERT_EQ(48 / c.columns, info.height);
-                ASSERT_EQ(info.width, sink.width);
-                const std::vector<Rgba> px = sink.All();
-                for (size_t i = 0; c.layout[i]; ++i) {
-                    const size_t x = (i % static_cast<size_t>(c.columns)) * 8 + 4;
-                    const size_t y = (i / static_cast<size_t>(c.columns)) * 8 + 4;
-                    const Rgba got = px[y * static_cast<size_t>(info.width) + x];
-                    EXPECT_TRUE(Near(got, blocks[c.layout[i] - 'A']))
-                        << "block " << i << ": " << testing::PrintToString(got);
-                }
+            const Bytes file = WithExif(
+                stored, OrientationTiff(static_cast<uint16_t>(c.orientation), bigEndian, type));
+            TestSink sink;
+            ImageInfo info;
+            ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+            ASSERT_EQ(8 * c.columns, info.width);
+            ASSERT_EQ(48 / c.columns, info.height);
+            ASSERT_EQ(info.width, sink.width);
+            const std::vector<Rgba> px = sink.All();
+            for (size_t i = 0; c.layout[i]; ++i) {
+                const size_t x = (i % static_cast<size_t>(c.columns)) * 8 + 4;
+                const size_t y = (i / static_cast<size_t>(c.columns)) * 8 + 4;
+                const Rgba got = px[y * static_cast<size_t>(info.width) + x];
+                EXPECT_TRUE(Near(got, blocks[c.layout[i] - 'A']))
+                    << "block " << i << ": " << testing::PrintToString(got);
             }
         }
     }
