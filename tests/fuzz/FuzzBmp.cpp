@@ -5,15 +5,10 @@
 
 const char kFuzzTargetName[] = "bmp";
 
-namespace {
-
-// A run-length stream of a few hundred bytes may declare a million pixels, and every such run
-// would cost a fresh 4 MiB picture. Pictures are fuzzed up to 64 Ki pixels instead, the most an
-// uncompressed input of the fuzzing length (8 KiB of 1-bit rows) can carry: the same code runs
-// for every size. Set before main, so the replay program still sets the real cap over it.
-const bool kSinkCapSet = (fuzz::gSinkMaxPixels = int64_t{64} * 1024, true);
-
-}  // namespace
+// A run-length stream of a few hundred bytes may declare a million pixels, each run a fresh
+// 4 MiB picture: pictures are fuzzed up to 64 Ki pixels, the most 8 KiB of 1-bit rows carry.
+// Set before main, so the replay program still sets the real cap over it.
+static const bool kSinkCapSet = (fuzz::gSinkMaxPixels = int64_t{64} * 1024, true);
 
 bool FuzzTargetSelects(PictureKind kind) {
     return kind == PictureKind::Bmp;
