@@ -5,9 +5,8 @@
 
 const char kFuzzTargetName[] = "bmp";
 
-// A run-length stream of a few hundred bytes may declare a million pixels, each run a fresh
-// 4 MiB picture: pictures are fuzzed up to 64 Ki pixels, the most 8 KiB of 1-bit rows carry.
-// Set before main, so the replay program still sets the real cap over it.
+// Fuzzed up to 64 Ki pixels (8 KiB of 1-bit rows), not a few RLE bytes' fresh 4 MiB picture;
+// set before main, so the replay program still sets the real cap over it.
 static const bool kSinkCapSet = (fuzz::gSinkMaxPixels = int64_t{64} * 1024, true);
 
 bool FuzzTargetSelects(PictureKind kind) {

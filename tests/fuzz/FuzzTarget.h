@@ -69,8 +69,7 @@ void CheckOpaque(const Sink& sink);
 // hasAlpha is set exactly when some pixel has alpha below 255.
 void CheckAlphaFlag(const Sink& sink, const ImageInfo& info);
 
-// Opaque everywhere; hasAlpha exactly when a pixel is not opaque; hasAlpha from the header,
-// with no promise about each pixel (a still WebP).
+// Header: hasAlpha is the header's answer, no promise about each pixel (a still WebP).
 enum class Alpha { Opaque, Flagged, Header };
 using Decoder = bool (*)(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 

@@ -13,10 +13,8 @@ bool FuzzTargetSelects(PictureKind kind) {
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
-    // A still picture's hasAlpha is its header's answer (see DecodeWebp).
     const bool still = fuzz::Decoded(DecodeWebp, data, size, fuzz::Alpha::Header, sink);
-    // Each step costs the whole canvas several times, instrumented: while fuzzing (the sink's
-    // cap below the decoders'), canvases up to 64 Ki pixels are played; the replay plays all.
+    // Each step costs the whole canvas several times: fuzzing plays up to 64 Ki pixels.
     const int64_t most = fuzz::gSinkMaxPixels < kMaxPicturePixels ? 64 * 1024 : kMaxPicturePixels;
     WebpAnimation animation;
     const char* withinCap = "an opened WebP has a canvas within the cap";

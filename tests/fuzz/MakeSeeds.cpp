@@ -88,7 +88,6 @@ void BmpSeeds() {
         layout(5, 3, 4, 40, 2, {}, {5, 0x12, 0, 0, 0, 3, 0x45, 0x60, 0, 2, 1, 1, 3, 0x78, 0, 1});
     rle4.table = sixteen;
     Save("bmp", "rle4.bmp", MakeBmp(rle4));
-    // 72 bytes declaring 11585 x 11585: refused before anything is allocated.
     BmpLayout square = layout(11585, 11585, 8, 40, 1, {}, {2, 0, 0, 0, 2, 1, 0, 0, 0, 1});
     square.table = {kRed, kGreen};
     Save("bmp", "rle8-11585-square.bmp", MakeBmp(square));
@@ -220,8 +219,7 @@ void WebpSeeds() {
     const Bytes animation =
         WriteAnimatedWebp(4, 3, {{Ramp(48), 40}, {Ramp(48, 3), 0}, {Ramp(48, 7), 90}});
     Save("webp", "animation.webp", animation);
-    // Canvases far larger than their frames (the VP8X canvas size is at 24), which must be
-    // refused cheaply: 16449540 x 3 and 93 x 982787.
+    // Canvases far larger than their frames (the VP8X canvas size is at 24).
     Save("webp", "canvas-16449540x3.webp", Patched(animation, 24, {3, 0, 0xFB, 2, 0, 0}));
     Save("webp", "canvas-93x982787.webp", Patched(animation, 24, {92, 0, 0, 2, 0xFF, 0x0E}));
 }

@@ -569,7 +569,6 @@ Bytes OrientationTiff(uint16_t value, bool bigEndian, uint16_t type) {
         put16(b, tag);
         put16(b, kind);
         put32(b, 1);
-        // The value left-aligned in the field, in its type's width.
         if (kind == 1 || kind == 6) {
             b.insert(b.end(), {static_cast<uint8_t>(v), 0, 0, 0});
         } else if (kind == 4 || kind == 9) {
