@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the program's icon: 16x16, 32x32 and 48x48 images in 16 colours, and for the sizes
-that display scales from 125% to 200% ask for, 20x20, 24x24, 40x40 and 64x64 images and a
-256x256 PNG image, 32-bit with alpha.
+that display scales from 125% to 200% ask for, 20x20, 24x24, 28x28, 40x40, 56x56 and 64x64
+images and a 256x256 PNG image, 32-bit with alpha (28 and 56 are the small and large icon at
+175%).
 
 The picture is an app tile (rounded square) holding a ring and an arrow pointing down into
 it: a web page becoming an app. Drawn from geometry, so every size is sharp; the 32-bit images
@@ -127,7 +128,7 @@ def png(n):
 def main(path):
     # (size, colour count byte, bits per pixel, image)
     entries = [(n, 16, 4, image(n)) for n in (16, 32, 48)]
-    entries += [(n, 0, 32, image32(n)) for n in (20, 24, 40, 64)]
+    entries += [(n, 0, 32, image32(n)) for n in (20, 24, 28, 40, 56, 64)]
     entries.append((256, 0, 32, png(256)))
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)

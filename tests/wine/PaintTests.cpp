@@ -209,7 +209,7 @@ void ProgramIcon(Check& check, const Options& options) {
     // The 16-colour images of old, and 32-bit images with alpha for every display scale.
     check.ExpectEq(L"icon images",
                    L"16x16/16 colours 32x32/16 colours 48x48/16 colours 20x20/32-bit 24x24/32-bit "
-                   L"40x40/32-bit 64x64/32-bit 256x256/32-bit PNG ",
+                   L"28x28/32-bit 40x40/32-bit 56x56/32-bit 64x64/32-bit 256x256/32-bit PNG ",
                    sizes);
 
     const int small = GetSystemMetrics(SM_CXSMICON);
