@@ -16,5 +16,6 @@ const DeclaredCommand* ProgramDeclaredCommands(int32_t* count);
 // function expects them. *stackIntact tells whether the command removed exactly the
 // arguments it was given. Resolution failure is a fatal report.
 uint32_t CallDeclaredCommand(int32_t n, const uint32_t* args, uint32_t argCount, bool* stackIntact);
-// Releases the libraries loaded for declared commands (end-of-program clean-up).
+// Forgets the resolved commands (end-of-program clean-up); their libraries stay loaded to the
+// end of the process.
 void ReleaseDeclaredCommands();

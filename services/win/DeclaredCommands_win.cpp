@@ -6,7 +6,6 @@
 #include "Codepage_win.h"
 #include "DeclaredCommands.h"
 #include "Fatal.h"
-#include "Handles_win.h"
 #include "ServiceState_win.h"
 #include "SystemLibrary_win.h"
 
@@ -83,9 +82,11 @@ extern "C" __declspec(naked) uint32_t
 
 namespace {
 
+// A resolved command. Its library stays loaded to the end of the process, as the system
+// libraries do: unloading it at exit gains nothing and would pull the code from under any
+// thread the library started.
 struct Resolved {
     FARPROC address = nullptr;
-    OwnedModule module;
 };
 
 std::vector<Resolved> g_resolved;
@@ -101,18 +102,19 @@ const char kNotFoundEnd[] = "\xA1\xB1";
 
 // A library that Windows itself provides is loaded from the system folder only: a file of the
 // same name planted beside the program must not stand in for it. Any other library is looked
-// for in the program folder first, then by the system's standard search.
-OwnedModule LoadDeclaredLibrary(const char* library) {
+// for in the program folder first (its own dependencies beside it, then in the system folder),
+// then by the system's search, which start-up narrowed to the system folder; that search still
+// knows the names no file stands for.
+HMODULE LoadDeclaredLibrary(const char* library) {
     const std::wstring name = WideFromText(library);
     const std::wstring systemPath = SystemFolderPath(name);
     if (!systemPath.empty() && GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return OwnedModule(LoadLibraryW(systemPath.c_str()));
+        return LoadLibraryAt(systemPath);
     const std::wstring& folder = Services().programFolder;
     if (!folder.empty()) {
-        const std::wstring local = folder + L'\\' + name;
-        if (OwnedModule m{LoadLibraryW(local.c_str())}) return m;
+        if (const HMODULE local = LoadLibraryAt(folder + L'\\' + name)) return local;
     }
-    return OwnedModule(LoadLibraryW(name.c_str()));
+    return LoadLibraryExW(name.c_str(), nullptr, 0);
 }
 
 FARPROC Resolve(int32_t n) {
@@ -125,10 +127,9 @@ FARPROC Resolve(int32_t n) {
     if (r.address) return r.address;
 
     const DeclaredCommand& c = table[n];
-    OwnedModule module = LoadDeclaredLibrary(c.library);
-    FARPROC address = module ? GetProcAddress(module.Get(), c.command) : nullptr;
+    const HMODULE module = LoadDeclaredLibrary(c.library);
+    const FARPROC address = module ? GetProcAddress(module, c.command) : nullptr;
     if (!address) {
-        module.Reset();
         std::string message = kNotFoundBeforeLibrary;
         message += c.library ? c.library : "";
         message += kNotFoundBeforeCommand;
@@ -137,7 +138,6 @@ FARPROC Resolve(int32_t n) {
         ReportFatalError(message.c_str(), 0, {});
     }
     r.address = address;
-    r.module = std::move(module);
     return address;
 }
 

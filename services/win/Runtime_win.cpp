@@ -78,7 +78,8 @@ void RunEndOfProgramCleanup(bool runExitRoutines) {
     s.serviceWindow.Reset();
     if (s.oleInitialised) OleUninitialize();
     s.oleInitialised = false;
-    ReleaseSystemModules();
+    // Libraries stay loaded: the process ends next, and a thread a library started may still
+    // be running its code.
 }
 
 // A fatal report drops the end-of-program routines and cleans up without them.
@@ -138,6 +139,9 @@ void RunEventLoop() {
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything loads a library: none is then looked for beside the program or in the
+    // current folder.
+    RestrictLibrarySearch();
     RecordProgramPath();
     ApplicationMain();
     RunEndOfProgramCleanup(true);

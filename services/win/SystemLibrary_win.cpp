@@ -3,18 +3,35 @@
 #include <cwchar>
 #include <vector>
 
-#include "Handles_win.h"
-
 namespace {
 
 struct LoadedSystemModule {
     const wchar_t* library;  // one of the program's literals
-    OwnedModule module;
+    HMODULE module;
 };
 
 std::vector<LoadedSystemModule> g_systemModules;
 
+// Whether LoadLibraryExW takes the LOAD_LIBRARY_SEARCH_ flags: the same systems (Windows 8, and
+// 7 with its update) have SetDefaultDllDirectories, which RestrictLibrarySearch found.
+bool g_searchFlags = false;
+
 }  // namespace
+
+void RestrictLibrarySearch() {
+    // kernel32 is loaded in every process; only the address is looked up.
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const FARPROC address = kernel32 ? GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
+    const auto setDefault =
+        reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(address));
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        g_searchFlags = true;
+        return;
+    }
+    // Without it the program folder stays in the search, but the current folder leaves it.
+    SetDllDirectoryW(L"");
+}
 
 std::wstring SystemFolderPath(const std::wstring& name) {
     wchar_t buffer[MAX_PATH];
@@ -23,17 +40,20 @@ std::wstring SystemFolderPath(const std::wstring& name) {
     return std::wstring(buffer, n) + L'\\' + name;
 }
 
-HMODULE SystemModule(const wchar_t* library) {
-    for (const LoadedSystemModule& loaded : g_systemModules)
-        if (std::wcscmp(loaded.library, library) == 0) return loaded.module.Get();
-    const std::wstring path = SystemFolderPath(library);
-    OwnedModule module(path.empty() ? nullptr : LoadLibraryW(path.c_str()));
-    if (!module) return nullptr;
-    const HMODULE handle = module.Get();
-    g_systemModules.push_back(LoadedSystemModule{library, std::move(module)});
-    return handle;
+HMODULE LoadLibraryAt(const std::wstring& path) {
+    if (path.empty()) return nullptr;
+    if (g_searchFlags)
+        return LoadLibraryExW(path.c_str(), nullptr,
+                              LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // The older form of the same: a full path's folder takes the program folder's place.
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-void ReleaseSystemModules() {
-    g_systemModules.clear();
+HMODULE SystemModule(const wchar_t* library) {
+    for (const LoadedSystemModule& loaded : g_systemModules)
+        if (std::wcscmp(loaded.library, library) == 0) return loaded.module;
+    const HMODULE module = LoadLibraryAt(SystemFolderPath(library));
+    if (!module) return nullptr;
+    g_systemModules.push_back(LoadedSystemModule{library, module});
+    return module;
 }

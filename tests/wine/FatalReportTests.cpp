@@ -221,7 +221,7 @@ void PlantedSystemLibraryIgnored(Check& check, const Options& options) {
 }
 
 // A declared command's library is loaded at its first call only: after two calls the process
-// holds one reference on it, which the end-of-program clean-up gives back.
+// holds one reference on it, kept to the end of the process.
 void DeclaredLibraryLoadedOnce(Check& check, const Options& options) {
     ProbeRun probe(check, options, {L"twice"});
     if (!probe.Ok()) return;
