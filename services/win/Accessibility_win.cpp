@@ -1,16 +1,19 @@
-// Accessibility: every control answers WM_GETOBJECT for its client area with a thin object
-// around the system's standard one. The standard object keeps the states, actions, text value
-// and navigation; the thin one only gives the role and the name, which the system cannot find
-// for this window (its labels are painted by the program, not static controls), and the
-// picture box's value.
+// Accessibility: every control gets the name and role a screen reader should hear, which the
+// system cannot find for this window (its labels are painted by the program, not static
+// controls), and the picture box also its value.
 //
-// The role is given for every kind, not only the picture box: the standard objects of some
-// systems call every window a plain client, and the labels and the picture box are classes of
-// this program anyway. The roles are the ones the system's own objects give standard controls.
+// The system's own controls (edit boxes, buttons, group boxes) are named by direct annotation
+// (IAccPropServices): their standard accessible objects stay what clients get, so UI Automation
+// keeps its native support for them (an edit box's text by line, word and caret). A control that
+// answered WM_GETOBJECT itself would be taken for a plain MSAA server and lose that.
 //
-// Dynamic annotation (IAccPropServices) would be the lighter way, but not every system that
-// runs the program implements it; WM_GETOBJECT works everywhere the standard objects do.
-// oleacc.dll is loaded when the first client asks, not at start.
+// The program's own classes (the label and the picture box), and any control where annotation
+// is not to be had (some systems' oleacc does not implement it), answer WM_GETOBJECT for their
+// client area with a thin object around the system's standard one. The standard object keeps
+// the states, actions, text value and navigation; the thin one gives the role, the name and the
+// picture box's value. The role is given for every kind: the standard objects of some systems
+// call every window a plain client. The roles are the ones the system's own objects give
+// standard controls.
 #include "Accessibility_win.h"
 
 #include <commctrl.h>
@@ -25,11 +28,68 @@ namespace {
 
 constexpr UINT_PTR kAccessibleSubclassId = 2;
 
+// Defined here rather than taken from a library: the program does not link oleacc.
+constexpr CLSID kAccPropServicesClass = {
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+constexpr IID kAccPropServicesInterface = {
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr MSAAPROPID kNameProperty = {
+    0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+constexpr MSAAPROPID kRoleProperty = {
+    0xcb905ff2, 0x7bd1, 0x4c05, {0xb3, 0xc8, 0xe6, 0xc2, 0x41, 0x36, 0x4d, 0x70}};
+
+// Set once the system has answered that it does not implement annotation; not asked again.
+bool g_annotationNotImplemented = false;
+
 struct Identity {
     LONG role;
     std::wstring name;
     AccessibleValue value;
+    bool annotated;  // named by annotation; the standard object answers for it
 };
+
+// The annotation service of oleacc, for one use. Null where the system has none.
+class AnnotationService {
+public:
+    AnnotationService() {
+        CoCreateInstance(kAccPropServicesClass, nullptr, CLSCTX_INPROC_SERVER,
+                         kAccPropServicesInterface, reinterpret_cast<void**>(services_.Put()));
+    }
+
+    // Names and roles the control's client object; false, with nothing left behind, when the
+    // system does not take the annotation (Wine's oleacc answers E_NOTIMPL).
+    bool Annotate(HWND control, LONG role, const std::wstring& name) {
+        if (!services_) return false;
+        VARIANT roleValue;
+        roleValue.vt = VT_I4;
+        roleValue.lVal = role;
+        HRESULT hr = services_->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT),
+                                               CHILDID_SELF, kNameProperty, name.c_str());
+        if (SUCCEEDED(hr))
+            hr = services_->SetHwndProp(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                        kRoleProperty, roleValue);
+        if (SUCCEEDED(hr)) return true;
+        if (hr == E_NOTIMPL) g_annotationNotImplemented = true;
+        Clear(control);
+        return false;
+    }
+    void Clear(HWND control) {
+        if (!services_) return;
+        MSAAPROPID properties[] = {kNameProperty, kRoleProperty};
+        services_->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                  properties, 2);
+    }
+
+private:
+    OwnedCom<IAccPropServices> services_;
+};
+
+// The system's own control classes, whose standard objects UI Automation knows natively.
+bool IsSystemControl(HWND control) {
+    wchar_t name[16] = L"";
+    if (!GetClassNameW(control, name, 16)) return false;
+    return lstrcmpiW(name, WC_EDITW) == 0 || lstrcmpiW(name, WC_BUTTONW) == 0;
+}
 
 LONG SystemRole(AccessibleRole role) {
     switch (role) {
@@ -45,6 +105,12 @@ LONG SystemRole(AccessibleRole role) {
 
 bool IsSelf(const VARIANT& child) {
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+}
+
+void FreeString(BSTR text) {
+    using Free = void(WINAPI*)(BSTR);
+    static const auto release = SystemFunction<Free>(L"oleaut32.dll", "SysFreeString");
+    if (release) release(text);
 }
 
 HRESULT StringOut(const std::wstring& text, BSTR* out) {
@@ -108,9 +174,36 @@ public:
                                             DISPID* d) override {
         return standard_->GetIDsOfNames(r, n, c, l, d);
     }
+    // A late-bound client reads the name, role and value through Invoke: those are answered
+    // here as through the vtable, everything else by the standard object.
     HRESULT STDMETHODCALLTYPE Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v,
                                      EXCEPINFO* e, UINT* a) override {
-        return standard_->Invoke(d, r, l, f, p, v, e, a);
+        const bool ours =
+            d == DISPID_ACC_NAME || d == DISPID_ACC_ROLE || (d == DISPID_ACC_VALUE && value_);
+        VARIANT child;
+        if (!ours || !(f & DISPATCH_PROPERTYGET) || !ChildArgument(p, &child) || !IsSelf(child))
+            return standard_->Invoke(d, r, l, f, p, v, e, a);
+        if (!IsEqualIID(r, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        VARIANT result;
+        result.vt = VT_EMPTY;
+        HRESULT hr = S_OK;
+        if (d == DISPID_ACC_ROLE) {
+            hr = get_accRole(child, &result);
+        } else {
+            BSTR text = nullptr;
+            hr = d == DISPID_ACC_NAME ? get_accName(child, &text) : get_accValue(child, &text);
+            if (SUCCEEDED(hr)) {
+                result.vt = VT_BSTR;
+                result.bstrVal = text;
+            }
+        }
+        if (FAILED(hr)) return hr;
+        if (v) {
+            *v = result;
+        } else if (result.vt == VT_BSTR) {
+            FreeString(result.bstrVal);
+        }
+        return S_OK;
     }
 
     // IAccessible: what this program says.
@@ -190,6 +283,23 @@ public:
 private:
     ~ControlAccessible() = default;
 
+    // The child a property read through Invoke names: its one optional positional argument,
+    // CHILDID_SELF when it is left out. False for a call shaped otherwise.
+    static bool ChildArgument(const DISPPARAMS* p, VARIANT* child) {
+        child->vt = VT_I4;
+        child->lVal = CHILDID_SELF;
+        if (!p || p->cArgs == 0) return true;
+        if (p->cArgs != 1 || p->cNamedArgs != 0 || !p->rgvarg) return false;
+        const VARIANT& given = p->rgvarg[0];
+        if (given.vt == VT_I4) {
+            child->lVal = given.lVal;
+            return true;
+        }
+        // An optional argument left out arrives as DISP_E_PARAMNOTFOUND.
+        return given.vt == VT_EMPTY ||
+               (given.vt == VT_ERROR && given.scode == DISP_E_PARAMNOTFOUND);
+    }
+
     LONG refs_ = 1;
     OwnedCom<IAccessible> standard_;
     HWND hwnd_;
@@ -223,11 +333,14 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     auto* identity = reinterpret_cast<Identity*>(data);
     switch (msg) {
     case WM_GETOBJECT:
-        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
+        if (!identity->annotated &&
+            static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
             if (const LRESULT answer = AnswerClientObject(hwnd, wParam, *identity)) return answer;
         }
         break;
     case WM_NCDESTROY:
+        // Annotations are kept by the system, not by the window: they go with it.
+        if (identity->annotated) AnnotationService().Clear(hwnd);
         RemoveWindowSubclass(hwnd, AccessibleSubclassProc, kAccessibleSubclassId);
         delete identity;
         break;
@@ -240,10 +353,16 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 
 void GiveAccessibleIdentity(HWND control, AccessibleRole role, const std::wstring& name,
                             AccessibleValue value) {
-    auto* identity = new Identity{SystemRole(role), name, value};
-    if (!SetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId,
-                           reinterpret_cast<DWORD_PTR>(identity)))
-        delete identity;
+    const LONG systemRole = SystemRole(role);
+    // A control with a value of the program's answers through its own object.
+    const bool annotated = !value && !g_annotationNotImplemented && IsSystemControl(control) &&
+                           AnnotationService().Annotate(control, systemRole, name);
+    auto* identity = new Identity{systemRole, name, value, annotated};
+    if (SetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId,
+                          reinterpret_cast<DWORD_PTR>(identity)))
+        return;
+    delete identity;
+    if (annotated) AnnotationService().Clear(control);
 }
 
 void NotifyPictureChanged(HWND pictureBox) {

@@ -12,7 +12,9 @@ using AccessibleValue = std::wstring (*)(HWND control);
 
 // Makes the control answer accessibility clients with this role and name (UTF-16), and with
 // `value` when there is one, keeping everything else the system's standard object for the
-// window says.
+// window says: by direct annotation for a system control without a value where the system
+// takes it, else through a thin object of the program's around the standard one. Annotations
+// are cleared when the control is destroyed.
 void GiveAccessibleIdentity(HWND control, AccessibleRole role, const std::wstring& name,
                             AccessibleValue value = nullptr);
 

@@ -1,7 +1,11 @@
-// The drop target of a program window. It takes CF_HDROP only, shows the copy cursor while
-// such a drag is over the window and the window takes files now (no message box or dialog of
-// the program is up), and hands the first dropped file to the window layer, which treats it
-// as the file chosen in the window's file dialog.
+// The drop target of a program window. It takes CF_HDROP only. While such a drag is over the
+// window it shows the copy cursor if the window takes files now (no message box or dialog of the
+// program is up, no handler running), deciding from the offered formats alone: taking the data
+// can make the source extract a file from an archive, and a file's attributes can stall on an
+// offline share. The drop itself only copies the paths and leaves them with the window, so the
+// source (a file manager) is free at once; a moment later the window hands the first path that
+// is not a folder to the window layer, which treats it as the file chosen in the window's file
+// dialog, under the refusal rules as they are at that moment.
 #include "DropTarget_win.h"
 
 #include <ole2.h>
@@ -9,6 +13,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "Handles_win.h"
 #include "LiveWindows_win.h"
@@ -71,18 +76,51 @@ std::vector<std::wstring> PathsOf(HGLOBAL list) {
     return paths;
 }
 
-// The file a data object would open; empty when it carries no files or only folders.
-std::wstring FileOf(IDataObject* data) {
-    if (!data) return std::wstring();
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+const FORMATETC kFileList{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+
+// Whether a data object offers a file list, asked without taking it.
+bool OffersFiles(IDataObject* data) {
+    FORMATETC format = kFileList;
+    return data && data->QueryGetData(&format) == S_OK;
+}
+
+// The paths of a data object's file list; empty when it carries none.
+std::vector<std::wstring> FileListOf(IDataObject* data) {
+    FORMATETC format = kFileList;
     STGMEDIUM medium{};
-    if (FAILED(data->GetData(&format, &medium))) return std::wstring();
-    std::wstring file;
-    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-        file = FileToOpen(PathsOf(medium.hGlobal));
-    }
+    if (!data || FAILED(data->GetData(&format, &medium))) return {};
+    std::vector<std::wstring> paths;
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) paths = PathsOf(medium.hGlobal);
     ReleaseStgMedium(&medium);
-    return file;
+    return paths;
+}
+
+// How long a taken drop waits before the window opens its file. The source is not free when
+// Drop returns: it still releases its proxy of this target, a call into this thread, and a
+// thread busy reading a large file would hold the source until it is done. A timer's message
+// comes only once no posted message is waiting, so that call is served first.
+constexpr UINT kDropSettleMs = 50;
+
+// Drops taken but not yet opened, in the order they came. Held here, not in a message: any
+// program can post any message to the window, so nothing a message carries is taken as a
+// pointer. Touched only on the GUI thread.
+struct WaitingDrop {
+    HWND window;
+    std::vector<std::wstring> paths;
+};
+std::vector<WaitingDrop> g_waitingDrops;
+
+bool LeaveWithWindow(HWND window, std::vector<std::wstring> paths) {
+    g_waitingDrops.push_back(WaitingDrop{window, std::move(paths)});
+    if (SetTimer(window, kFileDropTimer, kDropSettleMs, nullptr)) return true;
+    g_waitingDrops.pop_back();
+    return false;
+}
+
+void ForgetDropsOf(HWND window) {
+    auto& waiting = g_waitingDrops;
+    for (size_t i = waiting.size(); i-- > 0;)
+        if (waiting[i].window == window) waiting.erase(waiting.begin() + static_cast<ptrdiff_t>(i));
 }
 
 // COM objects are destroyed by their own Release, never through the interface.
@@ -114,24 +152,26 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
-        file_ = FileOf(data);
+        offered_ = OffersFiles(data);
         return Answer(effect);
     }
     HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
         return Answer(effect);
     }
     HRESULT STDMETHODCALLTYPE DragLeave() override {
-        file_.clear();
+        offered_ = false;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         // The data at the drop is what counts, whatever was seen on entering.
-        file_ = FileOf(data);
+        offered_ = OffersFiles(data);
         const bool copy = Copies(effect);
-        const std::wstring file = file_;
-        file_.clear();
-        if (effect)
-            *effect = copy && DeliverFileDrop(window_, file) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        offered_ = false;
+        if (!effect) return E_INVALIDARG;
+        std::vector<std::wstring> paths;
+        if (copy) paths = FileListOf(data);
+        *effect = !paths.empty() && LeaveWithWindow(window_, std::move(paths)) ? DROPEFFECT_COPY
+                                                                               : DROPEFFECT_NONE;
         return S_OK;
     }
 
@@ -139,8 +179,7 @@ private:
     ~FileDropTarget() = default;
 
     bool Copies(const DWORD* effect) const {
-        return effect && (*effect & DROPEFFECT_COPY) && !file_.empty() &&
-               WindowTakesFileDrop(window_);
+        return effect && (*effect & DROPEFFECT_COPY) && offered_ && WindowTakesFileDrop(window_);
     }
     HRESULT Answer(DWORD* effect) const {
         if (!effect) return E_INVALIDARG;
@@ -150,7 +189,7 @@ private:
 
     LONG refs_ = 1;
     HWND window_;
-    std::wstring file_;
+    bool offered_ = false;  // the drag over the window offers a file list
 };
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
@@ -175,6 +214,22 @@ void RegisterFileDrop(HWND window) {
 
 void RevokeFileDrop(HWND window) {
     RevokeDragDrop(window);
+    // Drops the window has not opened yet go with it.
+    KillTimer(window, kFileDropTimer);
+    ForgetDropsOf(window);
+}
+
+void OpenWaitingDrops(HWND window) {
+    KillTimer(window, kFileDropTimer);
+    std::vector<std::vector<std::wstring>> drops;
+    for (WaitingDrop& drop : g_waitingDrops)
+        if (drop.window == window) drops.push_back(std::move(drop.paths));
+    ForgetDropsOf(window);
+    for (const std::vector<std::wstring>& paths : drops) {
+        // Looked at only now, with the drag source gone: the file system may take its time.
+        const std::wstring file = FileToOpen(paths);
+        if (!file.empty()) DeliverFileDrop(window, file);
+    }
 }
 
 void TakeDroppedFiles(HWND window, HDROP drop) {

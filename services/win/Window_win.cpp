@@ -249,6 +249,10 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (w) FollowSystemChange(*w, msg);
         break;
     case WM_DROPFILES: TakeDroppedFiles(hwnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_TIMER:
+        if (wParam != kFileDropTimer) break;
+        OpenWaitingDrops(hwnd);
+        return 0;
     case WM_DESTROY: RevokeFileDrop(hwnd); break;
     case WM_NCDESTROY: {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

@@ -40,6 +40,20 @@ std::wstring RoleText(long role) {
     return Cat(role, L" (", text, L")");
 }
 
+// The name as a late-bound client reads it: the accName property through IDispatch::Invoke.
+std::wstring NameByInvoke(IAccessible* object) {
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr =
+        object->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    const std::wstring name = SUCCEEDED(hr) && result.vt == VT_BSTR
+                                  ? std::wstring(result.bstrVal, SysStringLen(result.bstrVal))
+                                  : Cat(L"(failed 0x", std::hex, static_cast<unsigned long>(hr), L", type ", result.vt, L")");
+    VariantClear(&result);
+    return name;
+}
+
 } // namespace
 
 void AccessibleNamesAndRoles(Check& check, const Options& options) {
@@ -56,7 +70,9 @@ void AccessibleNamesAndRoles(Check& check, const Options& options) {
         if (hwnd == nullptr) continue;
         Accessible object = ObjectOf(hwnd);
         if (!check.Expect(object != nullptr, who + L": no accessible object")) continue;
-        check.ExpectEq(who + L": name", WideOf(AccessibleName(MainWindowLayout, i).c_str()), NameOf(object.get()));
+        const std::wstring name = WideOf(AccessibleName(MainWindowLayout, i).c_str());
+        check.ExpectEq(who + L": name", name, NameOf(object.get()));
+        check.ExpectEq(who + L": name read late-bound", name, NameByInvoke(object.get()));
         check.ExpectEq(who + L": role", RoleText(kRoles[static_cast<int>(role)]), RoleText(RoleOf(object.get())));
     }
 

@@ -1,7 +1,8 @@
 // Files dragged onto the program from this process, as a file manager drags them: an OLE
 // drag (DoDragDrop) carrying CF_HDROP, led by real mouse input from a second thread while
 // DoDragDrop tracks it here. What the program then shows is read through its picture box's
-// accessible value, the cursor it asked for through the effect its drop target answered.
+// accessible value, the cursor it asked for through the effect its drop target answered. The
+// time the drop holds the source is measured here, as a file manager would feel it.
 #include "Tests.h"
 
 #include "Accessible.h"
@@ -119,7 +120,9 @@ public:
         InterlockedExchange(&trackedAtTarget, GET_X_LPARAM(at) == target.x && GET_Y_LPARAM(at) == target.y);
         InterlockedIncrement(&queries);
         if (escape) return DRAGDROP_S_CANCEL;
-        return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
+        if (keys & MK_LBUTTON) return S_OK;
+        QueryPerformanceCounter(&droppedAt);
+        return DRAGDROP_S_DROP;
     }
     // The target's answer is noted when it was given for the target's point.
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override {
@@ -137,6 +140,7 @@ public:
     volatile LONG trackedAtTarget = 0;
     volatile LONG answersAtTarget = 0;
     volatile LONG effectAtTarget = -1;
+    LARGE_INTEGER droppedAt{}; // when the source said to drop: then the target's Drop runs
 };
 
 #if defined(__GNUC__)
@@ -194,8 +198,16 @@ DWORD WINAPI MoveAndRelease(void* parameter) {
     return 0;
 }
 
+double MillisecondsBetween(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return from.QuadPart == 0 ? -1.0 : 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 struct DragResult {
     HRESULT hr = E_FAIL;
+    double dropMs = -1;        // from the source's drop to DoDragDrop's return: the target's Drop
+    LARGE_INTEGER returnedAt{}; // when DoDragDrop returned
     DWORD effect = DROPEFFECT_NONE; // what the drop did
     LONG overTarget = -1;           // what the target answered before the drop: the cursor
     LONG feedbacks = 0, queries = 0;
@@ -208,14 +220,14 @@ std::wstring EffectText(LONG effect) {
 // Drags `paths` from a window of this thread, away from the program's, onto `to`, and drops
 // them. The drag starts with the button pressed on this thread's own window, as in a file
 // manager: DoDragDrop reads the button from this thread's key state.
-DragResult DragFiles(const Bytes& list, POINT to, bool taken) {
+DragResult DragFiles(const Bytes& list, POINT to, bool cursor) {
     FileList data(list);
     MouseSource source;
     source.target = to;
     DriverWindow start;
     RECT client = ClientOnScreen(start.Handle());
     DragPlan plan{&source, POINT{(client.left + client.right) / 2, (client.top + client.bottom) / 2}, to,
-                  taken ? DROPEFFECT_COPY : DROPEFFECT_NONE};
+                  cursor ? DROPEFFECT_COPY : DROPEFFECT_NONE};
     MouseAt(plan.from, 0);
     MouseAt(plan.from, MOUSEEVENTF_LEFTDOWN);
     DragResult result;
@@ -229,6 +241,8 @@ DragResult DragFiles(const Bytes& list, POINT to, bool taken) {
         return result;
     }
     result.hr = DoDragDrop(&data, &source, DROPEFFECT_COPY, &result.effect);
+    QueryPerformanceCounter(&result.returnedAt);
+    result.dropMs = MillisecondsBetween(source.droppedAt, result.returnedAt);
     WaitForSingleObject(mover, kExitTimeoutMs);
     CloseHandle(mover);
     if (GetAsyncKeyState(VK_LBUTTON) < 0) MouseAt(to, MOUSEEVENTF_LEFTUP);
@@ -244,15 +258,17 @@ POINT CentreOf(HWND hwnd) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-// Expects a drag to have been taken (a copy cursor over the window, a copy at the drop) or
-// refused (no-drop cursor, nothing done).
-void ExpectDrag(Check& check, const std::wstring& what, const DragResult& drag, bool taken) {
-    const LONG want = taken ? DROPEFFECT_COPY : DROPEFFECT_NONE;
-    check.Note(Cat(what, L": the target answered ", drag.feedbacks, L" times, the source was asked ", drag.queries));
+// Expects the cursor over the window (copy when the window takes a file list now: it decides
+// from the offered format alone) and the effect of the drop (copy when the list held a path).
+void ExpectDrag(Check& check, const std::wstring& what, const DragResult& drag, bool cursor, bool dropped) {
+    check.Note(Cat(what, L": the target answered ", drag.feedbacks, L" times, the source was asked ", drag.queries,
+                   L", the drop held the source ", drag.dropMs, L" ms"));
     check.Expect(SUCCEEDED(drag.hr),
                  Cat(what, L": DoDragDrop failed, 0x", std::hex, static_cast<unsigned long>(drag.hr)));
-    check.ExpectEq(what + L": cursor over the window", EffectText(want), EffectText(drag.overTarget));
-    check.ExpectEq(what + L": effect of the drop", EffectText(want), EffectText(static_cast<LONG>(drag.effect)));
+    check.ExpectEq(what + L": cursor over the window", EffectText(cursor ? DROPEFFECT_COPY : DROPEFFECT_NONE),
+                   EffectText(drag.overTarget));
+    check.ExpectEq(what + L": effect of the drop", EffectText(dropped ? DROPEFFECT_COPY : DROPEFFECT_NONE),
+                   EffectText(static_cast<LONG>(drag.effect)));
 }
 
 const wchar_t kNone[] = L"\x65E0\x56FE\x7247"; // 无图片
@@ -275,49 +291,67 @@ void DropFiles(Check& check, const Options& options) {
         CreateDirectoryW((folder / L"sub").c_str(), nullptr) &&
         (!koreanFolder || WriteFileBytes(folder / korean + L"\\d.png", PngFile(Filled(6, 6, kGreen), false)));
     if (!check.Expect(files, L"cannot write the files")) return;
+    // A picture followed by 300 MB of zeros (sparse, so quick to make): read whole, then shown.
+    const std::wstring large = folder / L"large.bmp";
+    bool largeMade = WriteFileBytes(large, BmpFile(Filled(9, 9, kBlue), 24));
+    {
+        const HANDLE file = CreateFileW(large.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER size{};
+        size.QuadPart = 300LL << 20;
+        largeMade = largeMade && file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, size, nullptr, FILE_BEGIN) &&
+                    SetEndOfFile(file);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    if (!check.Expect(largeMade, L"cannot write the large file")) return;
 
     enum class While { Idle, MessageBox };
+    // The cursor over the window, and the drop's effect: a posted path is a copy, even one
+    // that turns out to be a folder when the window looks at it.
+    enum Answer { kTaken, kListHoldsNoPath, kRefused };
     struct Row {
         const wchar_t* what;
         std::vector<std::wstring> names;
         While during;
-        bool taken;
+        Answer answer;
         std::wstring value;   // empty: what it was before the drag
         int onto = kPicture1; // the control the mouse lets go over
         Bytes list = {};      // a list as it comes, instead of `names`
     };
     const std::wstring png = L"PNG 4 \x00D7 4", bmp = L"BMP 5 \x00D7 3";
     const Row rows[] = {
-        {L"a PNG shows", {L"a.png"}, While::Idle, true, png},
-        {L"a file that is not a picture blanks the box", {L"b.txt"}, While::Idle, true, kNone},
-        {L"of two files the first shows", {L"c.bmp", L"a.png"}, While::Idle, true, bmp},
-        {L"a folder changes nothing", {L"sub"}, While::Idle, false, L""},
-        {L"a folder and a file: the file shows", {L"sub", L"a.png"}, While::Idle, true, png},
-        {L"a Korean-named folder", {korean + L"\\d.png"}, While::Idle, true, L"PNG 6 \x00D7 6"},
-        {L"a file let go over a label of the window shows too", {L"c.bmp"}, While::Idle, true, bmp, kLabel1},
+        {L"a PNG shows", {L"a.png"}, While::Idle, kTaken, png},
+        {L"a file that is not a picture blanks the box", {L"b.txt"}, While::Idle, kTaken, kNone},
+        {L"of two files the first shows", {L"c.bmp", L"a.png"}, While::Idle, kTaken, bmp},
+        {L"a folder changes nothing", {L"sub"}, While::Idle, kTaken, L""},
+        {L"a folder and a file: the file shows", {L"sub", L"a.png"}, While::Idle, kTaken, png},
+        {L"a Korean-named folder", {korean + L"\\d.png"}, While::Idle, kTaken, L"PNG 6 \x00D7 6"},
+        {L"a file let go over a label of the window shows too", {L"c.bmp"}, While::Idle, kTaken, bmp, kLabel1},
+        {L"a file of 300 MB: the drop returns before it is read", {L"large.bmp"}, While::Idle, kTaken,
+         L"BMP 9 \x00D7 9"},
         {L"a list of single-byte paths",
          {},
          While::Idle,
-         true,
+         kTaken,
          png,
          kPicture1,
          DropList(sizeof(DROPFILES), false, folder / L"a.png" + L'\0' + L'\0')},
         {L"a list whose paths lie past its end changes nothing",
          {},
          While::Idle,
-         false,
+         kListHoldsNoPath,
          L"",
          kPicture1,
          DropList(4096, true, folder / L"c.bmp" + L'\0' + L'\0')},
         {L"a list whose path has no end changes nothing",
          {},
          While::Idle,
-         false,
+         kListHoldsNoPath,
          L"",
          kPicture1,
          DropList(sizeof(DROPFILES), true, folder / L"c.bmp")},
-        {L"a list shorter than its header changes nothing", {}, While::Idle, false, L"", kPicture1, Bytes(12, 0)},
-        {L"nothing is taken while a message box is up", {L"c.bmp"}, While::MessageBox, false, L""},
+        {L"a list shorter than its header changes nothing", {}, While::Idle, kListHoldsNoPath, L"", kPicture1,
+         Bytes(12, 0)},
+        {L"nothing is taken while a message box is up", {L"c.bmp"}, While::MessageBox, kRefused, L""},
     };
     HWND box = picker.Box();
     for (const Row& row : rows) {
@@ -337,10 +371,10 @@ void DropFiles(Check& check, const Options& options) {
             if (!check.Expect(message != nullptr, L"no message box after the packaging button")) return;
         }
         const std::wstring before = PictureValue(box);
-        ExpectDrag(
-            check, row.what,
-            DragFiles(row.list.empty() ? WideList(paths) : row.list, CentreOf(session.Control(row.onto)), row.taken),
-            row.taken);
+        const bool cursor = row.answer != kRefused;
+        const DragResult drag =
+            DragFiles(row.list.empty() ? WideList(paths) : row.list, CentreOf(session.Control(row.onto)), cursor);
+        ExpectDrag(check, row.what, drag, cursor, row.answer == kTaken);
         if (message) {
             check.ExpectEq(Cat(row.what, L": value while the box is up"), before, PictureValue(box));
             PressDialogButton(message, IDOK);
@@ -348,6 +382,10 @@ void DropFiles(Check& check, const Options& options) {
         }
         const std::wstring want = row.value.empty() ? before : row.value;
         check.ExpectEq(Cat(row.what, L": value"), want, WaitPictureValue(box, want));
+        LARGE_INTEGER shown{};
+        QueryPerformanceCounter(&shown);
+        if (row.answer == kTaken && want != before)
+            check.Note(Cat(row.what, L": shown ", MillisecondsBetween(drag.returnedAt, shown), L" ms after the drop returned"));
         if (want == png) {
             const std::wstring problems = picker.WaitProbes(Everywhere(RGB(255, 0, 0)));
             check.Expect(problems.empty(), Cat(row.what, L": the picture does not show: ", problems));
@@ -369,7 +407,7 @@ void DropThenCancelRereads(Check& check, const Options& options) {
                       L"cannot write a file"))
         return;
     HWND box = picker.Box();
-    ExpectDrag(check, L"the drop", DragFiles(WideList({path}), CentreOf(box), true), true);
+    ExpectDrag(check, L"the drop", DragFiles(WideList({path}), CentreOf(box), true), true, true);
     check.ExpectEq(L"after the drop", L"PNG 7 \x00D7 7", WaitPictureValue(box, L"PNG 7 \x00D7 7"));
     if (!picker.Clear()) return;
     check.ExpectEq(L"after clearing", kNone, WaitPictureValue(box, kNone));
@@ -382,7 +420,7 @@ void DropThenCancelRereads(Check& check, const Options& options) {
     check.Expect(field.find(L"dropped.png") != std::wstring::npos,
                  Cat(L"the dialog opens on ", Quoted(field), L", not on the dropped file"));
     ExpectDrag(check, L"a drop while the dialog is up",
-               DragFiles(WideList({folder / L"dropped.png"}), CentreOf(box), false), false);
+               DragFiles(WideList({folder / L"dropped.png"}), CentreOf(box), false), false, false);
     check.ExpectEq(L"while the dialog is up", kNone, PictureValue(box));
     if (!picker.Cancel(dialog, IconPicker::Dismiss::CancelButton)) return;
     check.ExpectEq(L"after Cancel", L"PNG 8 \x00D7 8", WaitPictureValue(box, L"PNG 8 \x00D7 8"));
