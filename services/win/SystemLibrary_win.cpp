@@ -22,7 +22,8 @@ void RestrictLibrarySearch() {
     // kernel32 is loaded in every process; only the address is looked up.
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const FARPROC address = kernel32 ? GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
+    const FARPROC address =
+        kernel32 ? GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
     const auto setDefault =
         reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(address));
     if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {

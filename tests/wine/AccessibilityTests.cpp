@@ -45,11 +45,12 @@ std::wstring NameByInvoke(IAccessible* object) {
     DISPPARAMS none{};
     VARIANT result;
     VariantInit(&result);
-    const HRESULT hr =
-        object->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
-    const std::wstring name = SUCCEEDED(hr) && result.vt == VT_BSTR
-                                  ? std::wstring(result.bstrVal, SysStringLen(result.bstrVal))
-                                  : Cat(L"(failed 0x", std::hex, static_cast<unsigned long>(hr), L", type ", result.vt, L")");
+    const HRESULT hr = object->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                      &result, nullptr, nullptr);
+    const std::wstring name =
+        SUCCEEDED(hr) && result.vt == VT_BSTR
+            ? std::wstring(result.bstrVal, SysStringLen(result.bstrVal))
+            : Cat(L"(failed 0x", std::hex, static_cast<unsigned long>(hr), L", type ", result.vt, L")");
     VariantClear(&result);
     return name;
 }

@@ -201,13 +201,15 @@ DWORD WINAPI MoveAndRelease(void* parameter) {
 double MillisecondsBetween(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);
-    return from.QuadPart == 0 ? -1.0 : 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return from.QuadPart == 0
+               ? -1.0
+               : 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 struct DragResult {
     HRESULT hr = E_FAIL;
-    double dropMs = -1;        // from the source's drop to DoDragDrop's return: the target's Drop
-    LARGE_INTEGER returnedAt{}; // when DoDragDrop returned
+    double dropMs = -1;             // from the source's drop to DoDragDrop's return: the target's Drop
+    LARGE_INTEGER returnedAt{};     // when DoDragDrop returned
     DWORD effect = DROPEFFECT_NONE; // what the drop did
     LONG overTarget = -1;           // what the target answered before the drop: the cursor
     LONG feedbacks = 0, queries = 0;
@@ -326,7 +328,10 @@ void DropFiles(Check& check, const Options& options) {
         {L"a folder and a file: the file shows", {L"sub", L"a.png"}, While::Idle, kTaken, png},
         {L"a Korean-named folder", {korean + L"\\d.png"}, While::Idle, kTaken, L"PNG 6 \x00D7 6"},
         {L"a file let go over a label of the window shows too", {L"c.bmp"}, While::Idle, kTaken, bmp, kLabel1},
-        {L"a file of 300 MB: the drop returns before it is read", {L"large.bmp"}, While::Idle, kTaken,
+        {L"a file of 300 MB: the drop returns before it is read",
+         {L"large.bmp"},
+         While::Idle,
+         kTaken,
          L"BMP 9 \x00D7 9"},
         {L"a list of single-byte paths",
          {},
@@ -349,7 +354,12 @@ void DropFiles(Check& check, const Options& options) {
          L"",
          kPicture1,
          DropList(sizeof(DROPFILES), true, folder / L"c.bmp")},
-        {L"a list shorter than its header changes nothing", {}, While::Idle, kListHoldsNoPath, L"", kPicture1,
+        {L"a list shorter than its header changes nothing",
+         {},
+         While::Idle,
+         kListHoldsNoPath,
+         L"",
+         kPicture1,
          Bytes(12, 0)},
         {L"nothing is taken while a message box is up", {L"c.bmp"}, While::MessageBox, kRefused, L""},
     };
@@ -385,7 +395,8 @@ void DropFiles(Check& check, const Options& options) {
         LARGE_INTEGER shown{};
         QueryPerformanceCounter(&shown);
         if (row.answer == kTaken && want != before)
-            check.Note(Cat(row.what, L": shown ", MillisecondsBetween(drag.returnedAt, shown), L" ms after the drop returned"));
+            check.Note(Cat(row.what, L": shown ", MillisecondsBetween(drag.returnedAt, shown),
+                           L" ms after the drop returned"));
         if (want == png) {
             const std::wstring problems = picker.WaitProbes(Everywhere(RGB(255, 0, 0)));
             check.Expect(problems.empty(), Cat(row.what, L": the picture does not show: ", problems));
