@@ -16,7 +16,7 @@
 # and the foreground window are per desktop, so tests that type must run one at a time.
 
 # Bump when the settings below change, so existing prefixes are rebuilt.
-ORVESSA_WINE_SETTINGS=3
+ORVESSA_WINE_SETTINGS=4
 
 orvessa_wine_cache_dir() {
     printf '%s\n' "${ORVESSA_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-wine}"
@@ -96,6 +96,9 @@ REG
             cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
         fi
         wineserver -w
+        # Each Wine version writes a caption height of its own; remembered, so that a run
+        # without one goes back to it rather than to another version's value.
+        orvessa_wine_caption_value >"$WINEPREFIX/.orvessa-caption-default"
         printf '%s\n' "$stamp" >"$WINEPREFIX/.orvessa-stamp"
     ) 9>"$cache/prefix.lock"
 }
@@ -134,16 +137,26 @@ open(path, "w", encoding="utf-8").write(text)
 PY
 }
 
-# Sets the caption height of the test prefix (HKCU\Control Panel\Desktop\WindowMetrics,
-# CaptionHeight, in negative twips as Windows writes it) for the next Wine start, in pixels;
-# none gives Wine's own 18. As with the DPI, every run names its value.
+# The caption height the test prefix holds (HKCU\Control Panel\Desktop\WindowMetrics,
+# CaptionHeight), as written there; empty when there is none.
+orvessa_wine_caption_value() {
+    awk '/^\[/ { m = ($0 ~ /^\[Control Panel\\\\Desktop\\\\WindowMetrics\]/) }
+         m && /^"CaptionHeight"=/ { sub(/^"CaptionHeight"="/, ""); sub(/"$/, ""); print }' \
+        "$WINEPREFIX/user.reg"
+}
+
+# Sets the caption height of the test prefix (in negative twips, as Windows writes it) for
+# the next Wine start, in pixels; none gives back the value Wine wrote when it made the
+# prefix (18 under Wine 8, more under Wine 10). As with the DPI, every run names its value.
 orvessa_wine_set_caption_height() {
     local pixels=${1:-} value current
     orvessa_wine_env
-    if [ -n "$pixels" ]; then value="-$((pixels * 15))"; else value=18; fi
-    current=$(awk '/^\[/ { m = ($0 ~ /^\[Control Panel\\\\Desktop\\\\WindowMetrics\]/) }
-                   m && /^"CaptionHeight"=/ { sub(/^"CaptionHeight"="/, ""); sub(/"$/, ""); print }' \
-        "$WINEPREFIX/user.reg")
+    if [ -n "$pixels" ]; then
+        value="-$((pixels * 15))"
+    else
+        value=$(cat "$WINEPREFIX/.orvessa-caption-default" 2>/dev/null || true)
+    fi
+    current=$(orvessa_wine_caption_value)
     [ "$current" = "$value" ] && return 0
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
@@ -151,17 +164,18 @@ orvessa_wine_set_caption_height() {
 import re, sys
 path, value = sys.argv[1], sys.argv[2]
 text = open(path, encoding="utf-8").read()
-line = '"CaptionHeight"="%s"' % value
+line = '"CaptionHeight"="%s"' % value if value else None
 head = re.search(r'^\[Control Panel\\\\Desktop\\\\WindowMetrics\][^\n]*\n', text, re.M)
 if head is None:
-    text += '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n%s\n' % line
+    if line:
+        text += '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n%s\n' % line
 else:
     end = text.find('\n[', head.end())
     end = len(text) if end < 0 else end + 1
     body = text[head.end():end]
     if re.search(r'^"CaptionHeight"=', body, re.M):
-        body = re.sub(r'^"CaptionHeight"=.*$', line, body, flags=re.M)
-    else:
+        body = re.sub(r'^"CaptionHeight"=.*\n', line + '\n' if line else '', body, flags=re.M)
+    elif line:
         body = body.rstrip('\n') + '\n' + line + '\n\n'
     text = text[:head.end()] + body + text[end:]
 open(path, "w", encoding="utf-8").write(text)
