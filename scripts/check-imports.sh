@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a program imports a DLL that Windows itself does not provide: the program must
-# run from its own file alone.
+# Fails when a program imports a DLL that Windows itself does not provide (the program must
+# run from its own file alone), or is linked for a subsystem older than 6.0 (Windows then
+# treats it as a pre-Vista program and gives it old frame metrics).
 #   scripts/check-imports.sh PROGRAM.exe
 set -euo pipefail
 allowed='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|user32)\.dll$'
@@ -11,5 +12,10 @@ while read -r dll; do
         status=1
     fi
 done < <(i686-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p')
-[ "$status" -eq 0 ] && echo "check-imports: $(basename "$1") needs only system DLLs"
+major=$(i686-w64-mingw32-objdump -p "$1" | sed -n 's/^MajorSubsystemVersion\s*//p')
+if [ "${major:-0}" -lt 6 ]; then
+    echo "check-imports: $1 is linked for subsystem version ${major:-?}, not 6 or later" >&2
+    status=1
+fi
+[ "$status" -eq 0 ] && echo "check-imports: $(basename "$1") needs only system DLLs, subsystem $major"
 exit "$status"
