@@ -33,6 +33,18 @@ namespace {
 
 constexpr DWORD kIconVersion = 0x00030000;
 
+// The header of 32-bit top-down pixels, the one layout every picture here has.
+BITMAPINFO TopDownInfo(int32_t width, int32_t height) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
 // A 32-bit top-down DIB section; the decoder's pixels go straight into its bits. The bitmap is
 // owned: a Dib dropped anywhere (a replaced pass, a cleared cache) deletes it.
 struct Dib {
@@ -47,13 +59,7 @@ struct Dib {
 
     bool Create(int32_t w, int32_t h) {
         Clear();
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO bi = TopDownInfo(w, h);
         void* p = nullptr;
         bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0));
         if (!bitmap) return false;
@@ -113,17 +119,6 @@ bool ScaleInto(Dib& target, const Dib& source, int32_t width, int32_t height) {
     const SelectedObject selected(dc.Get(), target.bitmap.Get());
     StretchDib(dc.Get(), source, PlacedRect{0, 0, width, height});
     return true;
-}
-
-BITMAPINFO TopDownInfo(int32_t width, int32_t height) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
 }
 
 // Stretches 32-bit top-down pixels in plain memory onto a rectangle of a DC.
