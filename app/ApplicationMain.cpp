@@ -1,8 +1,10 @@
 // The program's entry and its start-up order. Everything else happens in the event loop.
-#include "DeclaredCommands.h"
+#include <windows.h>
+
 #include "FloatingPoint.h"
 #include "MainWindow.h"
-#include "Services.h"
+#include "Runtime.h"
+#include "Window.h"
 
 namespace {
 
@@ -18,24 +20,19 @@ const DeclaredCommand kDeclaredCommands[] = {
     {"kernel32.dll", "GetLocalTime"},
 };
 
-}  // namespace
-
-const WindowDescription* const* ProgramWindowDescriptions(int32_t* count) {
-    *count = static_cast<int32_t>(sizeof kProgramWindows / sizeof kProgramWindows[0]);
-    return kProgramWindows;
-}
-
-const DeclaredCommand* ProgramDeclaredCommands(int32_t* count) {
-    *count = static_cast<int32_t>(sizeof kDeclaredCommands / sizeof kDeclaredCommands[0]);
-    return kDeclaredCommands;
-}
-
 int32_t ApplicationMain() {
-    InitServices();
+    InitServices(kProgramWindows, kDeclaredCommands);
     ResetFloatingPointUnit();
     RegisterExitRoutine(ApplicationExitRoutine);
     StartupRoutine();
     CreateMainWindow();
     RunEventLoop();
     return 0;
+}
+
+}  // namespace
+
+// The service layer records the program folder, runs ApplicationMain and ends the process.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RunProgram(ApplicationMain);
 }

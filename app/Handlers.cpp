@@ -3,11 +3,13 @@
 #include "Handlers.h"
 
 #include "Dialogs.h"
+#include "Files.h"
+#include "LiveWindows.h"
 #include "MainWindow.h"
-#include "SystemOrderNumber.h"
-#include "PictureDisplay.h"
+#include "OrderClock.h"
+#include "PictureBox.h"
 #include "Primitives.h"
-#include "Services.h"
+#include "Shell.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "Fatal.h"
 #include "OrderNumber.h"
 #include "Primitives.h"
-#include "SystemOrderNumber.h"
+#include "OrderClock.h"
 
 namespace {
 

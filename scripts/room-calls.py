@@ -5,13 +5,12 @@ go round in a circle.
 A room is a file stem without "_win" (Window_win.h and Window_win.cpp are the room Window).
 A function belongs to the room that defines it outside an anonymous namespace; a call is its
 name followed by "(" inside a function body. Also lists functions declared in a room other
-than their own, except in the headers the application includes (each names what it offers).
+than their own.
 Prints the rooms by level, each with the rooms it calls; exits 1 on a circle or a stray
 declaration. Usage: room-calls.py [folder]
 """
 import pathlib, re, sys
 
-APP_HEADERS = {"Services.h", "Dialogs.h", "PictureDisplay.h", "DeclaredCommands.h"}
 NOISE = re.compile(r'R"(\w*)\((?:.|\n)*?\)\1"|//[^\n]*|/\*(?:.|\n)*?\*/|"(?:\\.|[^"\\\n])*"'
                    r"|'(?:\\.|[^'\\\n])*'|^[ \t]*#[^\n]*", re.M)
 NAME = re.compile(r"((?:\w+::)*~?\w+)\s*(?:<(?:[^<>;{}]|<[^<>]*>)*>)?\s*\(")
@@ -71,7 +70,7 @@ def main():
                 continue
             if kind == "call":
                 calls[room[p]].add(to)
-            elif kind == "decl" and p.name not in APP_HEADERS:
+            elif kind == "decl":
                 stray.append(f"{p.name} declares {name}, defined in {to}")
     level, state = {}, {}
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "PictureDisplay.h"
+#include "PictureBox.h"
 #include "StandIn_win.h"
 #include "TestPictures.h"
 
@@ -231,13 +231,11 @@ void Animate(int seconds, bool junk) {
     PumpFor(1500);
 }
 
-}  // namespace
-
 int32_t ApplicationMain() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    standin::g_windows = {&BenchWindow};
-    standin::Start(Nothing);
+    static const WindowDescription* const windows[] = {&BenchWindow};
+    standin::Start(windows, {}, Nothing);
     PumpFor(300);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"repaint") {
@@ -253,4 +251,10 @@ int32_t ApplicationMain() {
     std::fflush(stdout);
     LocalFree(argv);
     return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RunProgram(ApplicationMain);
 }

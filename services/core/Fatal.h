@@ -1,7 +1,7 @@
 // The fatal run-time error report. A run-time error always ends the program: the report is
 // shown once, in a message box that names the error and where it arose, and the process ends
 // with exit code -1. Building the report text is portable (FatalReport.cpp); showing it and
-// ending the process belongs to the platform layer.
+// ending the process is Fatal_win.cpp's.
 #pragma once
 
 #include <cstdint>
@@ -36,8 +36,8 @@ const char* RuntimeErrorMessage(int32_t code) noexcept;
 Text BuildFatalReportText(const char* message, int32_t code, ErrorLocation where,
                           const ErrorLocationLookup& lookup);
 
-// Implemented by the platform layer: stops event delivery, shows the report, drops the
-// end-of-program routines, cleans up and exits with -1.
+// Implemented in Fatal_win.cpp (native tests give their own): stops event delivery, shows the
+// report, drops the end-of-program routines, cleans up and exits with -1.
 [[noreturn]] void ReportFatalError(const char* message, int32_t code, ErrorLocation where);
 
 [[noreturn]] void ReportRuntimeError(int32_t code, ErrorLocation where);

@@ -11,6 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The code page of every Text, as the platform numbers it.
+constexpr unsigned kTextCodePage = 936;
+
 class Text {
 public:
     Text() noexcept = default;

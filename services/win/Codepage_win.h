@@ -8,8 +8,6 @@
 
 #include "Text.h"
 
-constexpr unsigned kTextCodePage = 936;
-
 // The UTF-16 form of a Text, for one W call. Short texts stay inside the object; a longer one
 // takes its buffer from the service allocator, so running out of memory here ends in the fatal
 // report like every other allocation of the service layer, never in an exception.

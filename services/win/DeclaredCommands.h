@@ -9,8 +9,8 @@ struct DeclaredCommand {
     const char* command;
 };
 
-// Supplied by the application: its table of declared commands, numbered from 0.
-const DeclaredCommand* ProgramDeclaredCommands(int32_t* count);
+// The program's table of declared commands, numbered from 0, as InitServices was given it.
+void UseDeclaredCommands(const DeclaredCommand* table, int32_t count);
 
 // Calls declared command n with 32-bit arguments pushed right to left, as a __stdcall
 // function expects them. *stackIntact tells whether the command removed exactly the

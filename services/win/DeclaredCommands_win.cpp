@@ -6,7 +6,7 @@
 #include "Codepage_win.h"
 #include "DeclaredCommands.h"
 #include "Fatal.h"
-#include "ServiceState_win.h"
+#include "RuntimeState_win.h"
 #include "SystemLibrary_win.h"
 
 extern "C" uint32_t __cdecl OrvCallStdcall(const void* function, const uint32_t* args,
@@ -89,6 +89,8 @@ struct Resolved {
     FARPROC address = nullptr;
 };
 
+const DeclaredCommand* g_table = nullptr;
+int32_t g_count = 0;
 std::vector<Resolved> g_resolved;
 
 // "无法找到指定DLL库文件“%s”中的输出命令“%s”", in three pieces around the two names.
@@ -110,7 +112,7 @@ HMODULE LoadDeclaredLibrary(const char* library) {
     const std::wstring systemPath = SystemFolderPath(name);
     if (!systemPath.empty() && GetFileAttributesW(systemPath.c_str()) != INVALID_FILE_ATTRIBUTES)
         return LoadLibraryAt(systemPath);
-    const std::wstring& folder = Services().programFolder;
+    const std::wstring& folder = Runtime().programFolder;
     if (!folder.empty()) {
         if (const HMODULE local = LoadLibraryAt(folder + L'\\' + name)) return local;
     }
@@ -118,15 +120,13 @@ HMODULE LoadDeclaredLibrary(const char* library) {
 }
 
 FARPROC Resolve(int32_t n) {
-    int32_t count = 0;
-    const DeclaredCommand* table = ProgramDeclaredCommands(&count);
-    if (n < 0 || n >= count || !table) ReportFatalError("", 0, {});
-    if (g_resolved.size() < static_cast<size_t>(count))
-        g_resolved.resize(static_cast<size_t>(count));
+    if (n < 0 || n >= g_count || !g_table) ReportFatalError("", 0, {});
+    if (g_resolved.size() < static_cast<size_t>(g_count))
+        g_resolved.resize(static_cast<size_t>(g_count));
     Resolved& r = g_resolved[static_cast<size_t>(n)];
     if (r.address) return r.address;
 
-    const DeclaredCommand& c = table[n];
+    const DeclaredCommand& c = g_table[n];
     const HMODULE module = LoadDeclaredLibrary(c.library);
     const FARPROC address = module ? GetProcAddress(module, c.command) : nullptr;
     if (!address) {
@@ -151,6 +151,12 @@ uint32_t CallDeclaredCommand(int32_t n, const uint32_t* args, uint32_t argCount,
         OrvCallStdcall(reinterpret_cast<const void*>(function), args, argCount, &delta);
     if (stackIntact) *stackIntact = delta == 0;
     return result;
+}
+
+void UseDeclaredCommands(const DeclaredCommand* table, int32_t count) {
+    g_table = table;
+    g_count = count;
+    g_resolved.clear();
 }
 
 void ReleaseDeclaredCommands() {

@@ -1,5 +1,5 @@
-// Message boxes, the file-open dialog, whole-file reading and handing a web address to the
-// shell. Thin and synchronous; none reports an error of its own.
+// Message boxes and the file-open dialog. Thin and synchronous; neither reports an error of its
+// own.
 #pragma once
 
 #include <cstdint>
@@ -29,11 +29,3 @@ int32_t ShowMessage(const Text& text, int32_t flags, const Text& title, intptr_t
 // Runs a CommonDlg control as a file-open dialog. True when a file was chosen with OK; only
 // then does its file name change.
 bool RunOpenDialog(const WindowDescription& window, const char* control);
-
-// The whole content of a file; empty Bytes when there is nothing to read. A path that a file
-// dialog returned opens the very file chosen, even when its name holds characters code page
-// 936 cannot write.
-Bytes ReadFileBytes(const Text& path);
-
-// Hands the address to the shell's "open" verb; never waits for the browser.
-void OpenWebAddress(const Text& address);

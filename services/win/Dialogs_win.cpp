@@ -6,7 +6,6 @@
 
 #include "Codepage_win.h"
 #include "Dialogs.h"
-#include "Handles_win.h"
 #include "LiveWindows_win.h"
 #include "SystemLibrary_win.h"
 
@@ -36,18 +35,6 @@ int32_t ShowMessageTo(HWND owner, const Text& text, int32_t flags, const char* c
     // activation back to the window that had it, so the keyboard keeps working there.
     if (active && IsWindow(active) && !GetActiveWindow()) SetActiveWindow(active);
     return MapMessageResult(answer);
-}
-
-// The platform's path for a Text: the exact path a file dialog returned when the Text is that
-// dialog's file name, else the Text converted.
-std::wstring PlatformPath(const Text& path) {
-    for (LoadedWindow& loaded : LoadedWindows()) {
-        if (!loaded.live) continue;
-        for (LiveControl& c : loaded.live->controls)
-            if (c.dialog && !c.dialog->exactPath.empty() && c.dialog->fileName == path)
-                return c.dialog->exactPath;
-    }
-    return WideFromText(path);
 }
 
 // Filter text "desc|pattern|desc|pattern" to the NUL-separated list the dialog wants. Done on
@@ -134,34 +121,4 @@ bool RunOpenDialog(const WindowDescription& window, const char* control) {
     if (!chosen) return false;
     RememberChosenFile(*c->dialog, file);
     return true;
-}
-
-Bytes ReadFileBytes(const Text& path) {
-    if (path.empty()) return Bytes();
-    const std::wstring name = PlatformPath(path);
-    const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return Bytes();
-    Bytes result;
-    LARGE_INTEGER size{};
-    // Sizes of 2 GiB or more are refused whole, not wrapped into a smaller count.
-    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart <= 0x7FFFFFFF) {
-        Bytes buffer = Bytes::TryAllocate(static_cast<int32_t>(size.QuadPart));
-        DWORD got = 0;
-        if (!buffer.empty() &&
-            ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(size.QuadPart), &got, nullptr)) {
-            buffer.Truncate(static_cast<int32_t>(got));
-            result = std::move(buffer);
-        }
-    }
-    return result;
-}
-
-void OpenWebAddress(const Text& address) {
-    const HWND owner = FindWindowExW(nullptr, nullptr, nullptr, L"Microsoft Internet Explorer");
-    const auto shellExecute =
-        SystemFunction<HINSTANCE(WINAPI*)(HWND, const wchar_t*, const wchar_t*, const wchar_t*,
-                                          const wchar_t*, INT)>(L"shell32.dll", "ShellExecuteW");
-    if (shellExecute)
-        shellExecute(owner, L"open", WideText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

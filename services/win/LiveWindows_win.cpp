@@ -6,7 +6,7 @@
 #include "EditBox_win.h"
 #include "Fatal_win.h"
 #include "Memory.h"
-#include "Services.h"
+#include "LiveWindows.h"
 
 namespace {
 

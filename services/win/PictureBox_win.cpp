@@ -24,7 +24,7 @@
 #include "Handles_win.h"
 #include "LiveWindows_win.h"
 #include "Picture.h"
-#include "PictureDisplay.h"
+#include "PictureBox.h"
 #include "WindowDescription.h"
 
 const wchar_t kPictureBoxClass[] = L"OrvessaPicBox";

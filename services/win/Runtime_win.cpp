@@ -1,5 +1,5 @@
-// Process start, the event loop and the end-of-program clean-up. The entry point records the
-// program folder and hands over to the application's ApplicationMain; what that returns is
+// Process start, the event loop and the end-of-program clean-up. The program's entry hands over
+// its ApplicationMain: the program folder is recorded first, and what ApplicationMain returns is
 // followed by the clean-up and the exit with the quit request's code.
 #include <windows.h>
 #include <objbase.h>
@@ -8,8 +8,8 @@
 #include "DeclaredCommands.h"
 #include "Fatal_win.h"
 #include "LiveWindows_win.h"
-#include "ServiceState_win.h"
-#include "Services.h"
+#include "RuntimeState_win.h"
+#include "Runtime.h"
 #include "SystemLibrary_win.h"
 #include "Window_win.h"
 #include "WindowRules.h"
@@ -36,7 +36,7 @@ void RecordProgramPath() {
         }
         path.resize(path.size() * 2);
     }
-    ServiceState& s = Services();
+    RuntimeState& s = Runtime();
     const size_t slash = path.find_last_of(L'\\');
     s.programFolder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
     s.programFile = slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -63,7 +63,7 @@ OwnedWindow CreateServiceWindow() {
 
 // The end-of-program clean-up; runExitRoutines is false after a fatal report.
 void RunEndOfProgramCleanup(bool runExitRoutines) {
-    ServiceState& s = Services();
+    RuntimeState& s = Runtime();
     if (s.cleanupDone) return;
     s.cleanupDone = true;
     // Windows, modules and OLE belong to the GUI thread; from any other thread only exit.
@@ -84,14 +84,14 @@ void RunEndOfProgramCleanup(bool runExitRoutines) {
 
 // A fatal report drops the end-of-program routines and cleans up without them.
 void CleanUpAfterFatalReport() {
-    Services().exitRoutines.clear();
+    Runtime().exitRoutines.clear();
     RunEndOfProgramCleanup(false);
 }
 
 }  // namespace
 
-void InitServices() {
-    ServiceState& s = Services();
+void InitServices(TableOf<const WindowDescription*> windows, TableOf<DeclaredCommand> commands) {
+    RuntimeState& s = Runtime();
     KeepReportReserve();
     SetFatalReportHooks(&LoadedWindowTags(), CleanUpAfterFatalReport);
     if (SUCCEEDED(OleInitialize(nullptr))) s.oleInitialised = true;
@@ -100,28 +100,27 @@ void InitServices() {
     s.serviceWindow = CreateServiceWindow();
     s.guiThread = GetCurrentThreadId();
 
-    int32_t count = 0;
-    const WindowDescription* const* descriptions = ProgramWindowDescriptions(&count);
-    if (!descriptions || count <= 0) ReportFatalError(kDescriptionsDamaged, 0, {});
-    for (int32_t i = 0; i < count; ++i) {
-        if (!descriptions[i] || CheckWindowDescription(*descriptions[i]))
+    UseDeclaredCommands(commands.rows, commands.count);
+    if (!windows.rows || windows.count <= 0) ReportFatalError(kDescriptionsDamaged, 0, {});
+    for (int32_t i = 0; i < windows.count; ++i) {
+        if (!windows.rows[i] || CheckWindowDescription(*windows.rows[i]))
             ReportFatalError(kDescriptionsDamaged, 0, {});
         LoadedWindow loaded;
-        loaded.desc = descriptions[i];
+        loaded.desc = windows.rows[i];
         LoadedWindows().push_back(std::move(loaded));
     }
     RegisterWindowClasses();
 }
 
 void RegisterExitRoutine(ExitRoutine routine) {
-    auto& routines = Services().exitRoutines;
+    auto& routines = Runtime().exitRoutines;
     for (ExitRoutine r : routines)
         if (r == routine) return;
     routines.push_back(routine);
 }
 
 void RunEventLoop() {
-    ServiceState& s = Services();
+    RuntimeState& s = Runtime();
     s.eventLoopEntered = true;
     if (!AnyProgramWindowAlive()) return;
     MSG msg;
@@ -138,12 +137,12 @@ void RunEventLoop() {
     }
 }
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+void RunProgram(int32_t (*applicationMain)()) {
     // Before anything loads a library: none is then looked for beside the program or in the
     // current folder.
     RestrictLibrarySearch();
     RecordProgramPath();
-    ApplicationMain();
+    applicationMain();
     RunEndOfProgramCleanup(true);
-    ExitProcess(static_cast<UINT>(Services().quitCode));
+    ExitProcess(static_cast<UINT>(Runtime().quitCode));
 }

@@ -18,8 +18,8 @@
 #include "Handles_win.h"
 #include "LiveWindows_win.h"
 #include "PictureBox_win.h"
-#include "ServiceState_win.h"
-#include "Services.h"
+#include "RuntimeState_win.h"
+#include "Window.h"
 #include "SystemLibrary_win.h"
 #include "Window_win.h"
 #include "WindowRules.h"
@@ -261,7 +261,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
                 if (loaded.live.get() == w) loaded.live.reset();
         }
         // The last program window gone for good ends the event loop.
-        if (!AnyProgramWindowAlive() && Services().eventLoopEntered) PostQuitMessage(0);
+        if (!AnyProgramWindowAlive() && Runtime().eventLoopEntered) PostQuitMessage(0);
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
     default: break;
@@ -400,7 +400,7 @@ void RegisterWindowClasses() {
     wc.lpfnWndProc = MainWindowProc;
     wc.hInstance = instance;
     // The class keeps using its icons until it is unregistered, at the end-of-program clean-up.
-    ServiceState& s = Services();
+    RuntimeState& s = Runtime();
     s.classIcon.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId),
                                                     IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                     GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
@@ -506,7 +506,7 @@ void CreateMainWindow() {
 }
 
 void DestroyAllWindows() {
-    ServiceState& s = Services();
+    RuntimeState& s = Runtime();
     for (LoadedWindow& loaded : LoadedWindows())
         if (loaded.live && loaded.live->hwnd && IsWindow(loaded.live->hwnd))
             DestroyWindow(loaded.live->hwnd);

@@ -1,6 +1,6 @@
 // The window layer's hooks for the runtime: its window classes, the keys it takes before the
-// message is dispatched, and the end of its windows. Building the startup window and the
-// property access of the application are declared in Services.h.
+// message is dispatched, and the end of its windows. Building the startup window is declared
+// in Window.h.
 #pragma once
 
 #include <windows.h>

@@ -22,16 +22,18 @@
 #include <iterator>
 #include <string>
 
-#include "PictureDisplay.h"
+#include "PictureBox.h"
 
 #include "Codepage_win.h"
 #include "DeclaredCommands.h"
 #include "Dialogs.h"
+#include "Files.h"
+#include "LiveWindows.h"
 #include "Fatal.h"
 #include "Memory.h"
 #include "Primitives.h"
 #include "StandIn_win.h"
-#include "SystemOrderNumber.h"
+#include "OrderClock.h"
 
 namespace {
 
@@ -181,8 +183,6 @@ LRESULT CALLBACK RefuseResultBox(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-}  // namespace
-
 int32_t ApplicationMain() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -203,10 +203,16 @@ int32_t ApplicationMain() {
         return w;
     }();
     const bool isDamaged = std::strcmp(g_fault, "damaged") == 0;
-    standin::g_windows = {isDamaged ? &damaged : &ProbeWindow, &SecondWindow};
-    standin::g_commands.assign(std::begin(kCommands), std::end(kCommands));
-    standin::Start(ProbeExitRoutine);
+    static const WindowDescription* const windows[] = {isDamaged ? &damaged : &ProbeWindow,
+                                                       &SecondWindow};
+    standin::Start(windows, kCommands, ProbeExitRoutine);
     RunEventLoop();
     if (refuse) UnhookWindowsHookEx(refuse);
     return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RunProgram(ApplicationMain);
 }

@@ -1,18 +1,13 @@
 // The host of a stand-in program: one that is not Orvessa but runs on the real service layer
-// (the probe, the picture benchmark). It supplies the windows and declared commands the
-// stand-in sets, and starts as the program does.
+// (the probe, the picture benchmark). Its entry hands its ApplicationMain to RunProgram, as the
+// program's does, and that starts through here in the program's order.
 #pragma once
 
-#include <vector>
-
 #include "DeclaredCommands.h"
-#include "Services.h"
+#include "Runtime.h"
+#include "Window.h"
 
 namespace standin {
-
-// Set before Start: the windows, the startup window first, and the declared commands.
-extern std::vector<const WindowDescription*> g_windows;
-extern std::vector<DeclaredCommand> g_commands;
 
 // A window of `width` x `height` holding the controls.
 template <typename Controls>
@@ -28,8 +23,10 @@ WindowDescription Window(int32_t number, const char* caption, int32_t width, int
     return w;
 }
 
-// The services, the floating-point unit, the end-of-program routine and the startup window,
-// in the program's order.
-void Start(ExitRoutine atExit);
+// The services with the windows (the startup window first) and the declared commands, the
+// floating-point unit, the end-of-program routine and the startup window, in the program's
+// order. Both tables must outlive the program.
+void Start(TableOf<const WindowDescription*> windows, TableOf<DeclaredCommand> commands,
+           ExitRoutine atExit);
 
 }  // namespace standin

@@ -10,7 +10,7 @@
 
 #include "Handles_win.h"
 
-struct ServiceState {
+struct RuntimeState {
     std::wstring programFolder;  // exact path, without the trailing backslash
     std::wstring programFile;
     bool eventLoopEntered = false;
@@ -24,7 +24,7 @@ struct ServiceState {
     int quitCode = 0;
 };
 
-inline ServiceState& Services() {
-    static ServiceState state;
+inline RuntimeState& Runtime() {
+    static RuntimeState state;
     return state;
 }

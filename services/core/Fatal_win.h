@@ -1,4 +1,4 @@
-// The platform half of the fatal report (Fatal.h): the report box, the memory kept back for
+// The Windows half of the fatal report (Fatal.h): the report box, the memory kept back for
 // it, and the end of event delivery once it begins. It sits below every other room: what it
 // needs from the rooms above (the tags it names, the clean-up it ends with) they give it here.
 #pragma once

@@ -1,7 +1,6 @@
 // Shows the fatal run-time error report and ends the process with -1.
 #include <windows.h>
 
-#include "Codepage_win.h"
 #include "Fatal_win.h"
 
 namespace {
