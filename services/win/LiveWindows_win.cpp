@@ -165,15 +165,6 @@ void RunHandler(void (*handler)()) {
     --g_runningHandlers;
 }
 
-COLORREF ResolveColor(uint32_t color) {
-    return color == kSystemButtonFace ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color);
-}
-
-COLORREF PictureBackground(HWND box, uint32_t written) {
-    const LiveWindow* w = ProgramWindowContaining(box);
-    return w && w->systemColors ? GetSysColor(COLOR_BTNFACE) : ResolveColor(written);
-}
-
 bool WindowTakesFileDrop(HWND window) {
     LiveWindow* w = ProgramWindowContaining(window);
     // A handler that lets messages through (the shell may) is not entered a second time.

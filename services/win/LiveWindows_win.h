@@ -71,12 +71,6 @@ bool EventsBlocked(const LiveWindow& w);
 // dropped file is taken.
 void RunHandler(void (*handler)());
 
-// A colour of a description as the platform's: kSystemButtonFace becomes the button face.
-COLORREF ResolveColor(uint32_t color);
-// The background a picture box paints: its written colour, or the button face while its window
-// follows the system's colours.
-COLORREF PictureBackground(HWND box, uint32_t written);
-
 // Whether the program window `window` takes dropped files now: it has a drop binding, is
 // enabled (no message box or dialog of the program is up) and events are delivered.
 bool WindowTakesFileDrop(HWND window);

@@ -20,6 +20,7 @@
 #include "AnimationClock_win.h"
 #include "AnimationPlayer.h"
 #include "Codepage_win.h"
+#include "Colors_win.h"
 #include "DecodePicture.h"
 #include "Handles_win.h"
 #include "LiveWindows_win.h"

@@ -7,11 +7,10 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <map>
 
 #include "Accessibility_win.h"
 #include "Codepage_win.h"
-#include "ColorRules.h"
+#include "Colors_win.h"
 #include "DropTarget_win.h"
 #include "EditBox_win.h"
 #include "Fatal_win.h"
@@ -20,7 +19,6 @@
 #include "PictureBox_win.h"
 #include "RuntimeState_win.h"
 #include "Window.h"
-#include "SystemLibrary_win.h"
 #include "Window_win.h"
 #include "WindowRules.h"
 #include "WindowScale_win.h"
@@ -42,71 +40,6 @@ const char kEventControlUnknown[] =
     "\xCE\xB4\xD5\xD2\xB5\xBD\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE";  // 未找到引发事件的窗口组件
 const char kEventControlInvalid[] =
     "\xD2\xFD\xB7\xA2\xCA\xC2\xBC\xFE\xB5\xC4\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xCE\xDE\xD0\xA7";  // 引发事件的窗口组件无效
-
-HBRUSH BrushFor(uint32_t color) {
-    if (color == kSystemButtonFace) return GetSysColorBrush(COLOR_BTNFACE);
-    static std::map<uint32_t, OwnedBrush> brushes;  // a handful of colours, kept for the process
-    OwnedBrush& b = brushes[color];
-    if (!b) b.Reset(CreateSolidBrush(static_cast<COLORREF>(color)));
-    return b.Get();
-}
-
-// --- Colours ------------------------------------------------------------------------------
-//
-// A window draws its controls in their written colours until the user's scheme asks for
-// the system's: high contrast is on, or the written captions would not read on the current
-// button face (WrittenTextUnreadable). Then labels, group titles and the picture box take
-// the button colours, and edit boxes the window colours. The choice is made again whenever
-// the system says its colours, settings or theme changed. The brushes of written colours
-// never depend on the scheme; those of system colours are the system's own and follow it.
-
-bool HighContrastOn() {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof contrast;
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
-// True when the choice changed.
-bool ChooseColors(LiveWindow& w) {
-    const bool system =
-        HighContrastOn() || WrittenTextUnreadable(*w.desc, GetSysColor(COLOR_BTNFACE));
-    const bool changed = system != w.systemColors;
-    w.systemColors = system;
-    return changed;
-}
-
-// Visual styles draw buttons and group titles in the theme's colours whatever the scheme;
-// while the window follows the system's colours they draw without them, in the colours the
-// window hands them. Only then is the theme library asked for.
-void FollowColorsInTheme(const LiveControl& c, bool systemColors) {
-    if (!c.hwnd || (c.desc->kind != ControlKind::Button && c.desc->kind != ControlKind::GroupBox))
-        return;
-    using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-    static const auto setWindowTheme =
-        SystemFunction<SetWindowThemeFn>(L"uxtheme.dll", "SetWindowTheme");
-    if (!setWindowTheme) return;
-    // A class list that names no class: L"" is the documented form, but Wine refuses it (an
-    // empty atom); a blank matches no class on either.
-    const wchar_t* none = systemColors ? L" " : nullptr;
-    setWindowTheme(c.hwnd, none, none);
-}
-
-struct DrawColors {
-    COLORREF text;
-    COLORREF background;
-    HBRUSH brush;
-};
-
-// The colours a control of `w` is drawn in now; the button colours for anything unknown.
-DrawColors ColorsOf(const LiveWindow* w, const ControlDescription* d) {
-    if (d && !(w && w->systemColors))
-        return {ResolveColor(d->textColor), ResolveColor(d->background), BrushFor(d->background)};
-    const bool edit = d && d->kind == ControlKind::EditBox;
-    const int text = edit ? COLOR_WINDOWTEXT : COLOR_BTNTEXT;
-    const int background = edit ? COLOR_WINDOW : COLOR_BTNFACE;
-    return {GetSysColor(text), GetSysColor(background), GetSysColorBrush(background)};
-}
 
 // The control holding the focus, also when the focus sits in a child of a control.
 LiveControl* FocusedControl(LiveWindow& w) {
@@ -166,20 +99,6 @@ void RouteCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         ReportFatalError(kEventControlUnknown, 0, {w->desc->number, 0});
     }
     RaiseClick(*w, *c);
-}
-
-LRESULT ControlColors(HWND hwnd, WPARAM wParam, LPARAM lParam) {
-    LiveWindow* w = ProgramWindowContaining(hwnd);
-    LiveControl* c = w ? ControlFromHwnd(*w, reinterpret_cast<HWND>(lParam)) : nullptr;
-    const HDC dc = reinterpret_cast<HDC>(wParam);
-    if (!c) {
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
-    const DrawColors colors = ColorsOf(w, c->desc);
-    SetTextColor(dc, colors.text);
-    SetBkColor(dc, colors.background);
-    return reinterpret_cast<LRESULT>(colors.brush);
 }
 
 // The system's colours, settings or theme changed: the colours are chosen again and the
@@ -276,22 +195,14 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
     LRESULT handled = 0;
     if (HandleChildMessage(hwnd, msg, wParam, lParam, &handled)) return handled;
     switch (msg) {
-    case WM_ERASEBKGND: {
-        LiveWindow* w = ProgramWindowContaining(hwnd);
-        LiveControl* c = w ? ControlFromHwnd(*w, hwnd) : nullptr;
-        RECT r;
-        GetClientRect(hwnd, &r);
-        FillRect(reinterpret_cast<HDC>(wParam), &r, ColorsOf(w, c ? c->desc : nullptr).brush);
-        return 1;
-    }
+    case WM_ERASEBKGND: PaintGroupBoxBackground(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
     case WM_NCDESTROY: RemoveWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId); break;
     default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-// Labels are painted here: opaque background, one line, left-aligned, centred vertically,
-// "&" drawn as it stands.
+// A label keeps its font and text here; Colors_win paints it.
 LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_SETFONT:
@@ -305,26 +216,7 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return r;
     }
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-        const auto* desc =
-            reinterpret_cast<const ControlDescription*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        PAINTSTRUCT ps;
-        const HDC dc = BeginPaint(hwnd, &ps);
-        RECT r;
-        GetClientRect(hwnd, &r);
-        const DrawColors colors = ColorsOf(ProgramWindowContaining(hwnd), desc);
-        FillRect(dc, &r, colors.brush);
-        const WideText text = WideText::OfWindow(hwnd);
-        const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, 0));
-        const HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, desc ? colors.text : ResolveColor(kBlack));
-        DrawTextW(dc, text.c_str(), text.size(), &r,
-                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(dc, old);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    case WM_PAINT: PaintLabel(hwnd); return 0;
     default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
