@@ -6,14 +6,17 @@
 #include "Webp.h"
 
 bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& sink,
-                   DecodedPicture* out) {
+                   DecodedPicture* out, const DrawTarget* target) {
     *out = DecodedPicture{};
     const PictureKind kind = RecognizePicture(data, size);
     ImageInfo& info = out->info;
     bool ok = false;
     switch (kind) {
     case PictureKind::Bmp: ok = DecodeBmp(data, size, sink, &info); break;
-    case PictureKind::Jpeg: ok = DecodeJpeg(data, size, sink, &info); break;
+    case PictureKind::Jpeg:
+        ok = target ? DecodeJpegToFit(data, size, *target, sink, &info)
+                    : DecodeJpeg(data, size, sink, &info);
+        break;
     case PictureKind::Png: ok = DecodePng(data, size, sink, &info); break;
     case PictureKind::Pcx8:
     case PictureKind::Pcx1: ok = DecodePcx(data, size, sink, &info); break;
@@ -38,7 +41,9 @@ bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& si
             auto webp = std::make_unique<WebpAnimation>();
             if (webp->Open(data, size) && !webp->IsStill()) out->animation = std::move(webp);
         }
-        ok = out->animation != nullptr || DecodeWebp(data, size, sink, &info);
+        ok =
+            out->animation != nullptr || (target ? DecodeWebpToFit(data, size, *target, sink, &info)
+                                                 : DecodeWebp(data, size, sink, &info));
         break;
     case PictureKind::None: break;
     }

@@ -23,6 +23,8 @@ struct DecodedPicture {
 
 // True and the picture in `out`: a still picture's pixels are in `sink`. False for data that
 // is no picture the box shows (nothing of `out` is meaningful then). `animate` off gives an
-// animation's first frame as a still picture, as its logical screen size.
+// animation's first frame as a still picture, as its logical screen size. With a `target`, a
+// JPEG or still WebP drawn far below its size comes smaller (DecodeJpegToFit): the sink then
+// holds fewer pixels than `out->info`'s natural size.
 bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& sink,
-                   DecodedPicture* out);
+                   DecodedPicture* out, const DrawTarget* target = nullptr);

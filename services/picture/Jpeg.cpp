@@ -10,13 +10,17 @@
 // type holds it (SHORT as the format says, BYTE, LONG and their signed kinds as some writers
 // store it). Without it, or with a value outside 1 to 8, the picture is shown as stored.
 //
+// A picture drawn far below its size is decoded smaller through libjpeg's own DCT scaling
+// (DecodeJpegToFit in Picture.h); everything below then works on the decoded size.
+//
 // libjpeg reports errors through a callback that must not return. Ours longjmps back to
-// DecodeJpeg, the one function that calls setjmp; everything between the two is libjpeg or the
-// plain functions below, so no C++ object with a destructor is ever skipped. DecodeJpeg's own
+// DecodeJpegFor, the one function that calls setjmp; everything between the two is libjpeg or the
+// plain functions below, so no C++ object with a destructor is ever skipped. DecodeJpegFor's own
 // state lives in a plain struct, and the decoding steps are in ReadJpeg so that no local that
 // changes after setjmp is read after the jump.
 //
-// Limits for hostile data: the pixel cap before the sink is asked for memory; libjpeg's own
+// Limits for hostile data: the pixel cap on the decoded size before the sink is asked for
+// memory, and a natural size beyond it justified by the data (BlocksJustifiedByData); libjpeg's own
 // memory (coefficient buffers of progressive images) limited by max_memory_to_use; at most
 // kMaxScans scans, and fewer for large pictures (ScanLimit), checked by a progress monitor, so a
 // file of thousands of tiny progressive scans cannot keep the decoder busy. Data that ends early
@@ -223,9 +227,52 @@ RowPlacement PlaceRow(int orientation, int64_t width, int64_t height, int64_t y)
     }
 }
 
-// May longjmp to DecodeJpeg: nothing with a destructor here.
-bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, PixelSink& sink,
-              ImageInfo* info) {
+// The smallest m/8 scale whose output is at least twice the drawn size both ways, or 8/8 for
+// a picture not drawn below half its size. The drawn size is the upright picture's; the
+// output is the stored one's. May longjmp, as ReadJpeg.
+void ChooseScale(j_decompress_ptr cinfo, const DrawTarget& target, bool turned) {
+    const int64_t storedW = cinfo->image_width;
+    const int64_t storedH = cinfo->image_height;
+    int64_t drawnW = 0;
+    int64_t drawnH = 0;
+    if (!DrawnBelowHalf(target, turned ? storedH : storedW, turned ? storedW : storedH, &drawnW,
+                        &drawnH)) {
+        return;
+    }
+    const int64_t wantW = 2 * (turned ? drawnH : drawnW);
+    const int64_t wantH = 2 * (turned ? drawnW : drawnH);
+    for (unsigned int eighths = 1; eighths < 8; ++eighths) {
+        cinfo->scale_num = eighths;
+        cinfo->scale_denom = 8;
+        jpeg_calc_output_dimensions(cinfo);
+        if (cinfo->output_width >= wantW && cinfo->output_height >= wantH) {
+            return;
+        }
+    }
+    cinfo->scale_num = cinfo->scale_denom = 1;
+}
+
+// A picture beyond the pixel cap is only ever decoded reduced, and only when its data could
+// hold it: at least one bit for each block of each component, what a complete Huffman-coded
+// picture spends at the least (a baseline block takes a DC and an end-of-block code, a
+// progressive one its DC code). The blocks decoded, and the pixels given, are so bounded by
+// the data. Arithmetic coding may spend less, so it is not taken beyond the cap.
+bool BlocksJustifiedByData(j_decompress_ptr cinfo, size_t size) {
+    if (cinfo->arith_code) {
+        return false;
+    }
+    uint64_t blocks = 0;
+    for (int c = 0; c < cinfo->num_components; ++c) {
+        const jpeg_component_info& component = cinfo->comp_info[c];
+        blocks += uint64_t{component.width_in_blocks} * component.height_in_blocks;
+    }
+    return blocks <= uint64_t{size} * 8;
+}
+
+// May longjmp to DecodeJpeg: nothing with a destructor here. Without a target the picture is
+// decoded whole.
+bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, const DrawTarget* target,
+              PixelSink& sink, ImageInfo* info) {
     jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
     jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) {
@@ -236,17 +283,26 @@ bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, PixelSin
     if (cinfo->num_components != 1 && cinfo->num_components != 3 && !cmyk) {
         return false;
     }
-    const int64_t width = cinfo->image_width;
-    const int64_t height = cinfo->image_height;
-    uint64_t pixels = 0;
-    if (!picture_bytes::PicturePixels(width, height, &pixels)) {
-        return false;
-    }
     const int orientation = ExifOrientation(cinfo);
     const bool turned = orientation >= 5;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    if (target) {
+        ChooseScale(cinfo, *target, turned);
+    }
+    jpeg_calc_output_dimensions(cinfo);
+    // The stored picture's natural and decoded sizes; the pixel cap applies to what is decoded.
+    const int64_t naturalW = cinfo->image_width;
+    const int64_t naturalH = cinfo->image_height;
+    const int64_t width = cinfo->output_width;
+    const int64_t height = cinfo->output_height;
+    uint64_t pixels = 0;
+    if (!picture_bytes::PicturePixels(width, height, &pixels) ||
+        (!picture_bytes::PicturePixels(naturalW, naturalH, &pixels) &&
+         !BlocksJustifiedByData(cinfo, size))) {
+        return false;
+    }
     jpeg_start_decompress(cinfo);
-    if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
+    if (cinfo->output_width != width || cinfo->output_height != height ||
         cinfo->output_components != 4) {
         return false;
     }
@@ -289,13 +345,12 @@ bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, PixelSin
     }
     // jpeg_finish_decompress is left out on purpose: it would only look for the end marker,
     // and every row is already in the sink.
-    picture_bytes::SetInfo(info, turned ? height : width, turned ? width : height, false);
+    picture_bytes::SetInfo(info, turned ? naturalH : naturalW, turned ? naturalW : naturalH, false);
     return true;
 }
 
-}  // namespace
-
-bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+bool DecodeJpegFor(const uint8_t* data, size_t size, const DrawTarget* target, PixelSink& sink,
+                   ImageInfo* info) {
     if (!data || size < 2 || !FitsMemorySource(size)) {
         return false;
     }
@@ -314,7 +369,18 @@ bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* in
     jpeg_create_decompress(&session.cinfo);
     session.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
     session.cinfo.progress = &session.progress;
-    const bool ok = ReadJpeg(&session.cinfo, data, size, sink, info);
+    const bool ok = ReadJpeg(&session.cinfo, data, size, target, sink, info);
     jpeg_destroy_decompress(&session.cinfo);
     return ok;
+}
+
+}  // namespace
+
+bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+    return DecodeJpegFor(data, size, nullptr, sink, info);
+}
+
+bool DecodeJpegToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                     ImageInfo* info) {
+    return DecodeJpegFor(data, size, &target, sink, info);
 }

@@ -81,6 +81,41 @@ bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
 // opaque everywhere is blended all the same, to the same pixels.
 bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
+// Where a picture will be drawn, known before it is decoded: the display mode and the client
+// area, PlacePicture's arguments besides the picture's own size. A client area without area
+// says nothing, and the picture is decoded whole.
+struct DrawTarget {
+    int32_t mode = 0;
+    int32_t clientWidth = 0;
+    int32_t clientHeight = 0;
+};
+
+// A picture drawn at less than half its natural size in both directions is decoded smaller:
+// true, and the drawn size, when a naturalW x naturalH picture is so drawn in `target`.
+bool DrawnBelowHalf(const DrawTarget& target, int64_t naturalW, int64_t naturalH, int64_t* drawnW,
+                    int64_t* drawnH);
+// Whether a picture decoded at decodedW x decodedH still serves when the naturalW x naturalH
+// picture is drawn in `target`: it is whole, or at least twice the drawn size both ways.
+bool DecodedSizeServes(const DrawTarget& target, int64_t naturalW, int64_t naturalH,
+                       int64_t decodedW, int64_t decodedH);
+
+// JPEG and still WebP decoded for the place they are drawn in, through the libraries' own
+// scaling: a picture drawn below half its size (DrawnBelowHalf) comes at the smallest size the
+// library offers that is still at least twice the drawn size, any other whole, as the decoders
+// above give it. `info` keeps the natural size; the sink is asked for the decoded one.
+//
+// JPEG scales by m/8 (m = 1 to 8). The pixel cap applies to what is decoded, so a picture
+// beyond the cap may show reduced; it must then hold at least one bit of Huffman-coded data
+// for each of its blocks, which every complete baseline or progressive file does, so its cost
+// stays bounded by its data. A progressive picture's coefficients stay within libjpeg's memory
+// limit. WebP is scaled by libwebp's resampler after its decoder has read every pixel, and
+// libwebp's lossless decoder holds the whole picture, so for WebP the cap stays on the natural
+// size.
+bool DecodeJpegToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                     ImageInfo* info);
+bool DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                     ImageInfo* info);
+
 // Drawing-time transparency for a picture with alpha. For each pixel with alpha below 255,
 // each of B, G, R becomes trunc(c * a + b * (1 - a)) clamped to 0..255, with
 // a = alpha * 0.003921569 in single precision and b the background's channel; its fourth byte

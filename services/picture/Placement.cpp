@@ -1,6 +1,7 @@
 // Where a picture goes in the box's client area, by display mode.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "Picture.h"
 
@@ -52,4 +53,36 @@ PlacedRect PlacePicture(int32_t mode, int32_t clientW, int32_t clientH, int32_t 
     case kNaturalSize:
     default: return PlacedRect{0, 0, picW, picH};
     }
+}
+
+bool DrawnBelowHalf(const DrawTarget& target, int64_t naturalW, int64_t naturalH, int64_t* drawnW,
+                    int64_t* drawnH) {
+    if (target.clientWidth <= 0 || target.clientHeight <= 0 || naturalW <= 0 || naturalH <= 0 ||
+        naturalW > INT32_MAX || naturalH > INT32_MAX) {
+        return false;
+    }
+    const PlacedRect drawn =
+        PlacePicture(target.mode, target.clientWidth, target.clientHeight,
+                     static_cast<int32_t>(naturalW), static_cast<int32_t>(naturalH));
+    if (drawn.width <= 0 || drawn.height <= 0 || 2 * int64_t{drawn.width} >= naturalW ||
+        2 * int64_t{drawn.height} >= naturalH) {
+        return false;
+    }
+    *drawnW = drawn.width;
+    *drawnH = drawn.height;
+    return true;
+}
+
+bool DecodedSizeServes(const DrawTarget& target, int64_t naturalW, int64_t naturalH,
+                       int64_t decodedW, int64_t decodedH) {
+    if (decodedW >= naturalW && decodedH >= naturalH) {
+        return true;
+    }
+    if (naturalW <= 0 || naturalH <= 0 || naturalW > INT32_MAX || naturalH > INT32_MAX) {
+        return false;
+    }
+    const PlacedRect drawn =
+        PlacePicture(target.mode, target.clientWidth, target.clientHeight,
+                     static_cast<int32_t>(naturalW), static_cast<int32_t>(naturalH));
+    return decodedW >= 2 * int64_t{drawn.width} && decodedH >= 2 * int64_t{drawn.height};
 }

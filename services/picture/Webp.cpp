@@ -167,6 +167,38 @@ bool WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
     return true;
 }
 
+bool DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                     ImageInfo* info) {
+    WebPBitstreamFeatures features;
+    int64_t drawnW = 0;
+    int64_t drawnH = 0;
+    if (!ReadFeatures(data, size, &features) || features.has_animation ||
+        !DrawnBelowHalf(target, features.width, features.height, &drawnW, &drawnH)) {
+        return DecodeWebp(data, size, sink, info);
+    }
+    // libwebp resamples to any size, so the smallest size twice the drawn one is exactly that.
+    const int64_t width = 2 * drawnW;
+    const int64_t height = 2 * drawnH;
+    uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
+    WebPDecoderConfig config;
+    if (!out || !WebPInitDecoderConfig(&config)) {
+        return false;
+    }
+    config.options.use_scaling = 1;
+    config.options.scaled_width = static_cast<int>(width);
+    config.options.scaled_height = static_cast<int>(height);
+    config.output.colorspace = MODE_BGRA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = out;
+    config.output.u.RGBA.stride = static_cast<int>(width * 4);
+    config.output.u.RGBA.size = static_cast<size_t>(width * height * 4);
+    const bool ok = WebPDecode(data, size, &config) == VP8_STATUS_OK;
+    WebPFreeDecBuffer(&config.output);
+    // The header's answer on alpha, as for the whole picture.
+    picture_bytes::SetInfo(info, features.width, features.height, features.has_alpha);
+    return ok;
+}
+
 bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     WebPBitstreamFeatures features;
     if (!ReadFeatures(data, size, &features)) {

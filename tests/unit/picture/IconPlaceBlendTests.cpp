@@ -125,6 +125,26 @@ TEST(PlacePicture, DisplayModes) {
     }
 }
 
+// A picture decoded smaller serves until its drawn size passes half the decoded one.
+TEST(PlacePicture, DecodedSizeServes) {
+    const struct {
+        const char* name;
+        DrawTarget target;
+        int64_t decodedW, decodedH;
+        bool serves;
+    } cases[] = {
+        {"whole", {1, 2000, 2000}, 800, 600, true},
+        {"twice the stretched size", {1, 98, 98}, 196, 300, true},
+        {"below twice the box at a higher DPI", {1, 147, 147}, 300, 225, false},
+        {"twice the size fitted in mode 2", {2, 98, 98}, 196, 146, true},
+        {"reduced, while mode 0 draws it whole", {0, 98, 98}, 400, 300, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.serves, DecodedSizeServes(c.target, 800, 600, c.decodedW, c.decodedH));
+    }
+}
+
 TEST(BlendOntoBackground, SinglePrecisionFormula) {
     // Expected values worked out separately with every product and sum rounded to float.
     const struct {

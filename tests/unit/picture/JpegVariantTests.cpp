@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "Picture.h"
 #include "PictureTestData.h"
@@ -151,6 +152,46 @@ TEST(JpegVariants, ExifOrientationMirrorsAndTurns) {
                 EXPECT_TRUE(Near(got, blocks[c.layout[i] - 'A']))
                     << "block " << i << ": " << testing::PrintToString(got);
             }
+        }
+    }
+}
+
+// Drawn below half its size, a JPEG comes at the smallest m/8 scale still twice the drawn
+// size, and shows what the whole picture shows; any other comes whole.
+TEST(JpegVariants, DecodedAtTheSizeShown) {
+    const Bytes stored = JpegFile(Quarters(800, 600, kRed, kGreen, kBlue, kWhite), false);
+    const struct {
+        const char* name;
+        int orientation;
+        DrawTarget target;
+        int32_t wantW, wantH;
+    } cases[] = {
+        {"stretched into 98 x 98: 3/8", 1, {1, 98, 98}, 300, 225},
+        {"centred, fitted to 98 x 73: 2/8", 1, {2, 98, 98}, 200, 150},
+        {"turned 90: the upright picture's drawn size", 6, {1, 98, 200}, 300, 400},
+        {"natural size: whole", 1, {0, 98, 98}, 800, 600},
+        {"drawn at half its size: whole", 1, {1, 400, 300}, 800, 600},
+        {"no client area: whole", 1, {1, 0, 0}, 800, 600},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file =
+            c.orientation == 1 ? stored : WithExif(stored, OrientationTiff(6, false));
+        TestSink whole, fit;
+        ImageInfo info;
+        ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), whole, nullptr));
+        ASSERT_TRUE(DecodeJpegToFit(file.data(), file.size(), c.target, fit, &info));
+        EXPECT_EQ(std::make_pair(whole.width, whole.height),
+                  std::make_pair(info.width, info.height));
+        ASSERT_EQ(std::make_pair(c.wantW, c.wantH), std::make_pair(fit.width, fit.height));
+        // The centre of each quarter, as the whole picture has it.
+        for (const auto& [qx, qy] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
+            const Rgba want = whole.All()[static_cast<size_t>(qy * whole.height / 4 * whole.width +
+                                                              qx * whole.width / 4)];
+            const Rgba got = fit.All()[static_cast<size_t>(qy * fit.height / 4 * fit.width +
+                                                           qx * fit.width / 4)];
+            EXPECT_TRUE(Near(got, want))
+                << "quarter " << qx << "," << qy << ": " << testing::PrintToString(got);
         }
     }
 }
