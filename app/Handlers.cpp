@@ -11,6 +11,8 @@
 #include "Primitives.h"
 #include "Shell.h"
 
+#include <utility>
+
 namespace {
 
 // Packaging texts, code page 936. The commas and colon are ASCII; the "！" is full-width.
@@ -74,7 +76,7 @@ void ShowChosenImage() {
         const Text path = GetFileName(MainWindow, NameOf(MainControl::FileDialog));
         picture = ReadFileBytes(path);
     }
-    SetPicture(MainWindow, NameOf(MainControl::IconBox), picture);
+    SetPicture(MainWindow, NameOf(MainControl::IconBox), std::move(picture));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "Files.h"
 #include "Handles_win.h"
 #include "LiveWindows_win.h"
+#include "WaitCursor_win.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ std::wstring PlatformPath(const Text& path) {
 
 Bytes ReadFileBytes(const Text& path) {
     if (path.empty()) return Bytes();
+    const WaitCursor busy;  // a large file, or one on a slow disk, takes seconds
     const std::wstring name = PlatformPath(path);
     const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

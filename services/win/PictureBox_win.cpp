@@ -26,6 +26,7 @@
 #include "LiveWindows_win.h"
 #include "Picture.h"
 #include "PictureBox.h"
+#include "WaitCursor_win.h"
 #include "WindowDescription.h"
 
 const wchar_t kPictureBoxClass[] = L"OrvessaPicBox";
@@ -73,6 +74,14 @@ struct Dib {
         bitmap.Reset();
         bits = nullptr;
         width = height = 0;
+    }
+    // Takes over another's bitmap, leaving it empty.
+    void Take(Dib& other) {
+        bitmap = std::move(other.bitmap);
+        bits = other.bits;
+        width = other.width;
+        height = other.height;
+        other.Clear();
     }
     size_t PixelCount() const { return static_cast<size_t>(width) * static_cast<size_t>(height); }
 };
@@ -146,7 +155,8 @@ public:
     PictureBox(const PictureBox&) = delete;
     PictureBox& operator=(const PictureBox&) = delete;
 
-    void Set(const Bytes& bytes);
+    // Keeps the bytes given and shows the picture in them.
+    void Set(Bytes&& bytes);
     void Paint(HDC dc);
     // What the box shows, in words (code page 936).
     std::string Describe() const {
@@ -155,6 +165,7 @@ public:
     }
     void StopAnimation();
     void Resized();
+    void Refit();
 
 private:
     enum class State : LONG { Running, StopRequested, Stopped };
@@ -190,6 +201,7 @@ private:
     }
     PlacedRect Placement() const;
     void Discard();
+    DrawTarget Target() const;
     bool Decode(bool animate);
     bool MakeIcon(const IconEntryChoice& entry);
     bool StartPlayer(std::unique_ptr<PictureAnimation> animation);
@@ -207,6 +219,7 @@ private:
     int32_t width_ = 0;
     int32_t height_ = 0;
     Dib picture_;
+    bool reduced_ = false;  // picture_ is smaller than the natural size, for the size drawn
     bool hasAlpha_ = false;
     Dib blended_;
     COLORREF blendedFor_ = 0;
@@ -230,9 +243,31 @@ void PictureBox::Resized() {
     scaled_.Clear();
 }
 
+// A picture decoded smaller than it is decoded again from the kept bytes once it is no longer
+// twice the size drawn (the box grew at a higher DPI); when that cannot be had, the picture
+// kept is stretched as it is.
+void PictureBox::Refit() {
+    if (!decoded_ || !reduced_) return;
+    const DrawTarget target = Target();
+    if (DecodedSizeServes(target, width_, height_, picture_.width, picture_.height)) return;
+    const WaitCursor busy;
+    Dib larger;
+    DibSink sink(larger);
+    DecodedPicture decoded;
+    if (!DecodePicture(data_.data(), static_cast<size_t>(data_.size()), false, sink, &decoded,
+                       &target) ||
+        larger.PixelCount() <= picture_.PixelCount())
+        return;
+    picture_.Take(larger);
+    reduced_ = picture_.width < width_ || picture_.height < height_;
+    blended_.Clear();
+    scaled_.Clear();
+}
+
 void PictureBox::Discard() {
     player_.reset();
     picture_.Clear();
+    reduced_ = false;
     blended_.Clear();
     scaled_.Clear();
     icon_.Reset();
@@ -242,13 +277,10 @@ void PictureBox::Discard() {
     kind_ = PictureKind::None;
 }
 
-void PictureBox::Set(const Bytes& bytes) {
-    // A copy that cannot be had leaves the box blank rather than ending the program.
-    Bytes copy = Bytes::TryAllocate(bytes.size());
-    if (!copy.empty()) std::memcpy(copy.data(), bytes.data(), static_cast<size_t>(bytes.size()));
+void PictureBox::Set(Bytes&& bytes) {
     StopAnimation();
     Discard();
-    data_ = std::move(copy);
+    data_ = std::move(bytes);
     if (!data_.empty()) {
         if (Decode(Animate()))
             decoded_ = true;
@@ -259,10 +291,19 @@ void PictureBox::Set(const Bytes& bytes) {
     NotifyPictureChanged(hwnd_);
 }
 
+// Where the picture will be drawn: a large JPEG or WebP is decoded for it, not whole.
+DrawTarget PictureBox::Target() const {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    return DrawTarget{DisplayMode(), client.right, client.bottom};
+}
+
 bool PictureBox::Decode(bool animate) {
     DibSink sink(picture_);
     DecodedPicture decoded;
-    if (!DecodePicture(data_.data(), static_cast<size_t>(data_.size()), animate, sink, &decoded))
+    const DrawTarget target = Target();
+    if (!DecodePicture(data_.data(), static_cast<size_t>(data_.size()), animate, sink, &decoded,
+                       &target))
         return false;
     if (decoded.kind == PictureKind::Ico || decoded.kind == PictureKind::Cur) {
         if (!MakeIcon(decoded.icon)) return false;
@@ -274,6 +315,7 @@ bool PictureBox::Decode(bool animate) {
     width_ = decoded.info.width;
     height_ = decoded.info.height;
     hasAlpha_ = decoded.info.hasAlpha;
+    reduced_ = picture_.bitmap && (picture_.width < width_ || picture_.height < height_);
     return true;
 }
 
@@ -449,7 +491,10 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     }
     case WM_SIZE:
-        if (box) box->Resized();
+        if (box) {
+            box->Resized();
+            box->Refit();
+        }
         break;
     case WM_DESTROY:
         if (box) box->StopAnimation();
@@ -489,7 +534,25 @@ PictureBox* PictureBoxFromHwnd(HWND hwnd) {
     return reinterpret_cast<PictureBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-void SetPicture(const WindowDescription& window, const char* control, const Bytes& data) {
+void SetPicture(const WindowDescription& window, const char* control, Bytes&& data) {
     const LiveControl& c = ControlForWrite(window, control);
-    if (c.picture) c.picture->Set(data);
+    if (!c.picture) return;
+    if (data.empty()) {
+        c.picture->Set(Bytes());
+        return;
+    }
+    const WaitCursor busy;
+    c.picture->Set(std::move(data));
+}
+
+void SetPicture(const WindowDescription& window, const char* control, const Bytes& data) {
+    if (data.empty()) {
+        SetPicture(window, control, Bytes());
+        return;
+    }
+    const WaitCursor busy;
+    // A copy that cannot be had leaves the box blank rather than ending the program.
+    Bytes copy = Bytes::TryAllocate(data.size());
+    if (!copy.empty()) std::memcpy(copy.data(), data.data(), static_cast<size_t>(data.size()));
+    SetPicture(window, control, std::move(copy));
 }

@@ -174,6 +174,11 @@ std::vector<FormatRow> FormatRows(COLORREF face) {
          PngFile(Quarters(8, 8, halfRed, kBlue, quarterGreen, clear), true),
          QuarterProbes(Blended(halfRed, face), blue, Blended(quarterGreen, face), face, 1)},
         {L"JPEG", L"quarters.jpg", JpegFile(jpegQuarters, false), jpegProbes},
+        // Decoded at the size shown (1/8, and twice the box), within the tolerance of the whole.
+        {L"1600 x 1600 JPEG", L"large.jpg", JpegFile(Quarters(1600, 1600, kRed, kGreen, kBlue, kWhite), false),
+         QuarterProbes(red, green, blue, Ref(kWhite), 24), true},
+        {L"800 x 800 lossy WebP", L"large.webp", WebpFile(Quarters(800, 800, kRed, kGreen, kBlue, kWhite), false),
+         QuarterProbes(red, green, blue, Ref(kWhite), 24), true},
         {L"lossless WebP", L"quarters.webp", WebpFile(fourColours, true), fourColourProbes},
         {L"lossy WebP", L"quarters-lossy.webp", WebpFile(jpegQuarters, false), jpegProbes},
         {L"WebP with alpha 128, 64 and 0 blended with the button face", L"alpha.webp",
