@@ -24,7 +24,7 @@ const char kNoSuchControl[] =
     "\xD6\xB8\xB6\xA8\xB4\xB0\xBF\xDA\xBB\xF2\xB4\xB0\xBF\xDA\xD7\xE9\xBC\xFE\xB2\xBB\xB4\xE6\xD4\xDA"
     "\xBB\xF2\xC9\xD0\xCE\xB4\xD4\xD8\xC8\xEB";  // 指定窗口或窗口组件不存在或尚未载入
 
-int g_runningHandlers = 0;  // above 0 while a handler runs
+bool g_handlerRunning = false;
 
 // A tag copied without reporting: the report must not start another one when memory is gone.
 // Without memory the tag stays empty, and the report's text, which needs more, falls back to
@@ -159,17 +159,31 @@ bool EventsBlocked(const LiveWindow& w) {
     return w.suppressEvents > 0 || FatalReportBegun();
 }
 
+bool WindowTakesEvents(const LiveWindow& w) {
+    return IsWindowEnabled(w.hwnd) && !EventsBlocked(w) && !HandlerRunning();
+}
+
+bool HandlerRunning() {
+    return g_handlerRunning;
+}
+
 void RunHandler(void (*handler)()) {
-    ++g_runningHandlers;
+    if (HandlerRunning()) return;
+    g_handlerRunning = true;
     handler();
-    --g_runningHandlers;
+    g_handlerRunning = false;
+    // Posted, not sent: the close then runs from the event loop, after the callers of the
+    // handler have unwound, so none of them outlives its window.
+    for (LoadedWindow& loaded : LoadedWindows()) {
+        if (!loaded.live || !loaded.live->closeHeld) continue;
+        loaded.live->closeHeld = false;
+        PostMessageW(loaded.live->hwnd, WM_CLOSE, 0, 0);
+    }
 }
 
 bool WindowTakesFileDrop(HWND window) {
     LiveWindow* w = ProgramWindowContaining(window);
-    // A handler that lets messages through (the shell may) is not entered a second time.
-    return w && w->desc->dropFileDialog && IsWindowEnabled(w->hwnd) && !EventsBlocked(*w) &&
-           g_runningHandlers == 0;
+    return w && w->desc->dropFileDialog && WindowTakesEvents(*w);
 }
 
 bool DeliverFileDrop(HWND window, const std::wstring& path) {

@@ -44,6 +44,7 @@ struct LiveWindow {
     int suppressEvents = 0;     // above 0 while the window is being built
     UINT dpi = 96;              // of the monitor the window is on
     bool systemColors = false;  // the system's colours replace the written ones
+    bool closeHeld = false;     // a close came while a handler ran; carried out after it
     WindowIcons icons;          // its own, once its DPI differs from the system's
 };
 
@@ -67,12 +68,18 @@ bool AnyProgramWindowAlive();
 
 // Events are not delivered while the window is being built, nor once a fatal report began.
 bool EventsBlocked(const LiveWindow& w);
-// Runs a handler of the application; a handler may outlive its window, and while one runs no
-// dropped file is taken.
+// Whether `w` starts a handler now: it is enabled (no box or dialog of the program is up),
+// events are delivered and no handler runs. Handlers wait in modal loops that still deliver
+// clicks, closes and timers, so this is asked before every one.
+bool WindowTakesEvents(const LiveWindow& w);
+// Whether a handler of the application is running.
+bool HandlerRunning();
+// Runs a handler of the application, unless one already runs; a close held meanwhile is
+// posted again once it has returned.
 void RunHandler(void (*handler)());
 
-// Whether the program window `window` takes dropped files now: it has a drop binding, is
-// enabled (no message box or dialog of the program is up) and events are delivered.
+// Whether the program window `window` takes dropped files now: it has a drop binding and
+// takes events.
 bool WindowTakesFileDrop(HWND window);
 // A file dropped on `window` (a program window or any of its children): it becomes the chosen
 // file of the window's drop dialog and the drop handler runs. False when nothing was done.

@@ -78,8 +78,10 @@ void GiveFirstFocus(LiveWindow& w) {
     if (!list.empty()) SetFocus(w.controls[static_cast<size_t>(list.front())].hwnd);
 }
 
+// A click that comes while the window takes no events is dropped, as a disabled window drops
+// it: a button's BM_CLICK from an automation client, for one, still reaches it.
 void RaiseClick(LiveWindow& w, LiveControl& c) {
-    if (EventsBlocked(w)) return;
+    if (!WindowTakesEvents(w)) return;
     if (c.desc->kind != ControlKind::Button) {
         ReportFatalError(kEventControlInvalid, 0, {w.desc->number, c.desc->number});
     }
@@ -151,6 +153,12 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         break;
     case WM_SETFOCUS:
         if (w) GiveFirstFocus(*w);
+        return 0;
+    case WM_CLOSE:
+        // A close from the taskbar still arrives while a handler waits in a box's loop; the
+        // window stays until the handler has returned, which then closes it.
+        if (!w || !HandlerRunning()) break;
+        w->closeHeld = true;
         return 0;
     case WM_GETMINMAXINFO:
         if (w) AllowScaledSize(*w, *reinterpret_cast<MINMAXINFO*>(lParam));

@@ -231,6 +231,33 @@ void PackagingMessageBox(Check& check, const Options& options) {
     }
 }
 
+// While 开始打包's box is up, clicks and a close still reach the program through the box's own
+// loop: the clicks are dropped as a disabled window drops them, and the close waits until the
+// handler has returned, then ends the program normally.
+void OneHandlerAtATime(Check& check, const Options& options) {
+    BrowserSetting browser(L"/bin/true"); // in case a query does start
+    Session session(check, options);
+    HWND echo = session.Control(kEdit6);
+    if (!session.Ok() || echo == nullptr) return;
+    PostMessageW(session.Control(kButton3), BM_CLICK, 0, 0);
+    HWND box = WaitDialogOf(session.Process().Pid(), kMessageCaption);
+    if (!check.Expect(box != nullptr, L"packaging showed no box")) return;
+    const std::wstring echoed = TextOf(echo);
+    PostMessageW(session.Control(kButton4), BM_CLICK, 0, 0);
+    PostMessageW(session.Control(kButton1), BM_CLICK, 0, 0);
+    PostMessageW(session.Main(), WM_CLOSE, 0, 0);
+    // Posted messages are taken in order: once this selection shows, the ones above were taken.
+    PostMessageW(echo, EM_SETSEL, 0, 1);
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return Ask(echo, EM_GETSEL) == MAKELRESULT(0, 1); }),
+                 L"the posted messages were not taken");
+    check.Expect(WaitOtherDialogOf(session.Process().Pid(), box, 0) == nullptr, L"a second box or dialog is up");
+    check.ExpectEq(L"echo box under the first handler", echoed, TextOf(echo));
+    PressDialogButton(box, IDOK);
+    DWORD code = 0;
+    if (check.Expect(session.Process().WaitExit(kExitTimeoutMs, code), L"the held close did not end the program"))
+        check.ExpectEq(L"exit code", 0, static_cast<long long>(code));
+}
+
 // The query hands the join page to the browser on every click. The prefix's browser is, for
 // this test, a script that writes down the address it is given. The answer echoes the order
 // field verbatim, whatever it holds.

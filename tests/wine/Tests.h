@@ -48,6 +48,7 @@ void OrderNumberUtcClock(Check&, const Options&);
 void PackagingMessageBox(Check&, const Options&);
 void QueryHandsJoinPage(Check&, const Options&);
 void ManyClicksKeepEveryLine(Check&, const Options&);
+void OneHandlerAtATime(Check&, const Options&);
 
 // The file-open dialog and whole-file reading.
 void OpenDialogSettings(Check&, const Options&);

@@ -52,6 +52,7 @@ const TestCase kTests[] = {
     {"PackagingMessageBox", driver::PackagingMessageBox},
     {"QueryHandsJoinPage", driver::QueryHandsJoinPage},
     {"ManyClicksKeepEveryLine", driver::ManyClicksKeepEveryLine},
+    {"OneHandlerAtATime", driver::OneHandlerAtATime},
     {"OpenDialogSettings", driver::OpenDialogSettings},
     {"ReadFileCases", driver::ReadFileCases},
     {"FoldersOutsideGbk", driver::FoldersOutsideGbk},
