@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "Apng.h"
 #include "Gif.h"
 #include "Webp.h"
 
@@ -17,7 +18,16 @@ bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& si
         ok = target ? DecodeJpegToFit(data, size, *target, sink, &info)
                     : DecodeJpeg(data, size, sink, &info);
         break;
-    case PictureKind::Png: ok = DecodePng(data, size, sink, &info); break;
+    case PictureKind::Png:
+        // An animated PNG plays; its first frame is its still picture. A plain PNG, or one whose
+        // animation is damaged, shows its default image, as browsers show it.
+        if (animate) {
+            auto apng = std::make_unique<ApngAnimation>();
+            if (apng->Open(data, size) && !apng->IsStill()) out->animation = std::move(apng);
+        }
+        ok = out->animation != nullptr || DecodeApngFirstFrame(data, size, sink, &info) ||
+             DecodePng(data, size, sink, &info);
+        break;
     case PictureKind::Pcx8:
     case PictureKind::Pcx1: ok = DecodePcx(data, size, sink, &info); break;
     case PictureKind::Ico:

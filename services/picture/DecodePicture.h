@@ -14,8 +14,9 @@ struct DecodedPicture {
     PictureKind kind = PictureKind::None;
     // The natural size; `hasAlpha` only for a still picture.
     ImageInfo info;
-    // Set when the picture plays: an animated GIF or WebP with animation on. Its first frame is
-    // not composed yet (PictureAnimation::Start), and it reads the data, which must outlive it.
+    // Set when the picture plays: an animated GIF, PNG or WebP with animation on. Its first
+    // frame is not composed yet (PictureAnimation::Start), and it reads the data, which must
+    // outlive it.
     std::unique_ptr<PictureAnimation> animation;
     // ICO and CUR: the image to hand to the platform's icon functions; nothing is in the sink.
     IconEntryChoice icon;
@@ -25,6 +26,7 @@ struct DecodedPicture {
 // is no picture the box shows (nothing of `out` is meaningful then). `animate` off gives an
 // animation's first frame as a still picture, as its logical screen size. With a `target`, a
 // JPEG or still WebP drawn far below its size comes smaller (DecodeJpegToFit): the sink then
-// holds fewer pixels than `out->info`'s natural size.
+// holds fewer pixels than `out->info`'s natural size. A sink may be asked twice: for an
+// animated PNG's first frame that libpng rejects, then for its default image.
 bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& sink,
                    DecodedPicture* out, const DrawTarget* target = nullptr);

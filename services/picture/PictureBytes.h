@@ -83,6 +83,12 @@ inline bool PicturePixels(int64_t width, int64_t height, uint64_t* pixels) {
 // holds; a larger canvas must be justified by its data, as each format's decoder says.
 constexpr uint64_t kFreeCanvasPixels = uint64_t{1} << 20;
 
+// An animation's canvas beyond the free size must be covered by its frames, all of them
+// together at least a quarter of it (WebP, APNG): a canvas around a few small frames would
+// cost its whole size at every pass for area no frame ever draws, while the frames of a real
+// animation cover its canvas, most of them many times.
+constexpr uint64_t kCanvasPerFramePixels = 4;
+
 // Bytes of one stored row of `bits`-per-pixel samples padded to a multiple of 4 bytes, as in a
 // device-independent bitmap. width < 2^32 and bits <= 32 keep the product below 2^37.
 inline uint64_t PaddedRowBytes(uint64_t width, uint32_t bits) {

@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "Apng.h"
 #include "Picture.h"
 #include "PictureBytes.h"
 
@@ -43,6 +44,14 @@ bool ChunksBeforeImageDataInside(const uint8_t* data, size_t size) {
     }
 }
 
+// 8-bit BGRA, alpha kept. 16-bit samples of a file that names no encoding (no gAMA, sRGB or
+// iCCP) are sRGB, as libpng's manual advises and every viewer shows them; libpng would take them
+// as linear light and draw the picture far too light. A file that names its encoding keeps it.
+void AskForBgra(png_image* image) {
+    image->format = PNG_FORMAT_BGRA;
+    image->flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
+}
+
 }  // namespace
 
 bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
@@ -65,11 +74,7 @@ bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
         png_image_free(&image);
         return false;
     }
-    image.format = PNG_FORMAT_BGRA;
-    // 16-bit samples of a file that names no encoding (no gAMA, sRGB or iCCP) are sRGB, as
-    // libpng's manual advises and every viewer shows them; libpng would take them as linear
-    // light and draw the picture far too light. A file that names its encoding keeps it.
-    image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
+    AskForBgra(&image);
     // No background, default stride (width * 4), no colour map.
     const int finished = png_image_finish_read(&image, nullptr, out, 0, nullptr);
     png_image_free(&image);
@@ -80,4 +85,22 @@ bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     picture_bytes::SetInfo(info, width, height,
                            sourceHasAlpha && picture_bytes::AnyTranslucent(out, pixels));
     return true;
+}
+
+bool DecodePngInto(const uint8_t* data, size_t size, uint32_t width, uint32_t height, uint8_t* out,
+                   size_t stride) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    // libpng's row stride counts samples (here bytes) in a signed 32-bit value.
+    bool ok = stride / 4 >= width && stride <= INT32_MAX &&
+              png_image_begin_read_from_memory(&image, data, size) && image.width == width &&
+              image.height == height;
+    if (ok) {
+        AskForBgra(&image);
+        ok = png_image_finish_read(&image, nullptr, out, static_cast<png_int_32>(stride),
+                                   nullptr) != 0;
+    }
+    png_image_free(&image);
+    return ok;
 }

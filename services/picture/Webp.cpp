@@ -16,14 +16,10 @@ bool ReadFeatures(const uint8_t* data, size_t size, WebPBitstreamFeatures* featu
            picture_bytes::PicturePixels(features->width, features->height, &pixels);
 }
 
-// A canvas beyond the free size must be covered by its frames: all of them together at least
-// a quarter of it. Every step of a pass costs the whole canvas (libwebp copies and blends it,
-// the box blends it again), so a canvas around a few small frames would cost its whole size,
-// three times over, for area no frame ever draws; the frames of a real animation cover its
-// canvas, most of them many times. Read from the frame headers alone, before the decoder
-// allocates anything.
-constexpr uint64_t kCanvasPerFramePixels = 4;
-
+// A canvas beyond the free size must be covered by its frames (kCanvasPerFramePixels). Every
+// step of a pass costs the whole canvas (libwebp copies and blends it, the box blends it
+// again), three times over for area no frame ever draws. Read from the frame headers alone,
+// before the decoder allocates anything.
 bool CanvasJustified(const uint8_t* data, size_t size, uint64_t canvasPixels) {
     if (canvasPixels <= picture_bytes::kFreeCanvasPixels) {
         return true;
@@ -33,7 +29,7 @@ bool CanvasJustified(const uint8_t* data, size_t size, uint64_t canvasPixels) {
     if (!demux) {
         return false;
     }
-    const uint64_t needed = canvasPixels / kCanvasPerFramePixels;
+    const uint64_t needed = canvasPixels / picture_bytes::kCanvasPerFramePixels;
     uint64_t covered = 0;
     WebPIterator frame;
     if (WebPDemuxGetFrame(demux, 1, &frame)) {

@@ -9,7 +9,9 @@
 //                                    B, A, top row first): a GIF or an animated WebP gives the
 //                                    still first frame and then each frame of one pass of its
 //                                    animation (a GIF's composed onto a transparent screen, a
-//                                    WebP's onto black); every other kind one picture
+//                                    WebP's onto black); a PNG its default image, then an
+//                                    animated PNG's frames as a WebP's; every other kind one
+//                                    picture
 //   refused\n                        the decoder gave no picture
 //   skipped <kind>\n                 a kind that has no portable decoder (icons, cursors), or
 //                                    data that is not a picture
@@ -18,6 +20,7 @@
 #include <iterator>
 #include <vector>
 
+#include "Apng.h"
 #include "Gif.h"
 #include "Picture.h"
 #include "Webp.h"
@@ -26,7 +29,7 @@ namespace {
 
 // Animations are compared frame by frame up to this many frames: enough for every suite file,
 // and a bound on the output for a file that loops without end.
-constexpr int kMostFrames = 64;
+constexpr int kMostFrames = 256;
 
 void WritePicture(const uint8_t* bgra, size_t pixels) {
     std::vector<uint8_t> rgba(pixels * 4);
@@ -39,9 +42,9 @@ void WritePicture(const uint8_t* bgra, size_t pixels) {
     std::fwrite(rgba.data(), 1, rgba.size(), stdout);
 }
 
-// The still first frame, then every frame of the first pass of the animation, composed onto
-// `background` (a GIF onto a transparent screen; a WebP onto opaque black, as its frames are
-// blended as they are composed).
+// The still picture, then every frame of the first pass of the animation, composed onto
+// `background` (a GIF onto a transparent screen; a WebP or PNG onto opaque black, as its
+// frames are blended as they are composed).
 template <class Animation>
 void DumpAnimated(const std::vector<uint8_t>& bytes,
                   bool (*decodeStill)(const uint8_t*, size_t, PixelSink&, ImageInfo*),
@@ -85,7 +88,7 @@ void Dump(const std::vector<uint8_t>& bytes) {
     switch (RecognizePicture(p, n)) {
     case PictureKind::Bmp: ok = DecodeBmp(p, n, sink, nullptr); break;
     case PictureKind::Jpeg: ok = DecodeJpeg(p, n, sink, nullptr); break;
-    case PictureKind::Png: ok = DecodePng(p, n, sink, nullptr); break;
+    case PictureKind::Png: DumpAnimated<ApngAnimation>(bytes, DecodePng, 0xFF000000u); return;
     case PictureKind::Pcx8:
     case PictureKind::Pcx1: ok = DecodePcx(p, n, sink, nullptr); break;
     case PictureKind::Gif: DumpAnimated<GifAnimation>(bytes, DecodeGifFirstFrame, 0); return;

@@ -83,17 +83,21 @@ def as_rgba(frame, info):
 
 
 def reference(path):
-    """(width, height, [RGBA bytes per frame]) from Pillow, or None when it refuses the file."""
+    """(width, height, [RGBA bytes per frame], [the frames an animation plays]) from Pillow, or
+    None when it refuses the file. An animated PNG's default image that is not part of its
+    animation is Pillow's first frame, and is not played."""
     try:
         with Image.open(path) as im:
             if im.format == "JPEG":
                 # A JPEG's EXIF orientation is applied, as browsers and photo viewers do.
                 upright = ImageOps.exif_transpose(im)
-                return upright.size[0], upright.size[1], [as_rgba(upright, im.info)]
+                frames = [as_rgba(upright, im.info)]
+                return upright.size[0], upright.size[1], frames, frames
             frames = []
             for frame in ImageSequence.Iterator(im):
                 frames.append(as_rgba(frame, im.info))
-            return im.size[0], im.size[1], frames
+            played = frames[1:] if im.format == "PNG" and im.info.get("default_image") else frames
+            return im.size[0], im.size[1], frames, played
     except Exception:  # any refusal, whatever Pillow calls it
         return None
 
@@ -149,7 +153,7 @@ def largest_difference(a, b, width, height):
 
 def on_black_if_opaque(mine, ref, width, height):
     """The reference frame composed onto black when ours is opaque throughout: an animation
-    whose frames are blended as they are composed (WebP) is dumped onto opaque black."""
+    whose frames are blended as they are composed (WebP, PNG) is dumped onto opaque black."""
     if Image.frombytes("RGBA", (width, height), mine).getchannel("A").getextrema()[0] < 255:
         return ref
     black = Image.new("RGBA", (width, height), (0, 0, 0, 255))
@@ -164,7 +168,7 @@ def compare(mine, ref, tolerance):
         return "refused", "we refuse it; the reference gives a picture"
     if ref is None:
         return "ours-only", "the reference refuses it; we give a picture"
-    (w, h, pictures), (rw, rh, frames) = mine, ref
+    (w, h, pictures), (rw, rh, frames, played) = mine, ref
     if (w, h) != (rw, rh):
         return "differs", f"size {w}x{h}, the reference {rw}x{rh}"
     worst, where = largest_difference(pictures[0], frames[0], w, h)
@@ -172,9 +176,9 @@ def compare(mine, ref, tolerance):
         return "differs", f"channel off by {worst} at {where}"
     if len(pictures) > 1:
         animation = pictures[1:]
-        if len(animation) != len(frames):
-            return "frames", f"{len(animation)} frames, the reference {len(frames)}"
-        for n, (a, b) in enumerate(zip(animation, frames)):
+        if len(animation) != len(played):
+            return "frames", f"{len(animation)} frames, the reference {len(played)}"
+        for n, (a, b) in enumerate(zip(animation, played)):
             worst, where = largest_difference(a, on_black_if_opaque(a, b, w, h), w, h)
             if worst > tolerance:
                 return "frames", f"frame {n}: channel off by {worst} at {where}"

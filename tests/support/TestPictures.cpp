@@ -11,6 +11,7 @@
 #include <png.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
+#include <zlib.h>
 
 namespace testpictures {
 
@@ -423,6 +424,88 @@ Bytes WritePngFormat(int width, int height, uint32_t format, const Bytes& sample
     return out;
 }
 
+namespace {
+
+void PutBE(Bytes& out, uint32_t v, int bytes = 4) {
+    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void PutChunk(Bytes& out, const char* type, const Bytes& body) {
+    PutBE(out, static_cast<uint32_t>(body.size()));
+    const size_t at = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    PutBE(out,
+          static_cast<uint32_t>(crc32(0, out.data() + at, static_cast<uInt>(body.size() + 4))));
+}
+
+// The IHDR chunk (`header`) and the joined IDAT data of a PNG that libpng wrote.
+Bytes ImageData(const Bytes& png, Bytes* header) {
+    Bytes data;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const size_t length = size_t{png[at]} << 24 | size_t{png[at + 1]} << 16 |
+                              size_t{png[at + 2]} << 8 | png[at + 3];
+        const auto body = png.begin() + static_cast<long>(at + 8);
+        if (std::memcmp(&png[at + 4], "IHDR", 4) == 0 && header) {
+            header->assign(png.begin() + static_cast<long>(at),
+                           body + static_cast<long>(length + 4));
+        }
+        if (std::memcmp(&png[at + 4], "IDAT", 4) == 0)
+            data.insert(data.end(), body, body + static_cast<long>(length));
+        at += 12 + length;
+    }
+    return data;
+}
+
+}  // namespace
+
+Bytes Rechecked(Bytes png, size_t at) {
+    const size_t length = size_t{png.at(at)} << 24 | size_t{png[at + 1]} << 16 |
+                          size_t{png[at + 2]} << 8 | png[at + 3];
+    Bytes crc;
+    PutBE(crc, static_cast<uint32_t>(crc32(0, &png.at(at + 4), static_cast<uInt>(length + 4))));
+    std::copy(crc.begin(), crc.end(), png.begin() + static_cast<long>(at + 8 + length));
+    return png;
+}
+
+Bytes WriteApng(int width, int height, const std::vector<ApngFrame>& frames,
+                const Bytes& defaultImage) {
+    Bytes header, out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const Bytes first = ImageData(defaultImage.empty() ? WritePng(width, height, frames[0].rgba)
+                                                       : WritePng(width, height, defaultImage),
+                                  &header);
+    out.insert(out.end(), header.begin(), header.end());
+    Bytes control;
+    PutBE(control, static_cast<uint32_t>(frames.size()));
+    PutBE(control, 0);  // play for ever
+    PutChunk(out, "acTL", control);
+    uint32_t sequence = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const ApngFrame& f = frames[i];
+        control.clear();
+        for (int v : {static_cast<int>(sequence++), f.width, f.height, f.x, f.y}) {
+            PutBE(control, static_cast<uint32_t>(v));
+        }
+        PutBE(control, f.delayNum, 2);
+        PutBE(control, f.delayDen, 2);
+        control.insert(control.end(), {f.dispose, f.blend});
+        if (i == 0 && defaultImage.empty()) {
+            PutChunk(out, "fcTL", control);
+            PutChunk(out, "IDAT", first);
+            continue;
+        }
+        if (i == 0) PutChunk(out, "IDAT", first);
+        PutChunk(out, "fcTL", control);
+        Bytes data;
+        PutBE(data, sequence++);
+        const Bytes image = ImageData(WritePng(f.width, f.height, f.rgba), nullptr);
+        data.insert(data.end(), image.begin(), image.end());
+        PutChunk(out, "fdAT", data);
+    }
+    PutChunk(out, "IEND", {});
+    return out;
+}
+
 Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, JpegScans scans,
                 int quality, bool subsampled, bool ycck) {
     const size_t stride = static_cast<size_t>(width) * static_cast<size_t>(components);
@@ -646,8 +729,6 @@ Bytes PcxFile(const Raster& raster, int bits) {
     return MakePcx(raster.width, raster.height, bits, rows, &palette);
 }
 
-namespace {
-
 Bytes RgbaSamples(const Raster& raster) {
     Bytes samples;
     for (const Rgba& c : raster.pixels) {
@@ -655,8 +736,6 @@ Bytes RgbaSamples(const Raster& raster) {
     }
     return samples;
 }
-
-}  // namespace
 
 Bytes PngFile(const Raster& raster, bool alpha) {
     Bytes samples;

@@ -127,6 +127,19 @@ private:
 Bytes WritePng(int width, int height, const Bytes& samples, bool alpha = true);
 Bytes WritePngFormat(int width, int height, uint32_t format, const Bytes& samples,
                      const Bytes& colourMap = {}, uint32_t colourMapEntries = 0);
+// Animated PNG of R, G, B, A frames, each at its place with its delay (num / den s) and its
+// dispose and blend operations. The first frame is the default image, unless `defaultImage`
+// (R, G, B, A of the whole canvas) is given: that comes first and is not part of the animation.
+struct ApngFrame {
+    int x, y, width, height;
+    Bytes rgba;
+    uint16_t delayNum = 1, delayDen = 10;
+    uint8_t dispose = 0, blend = 0;
+};
+Bytes WriteApng(int width, int height, const std::vector<ApngFrame>& frames,
+                const Bytes& defaultImage = {});
+// A copy of a PNG whose chunk at `at` has its CRC made right again, after a patch.
+Bytes Rechecked(Bytes png, size_t at);
 // JPEG from grey, R, G, B or C, M, Y, K samples, at quality 100 without chroma subsampling
 // unless asked otherwise (`subsampled`: libjpeg's default 4:2:0). Four components are stored
 // as CMYK, or as YCCK with `ycck`, both with libjpeg's Adobe marker. WriteJpegRows asks for one
@@ -187,6 +200,8 @@ Bytes JpegFile(const Raster& raster, bool grey);
 // `durationMs`.
 Bytes WebpFile(const Raster& raster, bool lossless);
 Bytes AnimatedWebpFile(const std::vector<Raster>& frames, int durationMs);
+// R, G, B, A samples of a raster, as the writers from bytes take them.
+Bytes RgbaSamples(const Raster& raster);
 
 // One image of an icon or cursor file: a bitmap of 4 or 32 bits with an all-opaque mask, and
 // the directory's colour-count byte as given.

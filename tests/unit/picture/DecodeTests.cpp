@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "Apng.h"
 #include "DecodePicture.h"
 #include "Picture.h"
 #include "PictureTestData.h"
@@ -321,6 +322,44 @@ TEST(Decode, PngKeepsAlphaAndChannelOrder) {
     EXPECT_FALSE(info.hasAlpha) << "an alpha channel that is 255 everywhere";
 }
 
+// An animated PNG as the box plays it: dispose and blend operations, delays of num / den s (a
+// den of 0 meaning 100, 0 ms staying kZeroDelayMs), and round to the first frame on a clear
+// canvas after the last.
+TEST(Decode, AnimatedPngComposesByItsOperations) {
+    const auto fill = [](int w, int h, Rgba c) { return RgbaSamples(Filled(w, h, c)); };
+    // x, y, width, height, samples, delay num and den, dispose (none, background, previous),
+    // blend (source, over).
+    const Bytes file = WriteApng(4, 2,
+                                 {{0, 0, 4, 2, fill(4, 2, kRed), 1, 0, 0, 0},
+                                  {1, 0, 2, 1, fill(2, 1, {0, 255, 0, 128}), 3, 1000, 2, 1},
+                                  {3, 1, 1, 1, fill(1, 1, kBlue), 0, 5, 1, 0},
+                                  {0, 0, 1, 1, fill(1, 1, kClear), 1, 3, 0, 0}});
+    const Rgba grey{64, 64, 64, 255}, over{127, 128, 0, 255};  // half green laid over red
+    const struct {
+        int32_t delayMs;
+        std::vector<std::pair<size_t, Rgba>> pixels;  // index, colour on the screen
+    } steps[] = {
+        {10, {{0, kRed}, {7, kRed}}},
+        {3, {{1, over}, {2, over}, {3, kRed}}},
+        {PictureAnimation::kZeroDelayMs, {{1, kRed}, {2, kRed}, {7, kBlue}}},
+        {333, {{0, grey}, {7, grey}, {1, kRed}}},
+        {10, {{0, kRed}, {7, kRed}}},
+    };
+    ApngAnimation animation;
+    ASSERT_TRUE(animation.Open(file.data(), file.size()));
+    Bytes screen(4 * 2 * 4, 0xA5);
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i));
+        int32_t delay = 0;
+        ASSERT_TRUE(i == 0
+                        ? animation.Start(screen.data(), 0xFF404040u, &delay)
+                        : animation.Next(screen.data(), &delay) == PictureAnimation::Step::Frame);
+        EXPECT_EQ(steps[i].delayMs, delay);
+        for (const auto& [at, colour] : steps[i].pixels) EXPECT_EQ(colour, ToPixels(screen)[at]);
+        EXPECT_EQ(i == 4 ? 1u : 0u, animation.Passes());
+    }
+}
+
 // The one entry the picture box decodes through: each kind reaches its decoder, an animation
 // plays only when it has more than one frame and animation is on, and anything else is no
 // picture, whatever its first bytes promise.
@@ -333,6 +372,12 @@ TEST(Decode, DecodePictureDispatchesByKind) {
     };
     const Raster red = Filled(4, 2, kRed);
     const Bytes lights = AnimatedWebpFile({red, Filled(4, 2, kGreen)}, 40);
+    const auto solid = [](Rgba c) { return ApngFrame{0, 0, 4, 2, RgbaSamples(Filled(4, 2, c))}; };
+    const Bytes apng = WriteApng(4, 2, {solid(kRed), solid(kGreen)});
+    const Bytes yellow = RgbaSamples(Filled(4, 2, kYellow));
+    // The acTL chunk is at 33, its frame count at 41.
+    const Bytes twoOfThree = Rechecked(
+        Patched(WriteApng(4, 2, {solid(kGreen), solid(kRed)}, yellow), 41, {0, 0, 0, 3}), 33);
     // kind None: no picture.
     const struct {
         const char* name;
@@ -340,6 +385,7 @@ TEST(Decode, DecodePictureDispatchesByKind) {
         bool animate;
         PictureKind kind;
         bool plays;
+        Rgba still = kClear;  // the still picture's first pixel, unless clear
     } cases[] = {
         {"BMP", BmpFile(red, 24), true, PictureKind::Bmp, false},
         {"PNG", PngFile(red, true), true, PictureKind::Png, false},
@@ -350,6 +396,16 @@ TEST(Decode, DecodePictureDispatchesByKind) {
         {"GIF of two frames, animation off", gif(2), false, PictureKind::Gif, false},
         {"animated WebP", lights, true, PictureKind::Webp, true},
         {"animated WebP, animation off", lights, false, PictureKind::Webp, false},
+        {"animated PNG", apng, true, PictureKind::Png, true},
+        {"animated PNG, animation off: its first frame", apng, false, PictureKind::Png, false,
+         kRed},
+        {"animated PNG of one frame besides its default image",
+         WriteApng(4, 2, {solid(kGreen)}, yellow), true, PictureKind::Png, false, kGreen},
+        {"animated PNG whose default image is not played",
+         WriteApng(4, 2, {solid(kGreen), solid(kRed)}, yellow), false, PictureKind::Png, false,
+         kGreen},
+        {"animated PNG whose acTL counts a frame too many: its default image", twoOfThree, true,
+         PictureKind::Png, false, kYellow},
         {"ICO", IconFile(1, {{red, 32, 0}}), true, PictureKind::Ico, false},
         {"a GIF cut inside its first frame", Cut(gif(2), 30), true, PictureKind::None, false},
         {"text", Bytes{'n', 'o', 't', 'e', ' ', 'o', 'n', 'e'}, true, PictureKind::None, false},
@@ -368,6 +424,9 @@ TEST(Decode, DecodePictureDispatchesByKind) {
         EXPECT_EQ(icon, picture.icon.size != 0);
         // A still picture's pixels are in the sink; an animation or an icon leaves it alone.
         EXPECT_EQ(c.plays || icon ? 0 : 4, sink.width);
+        if (c.still != kClear) {
+            EXPECT_EQ(c.still, sink.All().at(0));
+        }
     }
 }
 

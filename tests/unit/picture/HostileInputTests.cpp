@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "Apng.h"
 #include "Gif.h"
 #include "Picture.h"
 #include "PictureTestData.h"
@@ -171,7 +172,18 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
     // One 16 x 16 4-bit image of 296 bytes at 22: entry size at 14, offset at 18.
     const Bytes ico = MakeIconFile(1, {{16, 0, IconBitmap(16, 16, 4)}});
     const Bytes pngIcon = MakeIconFile(1, {{0, 0, WritePng(4, 4, Bytes(64, 1))}});
+    // Two 4 x 2 frames, the first the default image; its fcTL is at 53, the second's found.
+    const ApngFrame frameOf4x2{0, 0, 4, 2, Bytes(32, 200)};
+    const Bytes apng = WriteApng(4, 2, {frameOf4x2, frameOf4x2});
+    size_t fctl = 60;
+    while (std::string(apng.begin() + long(fctl) + 4, apng.begin() + long(fctl) + 8) != "fcTL")
+        ++fctl;
+    // One frame besides a default image: its fdAT's CRC is the last before IEND.
+    const Bytes apngBeside = WriteApng(4, 2, {frameOf4x2}, Bytes(32, 9));
+    const size_t fdatCrc = apngBeside.size() - 16;
     for (auto [decode, file] : {std::pair<Decoder, const Bytes&>{DecodeBmp, bmp},
+                                {DecodeApngFirstFrame, apng},
+                                {DecodeApngFirstFrame, apngBeside},
                                 {DecodePcx, pcx},
                                 {DecodeJpeg, jpeg},
                                 {FitInto98, huge},
@@ -245,6 +257,22 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
          WithChunkAfterHeader(png, "tEXt", 0x60000000, {'k', 0, 'v'}), true},
         {"PNG header checksum wrong", DecodePng, Patched(png, 17, {1}), true},
         {"PNG larger than its pixel data", DecodePng, WithIhdrSize(png, 200, 200), false},
+        {"APNG sequence starting at 5", DecodeApngFirstFrame,
+         Rechecked(Patched(apng, 61, {0, 0, 0, 5}), 53), true},
+        {"APNG second frame a pixel past the canvas", DecodeApngFirstFrame,
+         Rechecked(Patched(apng, fctl + 20, {0, 0, 0, 1}), fctl), true},
+        {"APNG dispose operation 3", DecodeApngFirstFrame,
+         Rechecked(Patched(apng, fctl + 32, {3}), fctl), true},
+        {"APNG frame control checksum wrong", DecodeApngFirstFrame,
+         Patched(apng, fctl + 34, {uint8_t(apng[fctl + 34] ^ 1)}), true},
+        {"APNG acTL counting 2^32 - 1 frames", DecodeApngFirstFrame,
+         Rechecked(Patched(apng, 41, {0xFF, 0xFF, 0xFF, 0xFF}), 33), true},
+        {"APNG cut inside the last frame's data", DecodeApngFirstFrame, Cut(apng, apng.size() - 20),
+         true},
+        {"APNG fdAT checksum wrong", DecodeApngFirstFrame,
+         Patched(apngBeside, fdatCrc, {uint8_t(apngBeside[fdatCrc] ^ 1)}), false},
+        {"APNG canvas 8192 x 8192 around a 4 x 2 frame", DecodeApngFirstFrame,
+         WithIhdrSize(apngBeside, 8192, 8192), true},
         {"GIF 13 bytes", DecodeGifFirstFrame, Cut(gif, 13), true},
         {"GIF signature GIF88a", DecodeGifFirstFrame, Patched(gif, 4, {'8'}), true},
         {"GIF zero screen width", DecodeGifFirstFrame, Patched(gif, 6, {0, 0}), true},
