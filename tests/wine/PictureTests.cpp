@@ -173,6 +173,10 @@ std::vector<FormatRow> FormatRows(COLORREF face) {
         {L"PNG with alpha 128, 64 and 0 blended with the button face", L"alpha.png",
          PngFile(Quarters(8, 8, halfRed, kBlue, quarterGreen, clear), true),
          QuarterProbes(Blended(halfRed, face), blue, Blended(quarterGreen, face), face, 1)},
+        {L"animated PNG, its first frame playing for 100 s", L"lights.png",
+         WriteApng(8, 8,
+                   {{0, 0, 8, 8, RgbaSamples(fourColours), 100, 1}, {0, 0, 8, 8, RgbaSamples(redOverBlue), 100, 1}}),
+         fourColourProbes},
         {L"JPEG", L"quarters.jpg", JpegFile(jpegQuarters, false), jpegProbes},
         // Decoded at the size shown (1/8, and twice the box), within the tolerance of the whole.
         {L"1600 x 1600 JPEG", L"large.jpg", JpegFile(Quarters(1600, 1600, kRed, kGreen, kBlue, kWhite), false),
