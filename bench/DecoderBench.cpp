@@ -54,7 +54,7 @@ public:
     }
 };
 
-using OurDecoder = bool (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
+using OurDecoder = Refusal (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
 
 void Fail(benchmark::State& state, const std::string& why) {
     state.SkipWithError(why.c_str());
@@ -64,8 +64,9 @@ void Ours(benchmark::State& state, const Bytes* file, OurDecoder decode) {
     BenchSink sink;
     ImageInfo info;
     for (auto _ : state) {
-        if (!decode(file->data(), file->size(), sink, &info)) {
-            return Fail(state, "not decoded");
+        if (const Refusal refusal = decode(file->data(), file->size(), sink, &info);
+            refusal != Refusal::None) {
+            return Fail(state, std::string("not decoded: ") + RefusalName(refusal));
         }
         benchmark::ClobberMemory();
     }
@@ -75,7 +76,7 @@ void Ours(benchmark::State& state, const Bytes* file, OurDecoder decode) {
 void Floor(benchmark::State& state, const Bytes* file, OurDecoder decode) {
     BenchSink sink;
     ImageInfo info;
-    if (!decode(file->data(), file->size(), sink, &info)) {
+    if (decode(file->data(), file->size(), sink, &info) != Refusal::None) {
         return Fail(state, "not decoded");
     }
     const size_t bytes = static_cast<size_t>(info.width) * static_cast<size_t>(info.height) * 4;
@@ -218,7 +219,8 @@ void OurAnimation(benchmark::State& state, const Bytes* file, int frames) {
     int64_t pixels = 0;
     for (auto _ : state) {
         int32_t delay = 0;
-        if (!gif.Open(file->data(), file->size()) || !gif.Start(Output(), 0xFFF0F0F0u, &delay)) {
+        if (gif.Open(file->data(), file->size()) != Refusal::None ||
+            !gif.Start(Output(), 0xFFF0F0F0u, &delay)) {
             return Fail(state, "not decoded");
         }
         for (int f = 1; f < frames; ++f) {

@@ -131,7 +131,7 @@ struct ApngAnimation::Frame {
 ApngAnimation::ApngAnimation() = default;
 ApngAnimation::~ApngAnimation() = default;
 
-bool ApngAnimation::Open(const uint8_t* data, size_t size) {
+Refusal ApngAnimation::Open(const uint8_t* data, size_t size) {
     width_ = height_ = 0;
     sharedCount_ = 0;
     frames_ = 0;
@@ -146,25 +146,32 @@ bool ApngAnimation::Open(const uint8_t* data, size_t size) {
     imageDataAt_ = 0;
     data_ = data;
     size_ = size;
-    if (Judge()) return true;
+    const Refusal refusal = Judge();
+    if (refusal == Refusal::None) return refusal;
     data_ = nullptr;
     size_ = 0;
     width_ = height_ = 0;
     frames_ = 0;
-    return false;
+    return refusal;
 }
 
-bool ApngAnimation::Judge() {
+Refusal ApngAnimation::Judge() {
     Chunk chunk;
-    if (!data_ || size_ < sizeof kSignature || std::memcmp(data_, kSignature, 8) != 0 ||
-        !ReadChunk(data_, size_, sizeof kSignature, &chunk) || !chunk.Is("IHDR") ||
+    if (!data_ || size_ < sizeof kSignature ||
+        !ReadChunk(data_, size_, sizeof kSignature, &chunk)) {
+        return Refusal::Truncated;
+    }
+    if (std::memcmp(data_, kSignature, 8) != 0 || !chunk.Is("IHDR") ||
         chunk.length != kHeaderBytes || !CrcRight(chunk)) {
-        return false;
+        return Refusal::Malformed;
     }
     const uint32_t width = ReadBE32(chunk.body);
     const uint32_t height = ReadBE32(chunk.body + 4);
-    uint64_t canvasPixels = 0;
-    if (!picture_bytes::PicturePixels(width, height, &canvasPixels)) return false;
+    if (const Refusal canvas = picture_bytes::PictureSizeRefusal(width, height);
+        canvas != Refusal::None) {
+        return canvas;
+    }
+    const uint64_t canvasPixels = uint64_t{width} * height;
     width_ = static_cast<int32_t>(width);
     height_ = static_cast<int32_t>(height);
     std::memcpy(headerTail_, chunk.body + 8, sizeof headerTail_);
@@ -177,13 +184,14 @@ bool ApngAnimation::Judge() {
     bool frameHasData = true, frameIsDefault = false;
     uint64_t frameStream = 0;
     for (size_t at = chunk.next; at < size_; at = chunk.next) {
-        if (!ReadChunk(data_, size_, at, &chunk)) return false;
+        if (!ReadChunk(data_, size_, at, &chunk)) return Refusal::Truncated;
         const bool idat = chunk.Is("IDAT");
         if (chunk.Is("IEND")) break;
         if (idat) {
             // Without an acTL before it, a plain PNG: the still decoder's affair.
-            if (!animated) return false;
-            if (imageData && !inImageData) return false;  // IDAT chunks must be consecutive
+            if (!animated) return Refusal::Unsupported;
+            if (imageData && !inImageData)
+                return Refusal::Malformed;  // IDAT chunks must be consecutive
             if (!imageData) imageDataAt_ = chunk.at;
             imageData = true;
             if (frameIsDefault) {
@@ -193,7 +201,7 @@ bool ApngAnimation::Judge() {
         } else if (chunk.Is("acTL")) {
             if (animated || imageData || chunk.length != kAnimationControlBytes ||
                 !CrcRight(chunk)) {
-                return false;
+                return Refusal::Malformed;
             }
             declaredFrames = ReadBE32(chunk.body);
             animated = true;
@@ -201,12 +209,12 @@ bool ApngAnimation::Judge() {
             Frame frame;
             if (!ReadFrame(chunk.at, &frame) || ReadBE32(chunk.body) != sequence++ ||
                 !frameHasData) {
-                return false;
+                return Refusal::Malformed;
             }
             // The default image's frame is the whole image.
             if (!imageData && (frame.area.x != 0 || frame.area.y != 0 ||
                                frame.area.width != width_ || frame.area.height != height_)) {
-                return false;
+                return Refusal::Malformed;
             }
             if (frames_ == 0) firstControl_ = chunk.at;
             ++frames_;
@@ -223,28 +231,30 @@ bool ApngAnimation::Judge() {
         } else if (chunk.Is("fdAT")) {
             if (chunk.length < kSequenceBytes || !imageData || frames_ == 0 || frameIsDefault ||
                 ReadBE32(chunk.body) != sequence++) {
-                return false;
+                return Refusal::Malformed;
             }
             frameStream += uint64_t{chunk.length} - kSequenceBytes + kChunkOverhead;
             frameHasData = frameHasData || chunk.length > kSequenceBytes;
         } else if (!imageData && SharedWithFrames(chunk)) {
-            if (sharedCount_ == kMostSharedChunks) return false;
+            if (sharedCount_ == kMostSharedChunks) return Refusal::Malformed;
             sharedAt_[sharedCount_] = chunk.at;
             sharedBytes_[sharedCount_] = size_t{chunk.length} + kChunkOverhead;
             sharedBytes += sharedBytes_[sharedCount_++];
         }
         inImageData = idat;
     }
-    if (!imageData || frames_ == 0 || frames_ != declaredFrames || !frameHasData ||
-        (canvasPixels > picture_bytes::kFreeCanvasPixels &&
-         covered < canvasPixels / picture_bytes::kCanvasPerFramePixels)) {
-        return false;
+    if (!imageData || frames_ == 0 || frames_ != declaredFrames || !frameHasData) {
+        return Refusal::Malformed;
+    }
+    if (canvasPixels > picture_bytes::kFreeCanvasPixels &&
+        covered < canvasPixels / picture_bytes::kCanvasPerFramePixels) {
+        return Refusal::TooLarge;
     }
     if (frameStream > streamBytes_) streamBytes_ = static_cast<size_t>(frameStream);
     // Every part lies inside the data, so the sum stays within a few dozen bytes of its size.
     streamBytes_ += sizeof kSignature + kChunkOverhead + kHeaderBytes +
                     static_cast<size_t>(sharedBytes) + sizeof kEnd;
-    return true;
+    return Refusal::None;
 }
 
 bool ApngAnimation::ReadFrame(size_t control, Frame* frame) const {
@@ -443,20 +453,22 @@ PictureAnimation::Step ApngAnimation::Next(uint8_t* screenBgra, int32_t* delayMs
     return step;
 }
 
-bool ApngAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
+Refusal ApngAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
     Frame frame;
     size_t next = 0;
-    if (frames_ == 0 || !Allocate(false) || !ReadFrame(firstControl_, &frame)) return false;
+    if (frames_ == 0 || !ReadFrame(firstControl_, &frame)) return Refusal::Malformed;
+    if (!Allocate(false)) return Refusal::NoMemory;
     uint8_t* out = picture_bytes::AllocatePicture(sink, width_, height_);
-    if (!out) return false;
+    if (!out) return Refusal::NoMemory;
     const uint64_t pixels = uint64_t(width_) * uint64_t(height_);
     if (frame.area.Pixels() != pixels) std::memset(out, 0, static_cast<size_t>(pixels * 4));
-    if (!DrawFrame(frame, out, true, &next)) return false;
+    if (!DrawFrame(frame, out, true, &next)) return Refusal::Malformed;
     picture_bytes::SetInfo(info, width_, height_, picture_bytes::AnyTranslucent(out, pixels));
-    return true;
+    return Refusal::None;
 }
 
-bool DecodeApngFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal DecodeApngFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     ApngAnimation animation;
-    return animation.Open(data, size) && animation.FirstFrame(sink, info);
+    const Refusal open = animation.Open(data, size);
+    return open != Refusal::None ? open : animation.FirstFrame(sink, info);
 }

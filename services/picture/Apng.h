@@ -48,10 +48,10 @@ public:
     ApngAnimation(const ApngAnimation&) = delete;
     ApngAnimation& operator=(const ApngAnimation&) = delete;
 
-    // False when the data is a plain PNG, not a PNG, or an animation that is damaged or costs
-    // more than its data justifies. The data is not copied: it must stay alive and unchanged
-    // while this object is used.
-    bool Open(const uint8_t* data, size_t size);
+    // Why not, when the data is a plain PNG (Unsupported), not a PNG, or an animation that is
+    // damaged or costs more than its data justifies. The data is not copied: it must stay alive
+    // and unchanged while this object is used.
+    Refusal Open(const uint8_t* data, size_t size);
 
     int32_t Width() const override { return width_; }
     int32_t Height() const override { return height_; }
@@ -62,7 +62,7 @@ public:
 
     // The first frame on a transparent canvas, unblended, into the sink: the still picture of
     // an animation.
-    bool FirstFrame(PixelSink& sink, ImageInfo* info);
+    Refusal FirstFrame(PixelSink& sink, ImageInfo* info);
 
 private:
     struct Frame;
@@ -74,7 +74,7 @@ private:
     static constexpr int kMostSharedChunks = 16;
 
     // The walk over every chunk that judges the animation, for Open.
-    bool Judge();
+    Refusal Judge();
     // The fcTL at `control`, checked.
     bool ReadFrame(size_t control, Frame* frame) const;
     bool Allocate(bool forPlaying);
@@ -114,9 +114,9 @@ private:
     Area disposalArea_;
 };
 
-// The first frame of an animated PNG (see ApngAnimation::FirstFrame); false for a plain or
+// The first frame of an animated PNG (see ApngAnimation::FirstFrame); refused for a plain or
 // damaged one, which DecodePng shows as its default image.
-bool DecodeApngFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+Refusal DecodeApngFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // A PNG stream through libpng's simplified reader as DecodePng reads it, into `out` with rows
 // `stride` bytes apart; false unless its size is width x height. For the frames of an animation.

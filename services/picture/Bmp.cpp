@@ -26,7 +26,8 @@
 //   are dropped. A stream must end with its end-of-picture marker or reach past the last
 //   pixel: data that ends before either is truncated and refused, as the other formats'
 //   truncated data is. A picture larger than its stream could pay for (16,384 pixels a byte,
-//   see kRunLengthPixelsPerByte) is refused before anything is allocated.
+//   see kRunLengthPixelsPerByte) and above the free canvas size is refused before anything is
+//   allocated.
 // Refused: other compressions (embedded JPEG and PNG), other bit counts, masks that are not one
 // run of bits, a top-down RLE picture, uncompressed rows that do not fit in the data.
 #include <cstring>
@@ -398,9 +399,12 @@ struct RunLengthPainter {
 };
 
 // Reads the headers and checks what they promise against the data.
-bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
-    if (!data || size < kFileHeaderBytes + kCoreHeaderBytes || data[0] != 'B' || data[1] != 'M') {
-        return false;
+Refusal ReadHeader(const uint8_t* data, size_t size, Header* h) {
+    if (!data || size < 2 || data[0] != 'B' || data[1] != 'M') {
+        return Refusal::Malformed;
+    }
+    if (size < kFileHeaderBytes + kCoreHeaderBytes) {
+        return Refusal::Truncated;
     }
     h->rowsOffset = ReadLE32(data + 10);
     const uint8_t* info = data + kFileHeaderBytes;
@@ -412,8 +416,11 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
         h->bits = ReadLE16(info + 10);
         h->entryBytes = 3;
     } else {
-        if (h->headerSize < kInfoHeaderBytes || size < kHeadersBytes) {
-            return false;
+        if (h->headerSize < kInfoHeaderBytes) {
+            return Refusal::Malformed;
+        }
+        if (size < kHeadersBytes) {
+            return Refusal::Truncated;
         }
         // The natural size is the magnitude of both fields. A negative height is the format's
         // top-down layout: rows are then stored top row first. A negative width has no
@@ -433,7 +440,7 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
     case kRgb:
         if (h->bits != 1 && h->bits != 4 && h->bits != 8 && h->bits != 16 && h->bits != 24 &&
             h->bits != 32) {
-            return false;
+            return Refusal::Unsupported;
         }
         if (h->bits == 16) {
             h->masks[0] = 0x7C00;
@@ -444,13 +451,13 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
     case kRle8:
     case kRle4:
         if (h->bits != (h->compression == kRle8 ? 8u : 4u) || h->topDown) {
-            return false;
+            return Refusal::Malformed;
         }
         break;
     case kBitFields:
     case kAlphaBitFields: {
         if (h->bits != 16 && h->bits != 32) {
-            return false;
+            return Refusal::Malformed;
         }
         const unsigned count = h->compression == kAlphaBitFields ? 4 : 3;
         uint64_t at = h->tableOffset;  // after a 40-byte header the masks follow it
@@ -461,7 +468,7 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
         }
         const unsigned inHeader = h->headerSize >= kAlphaMaskHeaderBytes ? 4 : count;
         if (!RangeInside(at, 4 * inHeader, size)) {
-            return false;
+            return Refusal::Truncated;
         }
         for (unsigned i = 0; i < inHeader; ++i) {
             h->masks[i] = ReadLE32(data + at + 4 * i);
@@ -469,13 +476,13 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
         if (h->bits == 16) {
             for (uint32_t mask : h->masks) {
                 if (mask > 0xFFFFu) {
-                    return false;
+                    return Refusal::Malformed;
                 }
             }
         }
         break;
     }
-    default: return false;
+    default: return Refusal::Unsupported;
     }
 
     if (h->bits <= 8) {
@@ -488,11 +495,10 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* h) {
             h->tableEntries = (h->rowsOffset - h->tableOffset) / 3;
         }
         if (!RangeInside(h->tableOffset, h->tableEntries * h->entryBytes, size)) {
-            return false;
+            return Refusal::Truncated;
         }
     }
-    uint64_t pixels = 0;
-    return picture_bytes::PicturePixels(h->width, h->height, &pixels);
+    return picture_bytes::PictureSizeRefusal(h->width, h->height);
 }
 
 void ReadPalette(const uint8_t* data, const Header& h, Palette* palette) {
@@ -529,10 +535,10 @@ bool ResolveAlpha(uint8_t* out, size_t pixels, bool zeroMeansOpaque) {
 
 }  // namespace
 
-bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     Header h;
-    if (!ReadHeader(data, size, &h)) {
-        return false;
+    if (const Refusal header = ReadHeader(data, size, &h); header != Refusal::None) {
+        return header;
     }
     Palette palette;
     if (h.bits <= 8) {
@@ -543,11 +549,14 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     const size_t pixels = size_t{w} * rowsCount;
     const bool runLength = h.compression == kRle8 || h.compression == kRle4;
     if (runLength) {
-        // Judged before anything is allocated: the stream must be able to pay for the picture
-        // and must not be cut off (see WalkRunLength).
-        if (h.rowsOffset >= size ||
+        // Judged before anything is allocated: the stream must be able to pay for a picture
+        // above the free canvas size and must not be cut off (see WalkRunLength).
+        if (h.rowsOffset >= size) {
+            return Refusal::Truncated;
+        }
+        if (pixels > picture_bytes::kFreeCanvasPixels &&
             uint64_t{pixels} / kRunLengthPixelsPerByte > size - h.rowsOffset) {
-            return false;
+            return Refusal::TooLarge;
         }
         const uint8_t* stream = data + h.rowsOffset;
         const uint32_t rows = static_cast<uint32_t>(rowsCount);
@@ -557,11 +566,11 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
         NoVisit judge;
         if (WalkRunLength(stream, data + size, w, rows, fourBits, judge, &x, &y) ==
             RunEnd::Truncated) {
-            return false;
+            return Refusal::Truncated;
         }
         uint8_t* out = picture_bytes::AllocatePicture(sink, h.width, h.height);
         if (!out) {
-            return false;
+            return Refusal::NoMemory;
         }
         RunLengthPainter painter{out, w, rows, fourBits, palette};
         WalkRunLength(stream, data + size, w, rows, fourBits, painter, &x, &y);
@@ -569,19 +578,19 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
             painter.Skip(x, y, 0, rows);
         }
         picture_bytes::SetInfo(info, h.width, h.height, painter.drawn < pixels);
-        return true;
+        return Refusal::None;
     }
 
     const uint64_t rowBytes = PaddedRowBytes(w, h.bits);
     if (!RangeInside(h.rowsOffset, rowBytes * rowsCount, size)) {
-        return false;
+        return Refusal::Truncated;
     }
     BitFields fields;
     const bool hasFields = h.masks[0] != 0 || h.masks[1] != 0 || h.masks[2] != 0 || h.masks[3] != 0;
     if (hasFields &&
         (!MakeChannel(h.masks[0], &fields.red) || !MakeChannel(h.masks[1], &fields.green) ||
          !MakeChannel(h.masks[2], &fields.blue) || !MakeChannel(h.masks[3], &fields.alpha))) {
-        return false;
+        return Refusal::Malformed;
     }
     // The usual layouts of 32-bit bit fields are plain words: B, G, R and X or A.
     const bool plain32 =
@@ -592,7 +601,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
 
     uint8_t* out = picture_bytes::AllocatePicture(sink, h.width, h.height);
     if (!out) {
-        return false;
+        return Refusal::NoMemory;
     }
     const size_t stride = size_t{w} * 4;
     const size_t srcStride = static_cast<size_t>(rowBytes);
@@ -621,5 +630,5 @@ bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     }
     FinishStreaming(streaming);
     picture_bytes::SetInfo(info, h.width, h.height, alpha && ResolveAlpha(out, pixels, true));
-    return true;
+    return Refusal::None;
 }

@@ -169,7 +169,7 @@ bool GifAnimation::ParseImage(size_t pos, Frame* frame) const {
     return SkipSubBlocks(frame->dataStart, &frame->end);
 }
 
-bool GifAnimation::Open(const uint8_t* data, size_t size) {
+Refusal GifAnimation::Open(const uint8_t* data, size_t size) {
     data_ = nullptr;
     size_ = 0;
     width_ = height_ = 0;
@@ -183,18 +183,24 @@ bool GifAnimation::Open(const uint8_t* data, size_t size) {
     saved_.reset();
     row_.reset();
     rowCapacity_ = 0;
-    if (!data || size < kMinGifBytes || std::memcmp(data, "GIF8", 4) != 0 ||
+    if (!data || size < 6 || std::memcmp(data, "GIF8", 4) != 0 ||
         (data[4] != '7' && data[4] != '9') || data[5] != 'a') {
-        return false;
+        return Refusal::Malformed;
+    }
+    if (size < kMinGifBytes) {
+        return Refusal::Truncated;
     }
     const int32_t width = ReadLE16(data + 6);
     const int32_t height = ReadLE16(data + 8);
-    uint64_t pixels = 0;
+    if (const Refusal screen = picture_bytes::PictureSizeRefusal(width, height);
+        screen != Refusal::None) {
+        return screen;
+    }
     // A screen beyond the free size must be one the file's bytes could fill; else it costs
     // its whole size for frames that never cover it.
-    if (!picture_bytes::PicturePixels(width, height, &pixels) ||
-        (pixels > picture_bytes::kFreeCanvasPixels && pixels / kMostPixelsPerByte > size)) {
-        return false;
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    if (pixels > picture_bytes::kFreeCanvasPixels && pixels / kMostPixelsPerByte > size) {
+        return Refusal::TooLarge;
     }
     data_ = data;
     size_ = size;
@@ -203,7 +209,7 @@ bool GifAnimation::Open(const uint8_t* data, size_t size) {
     if (flags & kTableFlag) {
         globalEntries_ = TableEntries(flags);
         if (!RangeInside(pos, uint64_t{globalEntries_} * 3, size)) {
-            return false;
+            return Refusal::Truncated;
         }
         globalTable_ = data + pos;
         pos += size_t{globalEntries_} * 3;
@@ -214,33 +220,33 @@ bool GifAnimation::Open(const uint8_t* data, size_t size) {
     Control ignored;
     for (;;) {
         if (pos >= size) {
-            return false;
+            return Refusal::Truncated;
         }
         if (data[pos] == kExtensionIntroducer) {
             size_t end = 0;
             if (!ParseExtension(pos, &ignored, &end)) {
-                return false;
+                return Refusal::Truncated;
             }
             pos = end;
             continue;
         }
         if (data[pos] != kImageSeparator) {
-            return false;
+            return Refusal::Malformed;
         }
         Frame first;
         if (!ParseImage(pos, &first)) {
-            return false;
+            return Refusal::Truncated;
         }
         still_ = size - first.end <= 1;
         break;
     }
     lzw_.reset(new (std::nothrow) GifLzwDecoder);
     if (!lzw_) {
-        return false;
+        return Refusal::NoMemory;
     }
     width_ = width;
     height_ = height;
-    return true;
+    return Refusal::None;
 }
 
 bool GifAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) {
@@ -433,18 +439,18 @@ bool GifAnimation::DrawFrame(uint8_t* screen, const Frame& frame, const Control&
     return true;
 }
 
-bool DecodeGifFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal DecodeGifFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     GifAnimation gif;
-    if (!gif.Open(data, size)) {
-        return false;
+    if (const Refusal open = gif.Open(data, size); open != Refusal::None) {
+        return open;
     }
     uint8_t* out = picture_bytes::AllocatePicture(sink, gif.Width(), gif.Height());
     if (!out) {
-        return false;
+        return Refusal::NoMemory;
     }
     int32_t delay = 0;
     if (!gif.Start(out, 0x00000000u, &delay)) {
-        return false;
+        return Refusal::Malformed;  // the first frame's coded data
     }
     const size_t pixels = static_cast<size_t>(gif.Width()) * static_cast<size_t>(gif.Height());
     bool hasAlpha = false;
@@ -452,5 +458,5 @@ bool DecodeGifFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, Imag
         hasAlpha = out[4 * i + 3] != 255;
     }
     picture_bytes::SetInfo(info, gif.Width(), gif.Height(), hasAlpha);
-    return true;
+    return Refusal::None;
 }

@@ -46,10 +46,10 @@ public:
     GifAnimation& operator=(const GifAnimation&) = delete;
 
     // Reads the signature (GIF87a or GIF89a, at least 14 bytes), the logical screen, the global
-    // colour table and the structure of the first frame; the rest is the frame stream. False
-    // when the data cannot give a first frame. The data is not copied: it must stay alive and
-    // unchanged while this object is used.
-    bool Open(const uint8_t* data, size_t size);
+    // colour table and the structure of the first frame; the rest is the frame stream. Why
+    // the data cannot give a first frame, if it cannot. The data is not copied: it must stay
+    // alive and unchanged while this object is used.
+    Refusal Open(const uint8_t* data, size_t size);
 
     int32_t Width() const override { return width_; }
     int32_t Height() const override { return height_; }
@@ -127,4 +127,4 @@ private:
 // Pixels the frame does not cover, and its transparent pixels, are transparent black
 // (alpha 0), so hasAlpha tells the caller to blend the picture onto its background as it does
 // a PNG.
-bool DecodeGifFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+Refusal DecodeGifFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);

@@ -46,29 +46,32 @@ bool IsPngImage(const uint8_t* image, uint32_t size) {
     return true;
 }
 
-bool CheckPngImage(const uint8_t* image, uint32_t size, IconEntryChoice* choice) {
-    if (size < kPngHeadBytes || image[12] != 'I' || image[13] != 'H' || image[14] != 'D' ||
-        image[15] != 'R') {
-        return false;
+Refusal CheckPngImage(const uint8_t* image, uint32_t size, IconEntryChoice* choice) {
+    if (size < kPngHeadBytes) {
+        return Refusal::Truncated;
     }
     const uint32_t width = ReadBE32(image + 16);
     const uint32_t height = ReadBE32(image + 20);
-    if (width < 1 || height < 1 || width > kMaxIconSide || height > kMaxIconSide) {
-        return false;
+    if (image[12] != 'I' || image[13] != 'H' || image[14] != 'D' || image[15] != 'R' || width < 1 ||
+        height < 1 || width > kMaxIconSide || height > kMaxIconSide) {
+        return Refusal::Malformed;
     }
     choice->width = static_cast<int32_t>(width);
     choice->height = static_cast<int32_t>(height);
     choice->bitCount = 0;
     choice->isPng = true;
-    return true;
+    return Refusal::None;
 }
 
 // The bitmap header must describe exactly what fits in the entry: 40 bytes, no compression,
 // a known bit count, width 1..256, an even height of 2..512 (colour rows plus mask rows), at
 // most 256 table colours, and header + table + colour rows + mask rows <= the entry's size.
-bool CheckBitmapImage(const uint8_t* image, uint32_t size, IconEntryChoice* choice) {
-    if (size < kBitmapHeaderBytes || ReadLE32(image) != kBitmapHeaderBytes) {
-        return false;
+Refusal CheckBitmapImage(const uint8_t* image, uint32_t size, IconEntryChoice* choice) {
+    if (size < kBitmapHeaderBytes) {
+        return Refusal::Truncated;
+    }
+    if (ReadLE32(image) != kBitmapHeaderBytes) {
+        return Refusal::Unsupported;
     }
     const int32_t width = ReadLE32Signed(image + 4);
     const int32_t doubleHeight = ReadLE32Signed(image + 8);
@@ -76,14 +79,12 @@ bool CheckBitmapImage(const uint8_t* image, uint32_t size, IconEntryChoice* choi
     const uint32_t compression = ReadLE32(image + 16);
     const uint32_t coloursUsed = ReadLE32(image + 32);
     if (width < 1 || width > kMaxIconSide || doubleHeight < 2 || doubleHeight > 2 * kMaxIconSide ||
-        doubleHeight % 2 != 0) {
-        return false;
+        doubleHeight % 2 != 0 || coloursUsed > kMaxTableColours) {
+        return Refusal::Malformed;
     }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        return false;
-    }
-    if (compression != 0 || coloursUsed > kMaxTableColours) {
-        return false;
+    if ((bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
+        compression != 0) {
+        return Refusal::Unsupported;
     }
     const uint64_t colours = coloursUsed != 0 ? coloursUsed : bits <= 8 ? (uint64_t{1} << bits) : 0;
     const uint64_t rows = static_cast<uint64_t>(doubleHeight) / 2;
@@ -91,29 +92,29 @@ bool CheckBitmapImage(const uint8_t* image, uint32_t size, IconEntryChoice* choi
     const uint64_t needed = kBitmapHeaderBytes + colours * 4 + PaddedRowBytes(w, bits) * rows +
                             PaddedRowBytes(w, 1) * rows;
     if (needed > size) {
-        return false;
+        return Refusal::Truncated;
     }
     choice->width = width;
     choice->height = doubleHeight / 2;
     choice->bitCount = bits;
     choice->isPng = false;
-    return true;
+    return Refusal::None;
 }
 
 }  // namespace
 
-bool ChooseIconEntry(const uint8_t* data, size_t size, IconEntryChoice* choice) {
+Refusal ChooseIconEntry(const uint8_t* data, size_t size, IconEntryChoice* choice) {
     if (!data || !choice || size < kHeaderBytes) {
-        return false;
+        return Refusal::Truncated;
     }
     const uint16_t type = ReadLE16(data + 2);
     const uint16_t count = ReadLE16(data + 4);
     if (ReadLE16(data) != 0 || (type != 1 && type != 2) || count < 1) {
-        return false;
+        return Refusal::Malformed;
     }
     // The whole directory must be present: a cut directory is a truncated file.
     if (!RangeInside(kHeaderBytes, count * kEntryBytes, size)) {
-        return false;
+        return Refusal::Truncated;
     }
     // A true-colour 32-pixel entry has colour count 0 and is never preferred.
     size_t chosen = size_t{count} - 1;
@@ -128,16 +129,17 @@ bool ChooseIconEntry(const uint8_t* data, size_t size, IconEntryChoice* choice) 
     const uint32_t imageSize = ReadLE32(entry + 8);
     const uint32_t imageOffset = ReadLE32(entry + 12);
     if (imageSize == 0 || !RangeInside(imageOffset, imageSize, size)) {
-        return false;
+        return Refusal::Truncated;
     }
     const uint8_t* image = data + imageOffset;
     IconEntryChoice result;
     result.offset = imageOffset;
     result.size = imageSize;
-    const bool ok = IsPngImage(image, imageSize) ? CheckPngImage(image, imageSize, &result)
-                                                 : CheckBitmapImage(image, imageSize, &result);
-    if (ok) {
+    const Refusal refusal = IsPngImage(image, imageSize)
+                                ? CheckPngImage(image, imageSize, &result)
+                                : CheckBitmapImage(image, imageSize, &result);
+    if (refusal == Refusal::None) {
         *choice = result;
     }
-    return ok;
+    return refusal;
 }

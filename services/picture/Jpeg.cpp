@@ -63,6 +63,7 @@ constexpr JDIMENSION kRowBatch = 16;
 struct JpegErrors {
     jpeg_error_mgr pub;  // first member: libjpeg hands back a pointer to it
     std::jmp_buf jump;
+    Refusal refusal;  // why the decoder jumped back
 };
 
 struct JpegSession {
@@ -71,18 +72,23 @@ struct JpegSession {
     jpeg_progress_mgr progress;
 };
 
-[[noreturn]] void Abandon(j_common_ptr cinfo) {
+[[noreturn]] void Abandon(j_common_ptr cinfo, Refusal refusal) {
     JpegErrors* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+    errors->refusal = refusal;
     std::longjmp(errors->jump, 1);
 }
 
 void OnError(j_common_ptr cinfo) {
-    Abandon(cinfo);
+    switch (cinfo->err->msg_code) {
+    case JERR_OUT_OF_MEMORY: Abandon(cinfo, Refusal::NoMemory);
+    case JERR_IMAGE_TOO_BIG: Abandon(cinfo, Refusal::TooLarge);
+    default: Abandon(cinfo, Refusal::Malformed);
+    }
 }
 
 void OnMessage(j_common_ptr cinfo, int level) {
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
-        Abandon(cinfo);
+        Abandon(cinfo, Refusal::Truncated);
     }
 }
 
@@ -100,7 +106,7 @@ void OnProgress(j_common_ptr cinfo) {
     if (cinfo->is_decompressor) {
         const j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
         if (d->input_scan_number > ScanLimit(d)) {
-            Abandon(cinfo);
+            Abandon(cinfo, Refusal::TooLarge);
         }
     }
 }
@@ -271,17 +277,17 @@ bool BlocksJustifiedByData(j_decompress_ptr cinfo, size_t size) {
 
 // May longjmp to DecodeJpeg: nothing with a destructor here. Without a target the picture is
 // decoded whole.
-bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, const DrawTarget* target,
-              PixelSink& sink, ImageInfo* info) {
+Refusal ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, const DrawTarget* target,
+                 PixelSink& sink, ImageInfo* info) {
     jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
     jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) {
-        return false;
+        return Refusal::Malformed;
     }
     const bool cmyk = cinfo->num_components == 4 &&
                       (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK);
     if (cinfo->num_components != 1 && cinfo->num_components != 3 && !cmyk) {
-        return false;
+        return Refusal::Unsupported;
     }
     const int orientation = ExifOrientation(cinfo);
     const bool turned = orientation >= 5;
@@ -295,21 +301,23 @@ bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, const Dr
     const int64_t naturalH = cinfo->image_height;
     const int64_t width = cinfo->output_width;
     const int64_t height = cinfo->output_height;
-    uint64_t pixels = 0;
-    if (!picture_bytes::PicturePixels(width, height, &pixels) ||
-        (!picture_bytes::PicturePixels(naturalW, naturalH, &pixels) &&
-         !BlocksJustifiedByData(cinfo, size))) {
-        return false;
+    if (const Refusal decoded = picture_bytes::PictureSizeRefusal(width, height);
+        decoded != Refusal::None) {
+        return decoded;
+    }
+    if (const Refusal natural = picture_bytes::PictureSizeRefusal(naturalW, naturalH);
+        natural != Refusal::None && !BlocksJustifiedByData(cinfo, size)) {
+        return natural;
     }
     jpeg_start_decompress(cinfo);
     if (cinfo->output_width != width || cinfo->output_height != height ||
         cinfo->output_components != 4) {
-        return false;
+        return Refusal::Malformed;
     }
     uint8_t* out =
         picture_bytes::AllocatePicture(sink, turned ? height : width, turned ? width : height);
     if (!out) {
-        return false;
+        return Refusal::NoMemory;
     }
     const size_t stride = static_cast<size_t>(width) * 4;
     // An upright picture is decoded straight into the sink; any other goes a batch of rows at
@@ -328,7 +336,7 @@ bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, const Dr
         }
         const JDIMENSION got = jpeg_read_scanlines(cinfo, rows, batch);
         if (got == 0) {
-            return false;  // a memory source never suspends; no progress means no picture
+            return Refusal::Truncated;  // a memory source never suspends: the data ran out
         }
         for (JDIMENSION i = 0; i < got; ++i) {
             if (cmyk) {
@@ -346,13 +354,16 @@ bool ReadJpeg(j_decompress_ptr cinfo, const uint8_t* data, size_t size, const Dr
     // jpeg_finish_decompress is left out on purpose: it would only look for the end marker,
     // and every row is already in the sink.
     picture_bytes::SetInfo(info, turned ? naturalH : naturalW, turned ? naturalW : naturalH, false);
-    return true;
+    return Refusal::None;
 }
 
-bool DecodeJpegFor(const uint8_t* data, size_t size, const DrawTarget* target, PixelSink& sink,
-                   ImageInfo* info) {
-    if (!data || size < 2 || !FitsMemorySource(size)) {
-        return false;
+Refusal DecodeJpegFor(const uint8_t* data, size_t size, const DrawTarget* target, PixelSink& sink,
+                      ImageInfo* info) {
+    if (!data || size < 2) {
+        return Refusal::Truncated;
+    }
+    if (!FitsMemorySource(size)) {
+        return Refusal::TooLarge;
     }
     JpegSession session;
     std::memset(&session, 0, sizeof session);
@@ -364,23 +375,23 @@ bool DecodeJpegFor(const uint8_t* data, size_t size, const DrawTarget* target, P
 
     if (setjmp(session.errors.jump) != 0) {
         jpeg_destroy_decompress(&session.cinfo);
-        return false;
+        return session.errors.refusal;
     }
     jpeg_create_decompress(&session.cinfo);
     session.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
     session.cinfo.progress = &session.progress;
-    const bool ok = ReadJpeg(&session.cinfo, data, size, target, sink, info);
+    const Refusal refusal = ReadJpeg(&session.cinfo, data, size, target, sink, info);
     jpeg_destroy_decompress(&session.cinfo);
-    return ok;
+    return refusal;
 }
 
 }  // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     return DecodeJpegFor(data, size, nullptr, sink, info);
 }
 
-bool DecodeJpegToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
-                     ImageInfo* info) {
+Refusal DecodeJpegToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                        ImageInfo* info) {
     return DecodeJpegFor(data, size, &target, sink, info);
 }

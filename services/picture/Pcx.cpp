@@ -518,13 +518,14 @@ bool DecodePlanes(const uint8_t* stream, const uint8_t* dataEnd, uint8_t* out, s
 
 }  // namespace
 
-bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     if (!data || size <= kHeaderBytes) {
-        return false;
+        return Refusal::Truncated;
     }
+    // Other versions, encodings and bit counts are PCX files too, but not ones the box shows.
     const PictureKind kind = RecognizePicture(data, size);
     if (kind != PictureKind::Pcx8 && kind != PictureKind::Pcx1) {
-        return false;
+        return data[0] == 0x0A ? Refusal::Unsupported : Refusal::Malformed;
     }
     const uint16_t xmin = ReadLE16(data + 4);
     const uint16_t ymin = ReadLE16(data + 6);
@@ -534,23 +535,26 @@ bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     const size_t lineBytes = ReadLE16(data + 66);
     const unsigned bits = kind == PictureKind::Pcx8 ? 8 : 1;
     const bool planesRead = bits == 8 ? (planes == 1 || planes == 3) : (planes >= 1 && planes <= 4);
-    if (xmin > xmax || ymin > ymax || !planesRead) {
-        return false;
+    if (xmin > xmax || ymin > ymax) {
+        return Refusal::Malformed;
+    }
+    if (!planesRead) {
+        return Refusal::Unsupported;
     }
     const int64_t width = int64_t{xmax} - xmin + 1;
     const int64_t height = int64_t{ymax} - ymin + 1;
     // A line must hold the width; the rest of it is padding. Bounded by 16 bits, so the
     // products below stay far from overflow.
     if (lineBytes < static_cast<uint64_t>(bits == 8 ? width : (width + 7) / 8)) {
-        return false;
+        return Refusal::Malformed;
     }
     const uint64_t rowBytes = uint64_t{lineBytes} * planes;
     if (rowBytes * static_cast<uint64_t>(height) > MostDecodedBytes(size - kHeaderBytes)) {
-        return false;
+        return Refusal::TooLarge;
     }
     uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
     if (!out) {
-        return false;
+        return picture_bytes::AllocationRefusal(width, height);
     }
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
@@ -567,8 +571,9 @@ bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
         }
         ok = DecodePlanes(stream, data + size, out, w, h, lineBytes, bits, planes, palette);
     }
-    if (ok) {
-        picture_bytes::SetInfo(info, width, height, false);
+    if (!ok) {
+        return Refusal::Truncated;  // the stream ends before the last row
     }
-    return ok;
+    picture_bytes::SetInfo(info, width, height, false);
+    return Refusal::None;
 }

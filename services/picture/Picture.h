@@ -7,11 +7,11 @@
 // pixels to a PixelSink, so the window layer can supply the bits of a top-down 32-bit DIB
 // section and the decoder writes straight into it; the window layer does all drawing.
 //
-// Every decoder treats its input as hostile. A bad file gives `false` (no picture), never a
-// crash, a hang or an allocation larger than kMaxPicturePixels * 4 bytes. One exception, bounded
-// too: a progressive JPEG keeps all its coefficients (2 bytes a sample) beside the picture, and
-// libjpeg may use up to 800 MiB for them, what a 4:4:4 colour picture at the pixel cap needs; a
-// progressive CMYK picture needs more above about 100 Mi pixels and is refused.
+// Every decoder treats its input as hostile. A bad file gives no picture and the reason
+// (Refusal), never a crash, a hang or an allocation larger than kMaxPicturePixels * 4 bytes. One
+// exception, bounded too: a progressive JPEG keeps all its coefficients (2 bytes a sample) beside
+// the picture, and libjpeg may use up to 800 MiB for them, what a 4:4:4 colour picture at the pixel
+// cap needs; a progressive CMYK picture needs more above about 100 Mi pixels and is refused.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +20,19 @@
 #include <string>
 
 enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1, Webp };
+
+// Why a decoder gave no picture; None when it gave one. DecodePicture's callers learn only
+// whether there is a picture: the reason is for the tests and tools that ask why.
+enum class Refusal : uint8_t {
+    None,
+    Truncated,    // the data ends before what it declares
+    Malformed,    // a signature, field, table or coded stream breaks the format's rules
+    Unsupported,  // a variant of the format the box does not show
+    TooLarge,     // past the pixel cap, or a canvas or scan count its data cannot justify
+    NoMemory,     // the sink, or the library's working memory, could not be had
+};
+// The reason's name, as "Truncated".
+const char* RefusalName(Refusal refusal);
 
 // The kind from the first 8 bytes, tested in this order: BMP "BM"; JPEG FF D8; PNG 89 50 4E 47;
 // ICO words 0, 1, count >= 1; CUR words 0, 2, count >= 1; GIF "GIF87a"/"GIF89a";
@@ -67,19 +80,20 @@ private:
     int32_t height_ = 0;
 };
 
-// Decoders: true and the picture in the sink, or false for no picture. `info` may be nullptr.
+// Decoders: Refusal::None and the picture in the sink, or why there is none. `info` may be
+// nullptr.
 // PCX and JPEG are opaque (alpha 255 everywhere); PNG keeps its alpha; BMP has alpha where its
 // bit fields carry an alpha channel and where a run-length stream skips pixels (see Bmp.cpp).
-bool DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
-bool DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
-bool DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
-bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+Refusal DecodeBmp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+Refusal DecodePcx(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+Refusal DecodeJpeg(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+Refusal DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 // WebP keeps its alpha, as PNG does; of an animation this is the first frame (see Webp.h). A
 // still WebP's hasAlpha is its header's answer, which encoders give exactly, so no pass over
 // the picture looks for translucent pixels: a lossless stream whose header says it has no
 // alpha is drawn opaque whatever alpha it codes, and a picture with an alpha channel that is
 // opaque everywhere is blended all the same, to the same pixels.
-bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+Refusal DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // Where a picture will be drawn, known before it is decoded: the display mode and the client
 // area, PlacePicture's arguments besides the picture's own size. A client area without area
@@ -111,10 +125,10 @@ bool DecodedSizeServes(const DrawTarget& target, int64_t naturalW, int64_t natur
 // limit. WebP is scaled by libwebp's resampler after its decoder has read every pixel, and
 // libwebp's lossless decoder holds the whole picture, so for WebP the cap stays on the natural
 // size.
-bool DecodeJpegToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
-                     ImageInfo* info);
-bool DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
-                     ImageInfo* info);
+Refusal DecodeJpegToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                        ImageInfo* info);
+Refusal DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                        ImageInfo* info);
 
 // Drawing-time transparency for a picture with alpha. For each pixel with alpha below 255,
 // each of B, G, R becomes trunc(c * a + b * (1 - a)) clamped to 0..255, with
@@ -136,8 +150,8 @@ struct IconEntryChoice {
 
 // Picks the first directory entry whose width byte is 32 and colour-count byte is 16 or more,
 // else the last entry, and checks that its image lies inside the data and that its header is
-// one the platform's icon functions can take without reading past the image. False: no icon.
-bool ChooseIconEntry(const uint8_t* data, size_t size, IconEntryChoice* choice);
+// one the platform's icon functions can take without reading past the image.
+Refusal ChooseIconEntry(const uint8_t* data, size_t size, IconEntryChoice* choice);
 
 struct PlacedRect {
     int32_t x = 0;

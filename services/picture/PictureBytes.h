@@ -77,6 +77,16 @@ inline bool PicturePixels(int64_t width, int64_t height, uint64_t* pixels) {
     return true;
 }
 
+// Refusal::None when a width x height picture is within the cap: a side below 1 is Malformed,
+// a picture past the cap TooLarge.
+inline Refusal PictureSizeRefusal(int64_t width, int64_t height) {
+    uint64_t pixels = 0;
+    if (width < 1 || height < 1) {
+        return Refusal::Malformed;
+    }
+    return PicturePixels(width, height, &pixels) ? Refusal::None : Refusal::TooLarge;
+}
+
 // A canvas that the data never fills (an animation's canvas around small frames, a GIF's
 // logical screen, a run-length BMP that ends early) still costs its whole size to hold, fill,
 // draw and play. Up to this size (1024 x 1024, 4 MiB of BGRA) that is cheap whatever the data
@@ -103,6 +113,12 @@ inline uint8_t* AllocatePicture(PixelSink& sink, int64_t width, int64_t height) 
         return nullptr;
     }
     return sink.Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
+}
+
+// Why AllocatePicture gave no pixels: the size, or else the sink.
+inline Refusal AllocationRefusal(int64_t width, int64_t height) {
+    const Refusal size = PictureSizeRefusal(width, height);
+    return size == Refusal::None ? Refusal::NoMemory : size;
 }
 
 // Whether any of `count` B, G, R, A pixels has alpha below 255.

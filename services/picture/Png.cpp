@@ -52,18 +52,26 @@ void AskForBgra(png_image* image) {
     image->flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
 }
 
+// libpng tells running out of data from other faults only in its message.
+Refusal LibraryRefusal(const png_image& image) {
+    return std::strstr(image.message, "end of data") ||
+                   std::strstr(image.message, "Not enough image data")
+               ? Refusal::Truncated
+               : Refusal::Malformed;
+}
+
 }  // namespace
 
-bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     if (!data || size < kMinPngBytes || !ChunksBeforeImageDataInside(data, size)) {
-        return false;
+        return Refusal::Truncated;
     }
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, data, size)) {
         png_image_free(&image);
-        return false;
+        return LibraryRefusal(image);
     }
     // Whether the file can carry transparency at all (an alpha channel or a tRNS chunk).
     const bool sourceHasAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
@@ -72,19 +80,19 @@ bool DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* inf
     uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
     if (!out) {
         png_image_free(&image);
-        return false;
+        return picture_bytes::AllocationRefusal(width, height);
     }
     AskForBgra(&image);
     // No background, default stride (width * 4), no colour map.
     const int finished = png_image_finish_read(&image, nullptr, out, 0, nullptr);
     png_image_free(&image);
     if (!finished) {
-        return false;
+        return LibraryRefusal(image);
     }
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     picture_bytes::SetInfo(info, width, height,
                            sourceHasAlpha && picture_bytes::AnyTranslucent(out, pixels));
-    return true;
+    return Refusal::None;
 }
 
 bool DecodePngInto(const uint8_t* data, size_t size, uint32_t width, uint32_t height, uint8_t* out,

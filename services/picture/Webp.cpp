@@ -9,11 +9,23 @@
 
 namespace {
 
+Refusal StatusRefusal(VP8StatusCode status) {
+    switch (status) {
+    case VP8_STATUS_OK: return Refusal::None;
+    case VP8_STATUS_NOT_ENOUGH_DATA: return Refusal::Truncated;
+    case VP8_STATUS_UNSUPPORTED_FEATURE: return Refusal::Unsupported;
+    case VP8_STATUS_OUT_OF_MEMORY: return Refusal::NoMemory;
+    default: return Refusal::Malformed;
+    }
+}
+
 // The picture's size from its header, within the cap; an animation's is its canvas.
-bool ReadFeatures(const uint8_t* data, size_t size, WebPBitstreamFeatures* features) {
-    uint64_t pixels = 0;
-    return data && WebPGetFeatures(data, size, features) == VP8_STATUS_OK &&
-           picture_bytes::PicturePixels(features->width, features->height, &pixels);
+Refusal ReadFeatures(const uint8_t* data, size_t size, WebPBitstreamFeatures* features) {
+    const Refusal header =
+        StatusRefusal(data ? WebPGetFeatures(data, size, features) : VP8_STATUS_NOT_ENOUGH_DATA);
+    return header != Refusal::None
+               ? header
+               : picture_bytes::PictureSizeRefusal(features->width, features->height);
 }
 
 // A canvas beyond the free size must be covered by its frames (kCanvasPerFramePixels). Every
@@ -58,18 +70,23 @@ void WebpAnimation::Close() {
     lastTimestamp_ = 0;
 }
 
-bool WebpAnimation::Open(const uint8_t* data, size_t size) {
+Refusal WebpAnimation::Open(const uint8_t* data, size_t size) {
     Close();
     WebPBitstreamFeatures features;
-    if (!ReadFeatures(data, size, &features) || !features.has_animation ||
-        !CanvasJustified(
+    if (const Refusal header = ReadFeatures(data, size, &features); header != Refusal::None) {
+        return header;
+    }
+    if (!features.has_animation) {
+        return Refusal::Unsupported;  // a still picture: DecodeWebp's
+    }
+    if (!CanvasJustified(
             data, size,
             static_cast<uint64_t>(features.width) * static_cast<uint64_t>(features.height))) {
-        return false;
+        return Refusal::TooLarge;
     }
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options)) {
-        return false;
+        return Refusal::Unsupported;  // a library of another interface version
     }
     options.color_mode = MODE_BGRA;
     options.use_threads = 0;
@@ -80,12 +97,12 @@ bool WebpAnimation::Open(const uint8_t* data, size_t size) {
         static_cast<int64_t>(info.canvas_width) != features.width ||
         static_cast<int64_t>(info.canvas_height) != features.height) {
         Close();
-        return false;
+        return Refusal::Malformed;
     }
     width_ = features.width;
     height_ = features.height;
     frames_ = info.frame_count;
-    return true;
+    return Refusal::None;
 }
 
 bool WebpAnimation::NextCanvas(const uint8_t** canvas, int32_t* delayMs) {
@@ -142,33 +159,33 @@ PictureAnimation::Step WebpAnimation::Next(uint8_t* screenBgra, int32_t* delayMs
     return Step::Frame;
 }
 
-bool WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
+Refusal WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
     if (!decoder_) {
-        return false;
+        return Refusal::Malformed;
     }
     WebPAnimDecoderReset(decoder_);
     lastTimestamp_ = 0;
     const uint8_t* canvas = nullptr;
     int32_t delay = 0;
     if (!NextCanvas(&canvas, &delay)) {
-        return false;
+        return Refusal::Malformed;
     }
     uint8_t* out = picture_bytes::AllocatePicture(sink, width_, height_);
     if (!out) {
-        return false;
+        return Refusal::NoMemory;
     }
     const uint64_t pixels = static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_);
     std::memcpy(out, canvas, static_cast<size_t>(pixels * 4));
     picture_bytes::SetInfo(info, width_, height_, picture_bytes::AnyTranslucent(out, pixels));
-    return true;
+    return Refusal::None;
 }
 
-bool DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
-                     ImageInfo* info) {
+Refusal DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target, PixelSink& sink,
+                        ImageInfo* info) {
     WebPBitstreamFeatures features;
     int64_t drawnW = 0;
     int64_t drawnH = 0;
-    if (!ReadFeatures(data, size, &features) || features.has_animation ||
+    if (ReadFeatures(data, size, &features) != Refusal::None || features.has_animation ||
         !DrawnBelowHalf(target, features.width, features.height, &drawnW, &drawnH)) {
         return DecodeWebp(data, size, sink, info);
     }
@@ -177,8 +194,11 @@ bool DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target,
     const int64_t height = 2 * drawnH;
     uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
     WebPDecoderConfig config;
-    if (!out || !WebPInitDecoderConfig(&config)) {
-        return false;
+    if (!out) {
+        return Refusal::NoMemory;
+    }
+    if (!WebPInitDecoderConfig(&config)) {
+        return Refusal::Unsupported;  // a library of another interface version
     }
     config.options.use_scaling = 1;
     config.options.scaled_width = static_cast<int>(width);
@@ -188,32 +208,33 @@ bool DecodeWebpToFit(const uint8_t* data, size_t size, const DrawTarget& target,
     config.output.u.RGBA.rgba = out;
     config.output.u.RGBA.stride = static_cast<int>(width * 4);
     config.output.u.RGBA.size = static_cast<size_t>(width * height * 4);
-    const bool ok = WebPDecode(data, size, &config) == VP8_STATUS_OK;
+    const Refusal refusal = StatusRefusal(WebPDecode(data, size, &config));
     WebPFreeDecBuffer(&config.output);
     // The header's answer on alpha, as for the whole picture.
     picture_bytes::SetInfo(info, features.width, features.height, features.has_alpha);
-    return ok;
+    return refusal;
 }
 
-bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     WebPBitstreamFeatures features;
-    if (!ReadFeatures(data, size, &features)) {
-        return false;
+    if (const Refusal header = ReadFeatures(data, size, &features); header != Refusal::None) {
+        return header;
     }
     if (features.has_animation) {
         WebpAnimation animation;
-        return animation.Open(data, size) && animation.FirstFrame(sink, info);
+        const Refusal open = animation.Open(data, size);
+        return open != Refusal::None ? open : animation.FirstFrame(sink, info);
     }
     const int64_t width = features.width;
     const int64_t height = features.height;
     uint8_t* out = picture_bytes::AllocatePicture(sink, width, height);
     if (!out) {
-        return false;
+        return Refusal::NoMemory;
     }
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (!WebPDecodeBGRAInto(data, size, out, static_cast<size_t>(pixels * 4),
                             static_cast<int>(width * 4))) {
-        return false;
+        return Refusal::Malformed;
     }
     // Whether to blend is the header's answer (an ALPH chunk, or a lossless stream's alpha
     // hint), which encoders set exactly when some pixel is translucent: no pass over the
@@ -221,5 +242,5 @@ bool DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* in
     // hint says none, the picture is drawn opaque, as viewers show it, whatever its fourth bytes
     // hold.
     picture_bytes::SetInfo(info, width, height, features.has_alpha);
-    return true;
+    return Refusal::None;
 }

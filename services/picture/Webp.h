@@ -30,9 +30,9 @@ public:
     WebpAnimation(const WebpAnimation&) = delete;
     WebpAnimation& operator=(const WebpAnimation&) = delete;
 
-    // False when the data is not a WebP animation whose canvas is within the pixel cap. The
-    // data is not copied: it must stay alive and unchanged while this object is used.
-    bool Open(const uint8_t* data, size_t size);
+    // Why the data is not a WebP animation whose canvas is within the pixel cap, if it is not.
+    // The data is not copied: it must stay alive and unchanged while this object is used.
+    Refusal Open(const uint8_t* data, size_t size);
 
     int32_t Width() const override { return width_; }
     int32_t Height() const override { return height_; }
@@ -42,7 +42,7 @@ public:
     uint32_t Passes() const override { return passes_; }
 
     // The first frame's canvas, unblended, into the sink (the still picture of an animation).
-    bool FirstFrame(PixelSink& sink, ImageInfo* info);
+    Refusal FirstFrame(PixelSink& sink, ImageInfo* info);
 
 private:
     void Close();

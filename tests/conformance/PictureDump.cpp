@@ -12,7 +12,7 @@
 //                                    WebP's onto black); a PNG its default image, then an
 //                                    animated PNG's frames as a WebP's; every other kind one
 //                                    picture
-//   refused\n                        the decoder gave no picture
+//   refused REASON\n                 the decoder gave no picture, and why (RefusalName)
 //   skipped <kind>\n                 a kind that has no portable decoder (icons, cursors), or
 //                                    data that is not a picture
 #include <cstdio>
@@ -47,12 +47,13 @@ void WritePicture(const uint8_t* bgra, size_t pixels) {
 // frames are blended as they are composed).
 template <class Animation>
 void DumpAnimated(const std::vector<uint8_t>& bytes,
-                  bool (*decodeStill)(const uint8_t*, size_t, PixelSink&, ImageInfo*),
+                  Refusal (*decodeStill)(const uint8_t*, size_t, PixelSink&, ImageInfo*),
                   uint32_t background) {
     HeapPixelSink still;
     ImageInfo info;
-    if (!decodeStill(bytes.data(), bytes.size(), still, &info)) {
-        std::printf("refused\n");
+    if (const Refusal refusal = decodeStill(bytes.data(), bytes.size(), still, &info);
+        refusal != Refusal::None) {
+        std::printf("refused %s\n", RefusalName(refusal));
         return;
     }
     const size_t pixels = size_t(still.Width()) * size_t(still.Height());
@@ -60,7 +61,7 @@ void DumpAnimated(const std::vector<uint8_t>& bytes,
     Animation animation;
     std::vector<uint8_t> screen(pixels * 4);
     int32_t delay = 0;
-    if (animation.Open(bytes.data(), bytes.size()) &&
+    if (animation.Open(bytes.data(), bytes.size()) == Refusal::None &&
         animation.Start(screen.data(), background, &delay)) {
         frames.push_back(screen);
         while (int(frames.size()) < kMostFrames) {
@@ -84,21 +85,21 @@ void Dump(const std::vector<uint8_t>& bytes) {
     const uint8_t* p = bytes.data();
     const size_t n = bytes.size();
     HeapPixelSink sink;
-    bool ok = false;
+    Refusal refusal = Refusal::None;
     switch (RecognizePicture(p, n)) {
-    case PictureKind::Bmp: ok = DecodeBmp(p, n, sink, nullptr); break;
-    case PictureKind::Jpeg: ok = DecodeJpeg(p, n, sink, nullptr); break;
+    case PictureKind::Bmp: refusal = DecodeBmp(p, n, sink, nullptr); break;
+    case PictureKind::Jpeg: refusal = DecodeJpeg(p, n, sink, nullptr); break;
     case PictureKind::Png: DumpAnimated<ApngAnimation>(bytes, DecodePng, 0xFF000000u); return;
     case PictureKind::Pcx8:
-    case PictureKind::Pcx1: ok = DecodePcx(p, n, sink, nullptr); break;
+    case PictureKind::Pcx1: refusal = DecodePcx(p, n, sink, nullptr); break;
     case PictureKind::Gif: DumpAnimated<GifAnimation>(bytes, DecodeGifFirstFrame, 0); return;
     case PictureKind::Webp: DumpAnimated<WebpAnimation>(bytes, DecodeWebp, 0xFF000000u); return;
     case PictureKind::Ico: std::printf("skipped icon\n"); return;
     case PictureKind::Cur: std::printf("skipped cursor\n"); return;
     case PictureKind::None: std::printf("skipped none\n"); return;
     }
-    if (!ok) {
-        std::printf("refused\n");
+    if (refusal != Refusal::None) {
+        std::printf("refused %s\n", RefusalName(refusal));
         return;
     }
     std::printf("ok %d %d 1\n", sink.Width(), sink.Height());

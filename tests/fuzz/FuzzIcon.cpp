@@ -11,7 +11,7 @@ bool FuzzTargetSelects(PictureKind kind) {
 
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     IconEntryChoice choice;
-    if (!ChooseIconEntry(data, size, &choice)) {
+    if (ChooseIconEntry(data, size, &choice) != Refusal::None) {
         return false;
     }
     fuzz::Require(choice.size != 0 && choice.offset <= size && choice.size <= size - choice.offset,
@@ -28,7 +28,7 @@ bool FuzzTargetRun(const uint8_t* data, size_t size) {
     if (choice.isPng) {
         fuzz::Sink sink;
         ImageInfo info;
-        if (DecodePng(image, choice.size, sink, &info)) {
+        if (DecodePng(image, choice.size, sink, &info) == Refusal::None) {
             fuzz::CheckDecoded(sink, info);
             fuzz::Require(info.width == choice.width && info.height == choice.height,
                           "the entry's size is the PNG's own");

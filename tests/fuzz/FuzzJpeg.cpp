@@ -15,11 +15,11 @@ bool FuzzTargetRun(const uint8_t* data, size_t size) {
     const DrawTarget box{1, 98, 98};
     fuzz::Sink fitted;
     ImageInfo info;
-    if (DecodeJpegToFit(data, size, box, fitted, &info)) {
-        fuzz::Require(fitted.Requests() == 1 && fitted.Pixels() != nullptr &&
-                          DecodedSizeServes(box, info.width, info.height, fitted.Width(),
-                                            fitted.Height()),
-                      "a picture decoded to fit has its pixels, at a size that serves the box");
+    if (DecodeJpegToFit(data, size, box, fitted, &info) == Refusal::None) {
+        fuzz::Require(
+            fitted.Requests() == 1 && fitted.Pixels() != nullptr &&
+                DecodedSizeServes(box, info.width, info.height, fitted.Width(), fitted.Height()),
+            "a picture decoded to fit has its pixels, at a size that serves the box");
         fuzz::CheckOpaque(fitted);
     }
     return whole;

@@ -59,7 +59,7 @@ void CheckAlphaFlag(const Sink& sink, const ImageInfo& info) {
 bool Decoded(Decoder decode, const uint8_t* data, size_t size, Alpha alpha, Sink& sink,
              const std::function<void(const ImageInfo&)>& more) {
     ImageInfo info;
-    if (!decode(data, size, sink, &info)) {
+    if (decode(data, size, sink, &info) != Refusal::None) {
         return false;
     }
     CheckDecoded(sink, info);

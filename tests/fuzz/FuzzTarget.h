@@ -71,7 +71,7 @@ void CheckAlphaFlag(const Sink& sink, const ImageInfo& info);
 
 // Header: hasAlpha is the header's answer, no promise about each pixel (a still WebP).
 enum class Alpha { Opaque, Flagged, Header };
-using Decoder = bool (*)(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+using Decoder = Refusal (*)(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // Decodes into the sink; a picture that comes must pass CheckDecoded and its alpha promise
 // (opaque everywhere, or hasAlpha telling the truth), then `more` looks at it. Returns whether
@@ -88,7 +88,7 @@ bool Play(PictureAnimation& animation, bool opened, const char* withinCap, int64
 template <typename Animation>
 bool Play(Animation& animation, const uint8_t* data, size_t size, const char* withinCap,
           int64_t maxPixels = 0) {
-    return Play(animation, animation.Open(data, size), withinCap, maxPixels);
+    return Play(animation, animation.Open(data, size) == Refusal::None, withinCap, maxPixels);
 }
 
 }  // namespace fuzz

@@ -106,13 +106,16 @@ TEST(BmpVariants, HeadersBitFieldsAndRunLength) {
          With(Layout(2, 2, 8, {2, 3, 0, 0, 2, 1}), 40, kRle8, {}, sixteen),
          {kRed, kRed, kBlue, kBlue},
          false},
+        {"RLE8 of 256 x 256 holding only its end marker: a free canvas, all clear",
+         With(Layout(256, 256, 8, {0, 1}), 40, kRle8, {}, sixteen),
+         std::vector<Rgba>(256 * 256, kClear), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Bytes file = MakeBmp(c.layout);
         TestSink sink;
         ImageInfo info;
-        ASSERT_TRUE(DecodeBmp(file.data(), file.size(), sink, &info));
+        ASSERT_EQ(Refusal::None, DecodeBmp(file.data(), file.size(), sink, &info));
         EXPECT_EQ(info.width, c.layout.width);
         EXPECT_EQ(info.height, c.layout.height);
         EXPECT_EQ(sink.All(), c.want);
@@ -148,11 +151,11 @@ TEST(BmpVariants, RefusedVariantsAndHostileStreams) {
             file = Cut(file, c.cutTo);
         }
         TestSink sink;
-        EXPECT_FALSE(DecodeBmp(file.data(), file.size(), sink, nullptr));
+        EXPECT_NE(Refusal::None, DecodeBmp(file.data(), file.size(), sink, nullptr));
     }
     const Bytes shortHeader = Patched(MakeBmp(Layout(1, 1, 24, {0, 0, 0, 0})), 14, {16});
     TestSink shortSink;
-    EXPECT_FALSE(DecodeBmp(shortHeader.data(), shortHeader.size(), shortSink, nullptr))
+    EXPECT_NE(Refusal::None, DecodeBmp(shortHeader.data(), shortHeader.size(), shortSink, nullptr))
         << "a 16-byte header, a layout not read";
 
     // Escapes cut off at every byte: truncated data until the delta (its 10th byte) moves far
@@ -164,7 +167,8 @@ TEST(BmpVariants, RefusedVariantsAndHostileStreams) {
     for (size_t n = streamStart + 1; n <= whole.size(); ++n) {
         SCOPED_TRACE(n);
         TestSink cutSink;
-        EXPECT_EQ(n >= streamStart + 10, DecodeBmp(whole.data(), n, cutSink, nullptr));
+        EXPECT_EQ(n >= streamStart + 10 ? Refusal::None : Refusal::Truncated,
+                  DecodeBmp(whole.data(), n, cutSink, nullptr));
     }
 }
 
@@ -182,7 +186,7 @@ TEST(BmpVariants, LargePicturesOfEveryRowAlignment) {
         }
         const Bytes file = MakeBmp(kWidth, kHeight, bits, rows);
         TestSink sink;
-        ASSERT_TRUE(DecodeBmp(file.data(), file.size(), sink, nullptr));
+        ASSERT_EQ(Refusal::None, DecodeBmp(file.data(), file.size(), sink, nullptr));
         const size_t step = bits / 8;
         for (size_t y = 0; y < kHeight; ++y) {
             const uint8_t* src = rows.data() + (kHeight - 1 - y) * rowBytes;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using Decoder = bool (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
+using Decoder = Refusal (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
 
 TEST(Decode, BmpAndPcxPixelsTopRowFirst) {
     std::vector<Rgba> sixteen(16, kBlack);
@@ -98,7 +98,7 @@ TEST(Decode, BmpAndPcxPixelsTopRowFirst) {
         SCOPED_TRACE(c.name);
         TestSink sink;
         ImageInfo info;
-        ASSERT_TRUE(c.decode(c.file.data(), c.file.size(), sink, &info));
+        ASSERT_EQ(Refusal::None, c.decode(c.file.data(), c.file.size(), sink, &info));
         EXPECT_EQ(c.width, info.width);
         EXPECT_EQ(c.height, info.height);
         EXPECT_FALSE(info.hasAlpha);
@@ -185,12 +185,13 @@ TEST(Decode, PcxRunsLiteralsAndWhereThePaletteIs) {
         for (const auto& c : cases) {
             SCOPED_TRACE(c.name);
             TestSink sink;
-            ASSERT_TRUE(DecodePcx(c.file.data(), c.file.size(), sink, nullptr));
+            ASSERT_EQ(Refusal::None, DecodePcx(c.file.data(), c.file.size(), sink, nullptr));
             EXPECT_EQ(c.want, sink.All());
         }
         for (size_t cut : {size_t{129}, (plain.size() + 128) / 2, plain.size() - 1}) {
             TestSink sink;
-            EXPECT_FALSE(DecodePcx(plain.data(), cut, sink, nullptr)) << "cut at " << cut;
+            EXPECT_NE(Refusal::None, DecodePcx(plain.data(), cut, sink, nullptr))
+                << "cut at " << cut;
         }
     }
 }
@@ -209,7 +210,7 @@ TEST(Decode, PcxMonochromeWideRows) {
     }
     const Bytes file = MakePcx(kWidth, kHeight, 1, stored);
     TestSink sink;
-    ASSERT_TRUE(DecodePcx(file.data(), file.size(), sink, nullptr));
+    ASSERT_EQ(Refusal::None, DecodePcx(file.data(), file.size(), sink, nullptr));
     EXPECT_EQ(want, sink.All());
 }
 
@@ -260,7 +261,7 @@ TEST(Decode, PcxLineLengthsAndPlanes) {
         SCOPED_TRACE(c.name);
         const Bytes file = MakePcx(c.layout);
         TestSink sink;
-        ASSERT_TRUE(DecodePcx(file.data(), file.size(), sink, nullptr));
+        ASSERT_EQ(Refusal::None, DecodePcx(file.data(), file.size(), sink, nullptr));
         EXPECT_EQ(c.want, sink.All());
     }
 }
@@ -285,7 +286,7 @@ TEST(Decode, JpegColourAndGrey) {
         const Bytes file = QuadrantJpeg(c.components, c.scans);
         TestSink sink;
         ImageInfo info;
-        ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+        ASSERT_EQ(Refusal::None, DecodeJpeg(file.data(), file.size(), sink, &info));
         EXPECT_EQ(16, info.width);
         EXPECT_EQ(16, info.height);
         EXPECT_FALSE(info.hasAlpha);
@@ -309,7 +310,7 @@ TEST(Decode, PngKeepsAlphaAndChannelOrder) {
     const Bytes file = WritePng(3, 2, rgba);
     TestSink sink;
     ImageInfo info;
-    ASSERT_TRUE(DecodePng(file.data(), file.size(), sink, &info));
+    ASSERT_EQ(Refusal::None, DecodePng(file.data(), file.size(), sink, &info));
     EXPECT_EQ(3, info.width);
     EXPECT_EQ(2, info.height);
     EXPECT_TRUE(info.hasAlpha);
@@ -318,7 +319,7 @@ TEST(Decode, PngKeepsAlphaAndChannelOrder) {
     EXPECT_EQ(want, sink.All());
 
     const Bytes opaque = WritePng(1, 2, {1, 2, 3, 255, 4, 5, 6, 255});
-    ASSERT_TRUE(DecodePng(opaque.data(), opaque.size(), sink, &info));
+    ASSERT_EQ(Refusal::None, DecodePng(opaque.data(), opaque.size(), sink, &info));
     EXPECT_FALSE(info.hasAlpha) << "an alpha channel that is 255 everywhere";
 }
 
@@ -346,7 +347,7 @@ TEST(Decode, AnimatedPngComposesByItsOperations) {
         {10, {{0, kRed}, {7, kRed}}},
     };
     ApngAnimation animation;
-    ASSERT_TRUE(animation.Open(file.data(), file.size()));
+    ASSERT_EQ(Refusal::None, animation.Open(file.data(), file.size()));
     Bytes screen(4 * 2 * 4, 0xA5);
     for (size_t i = 0; i < std::size(steps); ++i) {
         SCOPED_TRACE("step " + std::to_string(i));

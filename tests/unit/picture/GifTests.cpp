@@ -34,7 +34,7 @@ TEST(GifLzw, DecodesTheWellKnownSample) {
         want.push_back(colours[*p - '0']);
     }
     TestSink sink;
-    ASSERT_TRUE(DecodeGifFirstFrame(file.data(), file.size(), sink, nullptr));
+    ASSERT_EQ(Refusal::None, DecodeGifFirstFrame(file.data(), file.size(), sink, nullptr));
     EXPECT_EQ(want, sink.All());
 }
 
@@ -69,7 +69,7 @@ TEST(GifLzw, RoundTripsThroughCodeGrowthAndFullTables) {
                                .Image(frame, LzwEncode(c.pixels, c.minCodeSize, c.deferredClear))
                                .Trailer();
         TestSink sink;
-        ASSERT_TRUE(DecodeGifFirstFrame(file.data(), file.size(), sink, nullptr));
+        ASSERT_EQ(Refusal::None, DecodeGifFirstFrame(file.data(), file.size(), sink, nullptr));
         const std::vector<Rgba> have = sink.All();
         for (size_t i = 0; i < c.pixels.size(); ++i) {
             const uint8_t v = c.pixels[i];
@@ -89,7 +89,7 @@ TEST(Gif, InterlacedRowsLandInTheirPasses) {
         const Bytes file =
             GifWriter(2, height, table).Image({0, 0, 2, height, pixels, {}, true, 4}).Trailer();
         TestSink sink;
-        ASSERT_TRUE(DecodeGifFirstFrame(file.data(), file.size(), sink, nullptr));
+        ASSERT_EQ(Refusal::None, DecodeGifFirstFrame(file.data(), file.size(), sink, nullptr));
         for (int y = 0; y < height; ++y) {
             EXPECT_EQ(10 * y + 10, sink.All()[static_cast<size_t>(2 * y + 1)].r) << "row " << y;
         }
@@ -152,7 +152,7 @@ TEST(Gif, FirstFrameRulesForFramesThatBendTheFormat) {
         SCOPED_TRACE(c.name);
         TestSink sink;
         ImageInfo info;
-        ASSERT_TRUE(DecodeGifFirstFrame(c.file.data(), c.file.size(), sink, &info));
+        ASSERT_EQ(Refusal::None, DecodeGifFirstFrame(c.file.data(), c.file.size(), sink, &info));
         EXPECT_EQ(2, info.width);
         EXPECT_EQ(2, info.height);
         EXPECT_EQ(c.want, sink.All());
@@ -176,7 +176,7 @@ TEST(Gif, StillOnlyWhenAtMostTheTrailerFollowsTheFirstFrame) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         GifAnimation gif;
-        ASSERT_TRUE(gif.Open(c.file.data(), c.file.size()));
+        ASSERT_EQ(Refusal::None, gif.Open(c.file.data(), c.file.size()));
         EXPECT_EQ(c.still, gif.IsStill());
     }
 }
@@ -191,7 +191,7 @@ struct Expected {
 // first row is what Start gives.
 void Play(const Bytes& file, const std::vector<Expected>& steps) {
     GifAnimation gif;
-    ASSERT_TRUE(gif.Open(file.data(), file.size()));
+    ASSERT_EQ(Refusal::None, gif.Open(file.data(), file.size()));
     ASSERT_FALSE(gif.IsStill());
     Bytes screen(static_cast<size_t>(gif.Width() * gif.Height()) * 4);
     int32_t delay = -1;
@@ -286,10 +286,10 @@ TEST(GifAnimation, OpeningAnotherPictureStartsAfresh) {
     GifAnimation gif;
     Bytes screen(36);
     int32_t delay = 0;
-    ASSERT_TRUE(gif.Open(small.data(), small.size()));
+    ASSERT_EQ(Refusal::None, gif.Open(small.data(), small.size()));
     ASSERT_TRUE(gif.Start(screen.data(), 0, &delay));
     ASSERT_EQ(Step::Frame, gif.Next(screen.data(), &delay));
-    ASSERT_TRUE(gif.Open(large.data(), large.size()));
+    ASSERT_EQ(Refusal::None, gif.Open(large.data(), large.size()));
     ASSERT_TRUE(gif.Start(screen.data(), 0, &delay));
     EXPECT_EQ(Step::Frame, gif.Next(screen.data(), &delay));
     EXPECT_EQ(std::vector<Rgba>(9, kGreen), ToPixels(screen));
@@ -302,7 +302,7 @@ TEST(GifAnimation, WithoutAStartNextReturnsAtOnce) {
     const GifFrame frame(0, 0, 1, 1, {}, {}, false, 12);
     const Bytes file = GifWriter(1, 1, kTable4).Image(frame, {0}).Image(frame, {0}).Trailer();
     GifAnimation gif;
-    ASSERT_TRUE(gif.Open(file.data(), file.size()));
+    ASSERT_EQ(Refusal::None, gif.Open(file.data(), file.size()));
     uint8_t screen[4] = {};
     int32_t delay = 0;
     EXPECT_FALSE(gif.Start(screen, 0, &delay));
@@ -321,7 +321,7 @@ TEST(GifAnimation, PassesCountRestartsOfTheStream) {
                            .Image({1, 0, 1, 1, {2}})
                            .Trailer();
     GifAnimation gif;
-    ASSERT_TRUE(gif.Open(file.data(), file.size()));
+    ASSERT_EQ(Refusal::None, gif.Open(file.data(), file.size()));
     std::vector<uint8_t> screen(2 * 4);
     int32_t delay = 0;
     ASSERT_TRUE(gif.Start(screen.data(), 0xFF000000u, &delay));

@@ -1,6 +1,7 @@
 // The crasher corpus: one row per fault, each a well-formed file with one thing broken, and
-// each must end with no picture. Under AddressSanitizer a read past the data fails the row too,
-// and so does any single allocation above the decoders' cap, the library's own included.
+// each must end with no picture, for the reason the row names. Under AddressSanitizer a read past
+// the data fails the row too, and so does any single allocation above the decoders' cap, the
+// library's own included.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -38,9 +39,9 @@ bool WatchAllocations() {
     return installed;
 }
 
-using Decoder = bool (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
+using Decoder = Refusal (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
 
-bool ChooseIcon(const uint8_t* data, size_t size, PixelSink&, ImageInfo*) {
+Refusal ChooseIcon(const uint8_t* data, size_t size, PixelSink&, ImageInfo*) {
     IconEntryChoice choice;
     return ChooseIconEntry(data, size, &choice);
 }
@@ -146,7 +147,7 @@ Bytes FlatBaselineJpeg(uint16_t width, uint16_t height, size_t dataBytes) {
 }
 
 // The picture box's own call: stretched over its 98 x 98 client area.
-bool FitInto98(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+Refusal FitInto98(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
     return DecodeJpegToFit(data, size, DrawTarget{1, 98, 98}, sink, info);
 }
 
@@ -191,9 +192,11 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
                                 {DecodeGifFirstFrame, gif},
                                 {ChooseIcon, ico}}) {
         TestSink sink;
-        ASSERT_TRUE(decode(file.data(), file.size(), sink, nullptr)) << "an undamaged file";
+        ASSERT_EQ(Refusal::None, decode(file.data(), file.size(), sink, nullptr))
+            << "an undamaged file";
         TestSink refusing(true);
-        EXPECT_EQ(decode == ChooseIcon, decode(file.data(), file.size(), refusing, nullptr))
+        EXPECT_EQ(decode == ChooseIcon ? Refusal::None : Refusal::NoMemory,
+                  decode(file.data(), file.size(), refusing, nullptr))
             << "no memory for the pixels";
     }
 
@@ -201,118 +204,146 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
         const char* fault;
         Decoder decode;
         Bytes file;
+        Refusal reason;
         bool refusedBeforeAllocating;
     } rows[] = {
-        {"BMP shorter than its two headers", DecodeBmp, Cut(bmp, 53), true},
-        {"BMP rows cut short", DecodeBmp, Cut(bmp, bmp.size() - 1), true},
-        {"BMP embedded PNG (compression 5)", DecodeBmp, Patched(bmp, 30, {5}), true},
-        {"BMP 2 bits per pixel", DecodeBmp, Patched(bmp, 28, {2}), true},
-        {"BMP zero width", DecodeBmp, Patched(bmp, 18, {0}), true},
+        {"BMP shorter than its two headers", DecodeBmp, Cut(bmp, 53), Refusal::Truncated, true},
+        {"BMP rows cut short", DecodeBmp, Cut(bmp, bmp.size() - 1), Refusal::Truncated, true},
+        {"BMP embedded PNG (compression 5)", DecodeBmp, Patched(bmp, 30, {5}), Refusal::Unsupported,
+         true},
+        {"BMP 2 bits per pixel", DecodeBmp, Patched(bmp, 28, {2}), Refusal::Unsupported, true},
+        {"BMP zero width", DecodeBmp, Patched(bmp, 18, {0}), Refusal::Malformed, true},
         {"BMP width and height 2^31 - 1", DecodeBmp,
-         Patched(bmp, 18, {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F}), true},
-        {"BMP height -2^31", DecodeBmp, Patched(bmp, 22, {0, 0, 0, 0x80}), true},
+         Patched(bmp, 18, {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F}), Refusal::TooLarge,
+         true},
+        {"BMP height -2^31", DecodeBmp, Patched(bmp, 22, {0, 0, 0, 0x80}), Refusal::TooLarge, true},
         {"BMP 100000 wide, rows not in the file", DecodeBmp, Patched(bmp, 18, {0xA0, 0x86, 1}),
-         true},
+         Refusal::Truncated, true},
         {"BMP 100000 x 100000", DecodeBmp, Patched(bmp, 18, {0xA0, 0x86, 1, 0, 0xA0, 0x86, 1, 0}),
-         true},
+         Refusal::TooLarge, true},
         {"BMP rows offset wrapping 32 bits", DecodeBmp, Patched(bmp, 10, {0xF0, 0xFF, 0xFF, 0xFF}),
+         Refusal::Truncated, true},
+        {"BMP colours-used 2^30", DecodeBmp, Patched(bmp, 46, {0, 0, 0, 0x40}), Refusal::Truncated,
          true},
-        {"BMP colours-used 2^30", DecodeBmp, Patched(bmp, 46, {0, 0, 0, 0x40}), true},
-        {"BMP 12-byte core header with zero height", DecodeBmp, Patched(bmp, 14, {12}), true},
+        {"BMP 12-byte core header over a 40-byte one: bit count 0", DecodeBmp,
+         Patched(bmp, 14, {12}), Refusal::Unsupported, true},
         {"BMP RLE8 of 72 bytes declaring 11585 x 11585", DecodeBmp,
          Patched(MakeBmp(11585, 11585, 8, {2, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, 0, 0, 0}, {kRed}, 1),
                  30, {1}),
-         true},
+         Refusal::TooLarge, true},
         {"BMP RLE8 stream that ends before its end-of-picture marker", DecodeBmp,
-         Patched(MakeBmp(4, 2, 8, {2, 0, 0, 0, 1, 0}, {kRed}, 1), 30, {1}), true},
-        {"PCX header only", DecodePcx, Cut(pcx, 128), true},
-        {"PCX xmin above xmax", DecodePcx, Patched(pcx, 4, {3}), true},
-        {"PCX data ends before the last row", DecodePcx, Cut(pcx, pcx.size() - 2), false},
-        {"PCX run byte without its value", DecodePcx, Patched(Cut(pcx, 135), 134, {0xC5}), false},
-        {"PCX two planes of 8 bits", DecodePcx, Patched(pcx, 65, {2}), true},
-        {"PCX bytes per line below the width", DecodePcx, Patched(pcx, 66, {1, 0}), true},
-        {"PCX 4 bits per pixel", DecodePcx, Patched(pcx, 3, {4}), true},
-        {"PCX 65536 x 65536 window", DecodePcx, Patched(pcx, 8, {0xFF, 0xFF, 0xFF, 0xFF}), true},
+         Patched(MakeBmp(4, 2, 8, {2, 0, 0, 0, 1, 0}, {kRed}, 1), 30, {1}), Refusal::Truncated,
+         true},
+        {"PCX header only", DecodePcx, Cut(pcx, 128), Refusal::Truncated, true},
+        {"PCX xmin above xmax", DecodePcx, Patched(pcx, 4, {3}), Refusal::Malformed, true},
+        {"PCX data ends before the last row", DecodePcx, Cut(pcx, pcx.size() - 2),
+         Refusal::Truncated, false},
+        {"PCX run byte without its value", DecodePcx, Patched(Cut(pcx, 135), 134, {0xC5}),
+         Refusal::Truncated, false},
+        {"PCX two planes of 8 bits", DecodePcx, Patched(pcx, 65, {2}), Refusal::Unsupported, true},
+        {"PCX bytes per line below the width", DecodePcx, Patched(pcx, 66, {1, 0}),
+         Refusal::Malformed, true},
+        {"PCX 4 bits per pixel", DecodePcx, Patched(pcx, 3, {4}), Refusal::Unsupported, true},
+        {"PCX 65536 x 65536 window, wider than any line", DecodePcx,
+         Patched(pcx, 8, {0xFF, 0xFF, 0xFF, 0xFF}), Refusal::Malformed, true},
         {"PCX 8000 x 8000 window from 8 bytes", DecodePcx,
-         Patched(pcx, 8, {0x3F, 0x1F, 0x3F, 0x1F}), true},
-        {"JPEG cut inside the tables", DecodeJpeg, Cut(jpeg, 100), true},
-        {"JPEG cut inside the scan data", DecodeJpeg, Cut(jpeg, jpeg.size() - 40), false},
+         Patched(Patched(pcx, 8, {0x3F, 0x1F, 0x3F, 0x1F}), 66, {0x40, 0x1F}), Refusal::TooLarge,
+         true},
+        {"JPEG cut inside the tables", DecodeJpeg, Cut(jpeg, 100), Refusal::Truncated, true},
+        {"JPEG cut inside the scan data", DecodeJpeg, Cut(jpeg, jpeg.size() - 40),
+         Refusal::Truncated, false},
         {"JPEG 65535 x 65535 frame", DecodeJpeg, Patched(jpeg, sof + 5, {0xFF, 0xFF, 0xFF, 0xFF}),
-         true},
-        {"JPEG zero height", DecodeJpeg, Patched(jpeg, sof + 5, {0, 0}), true},
-        {"JPEG 12000 x 12000 whole, beyond the cap", DecodeJpeg, huge, true},
+         Refusal::TooLarge, true},
+        {"JPEG zero height", DecodeJpeg, Patched(jpeg, sof + 5, {0, 0}), Refusal::Malformed, true},
+        {"JPEG 12000 x 12000 whole, beyond the cap", DecodeJpeg, huge, Refusal::TooLarge, true},
         {"JPEG 12000 x 12000 at 1/8 with under a bit a block", FitInto98,
-         FlatBaselineJpeg(12000, 12000, 200000), true},
-        {"JPEG CMYK cut inside the scan data", DecodeJpeg, Cut(cmyk, cmyk.size() - 40), false},
-        {"JPEG 631 progressive scans", DecodeJpeg, QuadrantJpeg(1, JpegScans::TooMany), false},
+         FlatBaselineJpeg(12000, 12000, 200000), Refusal::TooLarge, true},
+        {"JPEG CMYK cut inside the scan data", DecodeJpeg, Cut(cmyk, cmyk.size() - 40),
+         Refusal::Truncated, false},
+        {"JPEG 631 progressive scans", DecodeJpeg, QuadrantJpeg(1, JpegScans::TooMany),
+         Refusal::TooLarge, false},
         {"JPEG 300 empty scans over 4096 x 4096, past the scan budget", DecodeJpeg,
-         EmptyScansJpeg(4096, 4096, 300), true},
-        {"PNG cut in half", DecodePng, Cut(png, png.size() / 2), false},
-        {"PNG signature only", DecodePng, Cut(png, 8), true},
+         EmptyScansJpeg(4096, 4096, 300), Refusal::TooLarge, true},
+        {"PNG cut in half", DecodePng, Cut(png, png.size() / 2), Refusal::Truncated, false},
+        {"PNG signature only", DecodePng, Cut(png, 8), Refusal::Truncated, true},
         {"PNG 100000 x 100000, within libpng's limits", DecodePng,
-         WithIhdrSize(png, 100000, 100000), true},
-        {"PNG 65535 x 65535", DecodePng, WithIhdrSize(png, 65535, 65535), true},
-        {"PNG zero width", DecodePng, WithIhdrSize(png, 0, 2), true},
+         WithIhdrSize(png, 100000, 100000), Refusal::TooLarge, true},
+        {"PNG 65535 x 65535", DecodePng, WithIhdrSize(png, 65535, 65535), Refusal::TooLarge, true},
+        {"PNG zero width", DecodePng, WithIhdrSize(png, 0, 2), Refusal::Malformed, true},
         {"PNG text chunk claiming 1.5 GiB in a tiny file", DecodePng,
-         WithChunkAfterHeader(png, "tEXt", 0x60000000, {'k', 0, 'v'}), true},
-        {"PNG header checksum wrong", DecodePng, Patched(png, 17, {1}), true},
-        {"PNG larger than its pixel data", DecodePng, WithIhdrSize(png, 200, 200), false},
+         WithChunkAfterHeader(png, "tEXt", 0x60000000, {'k', 0, 'v'}), Refusal::Truncated, true},
+        {"PNG header checksum wrong", DecodePng, Patched(png, 17, {1}), Refusal::Malformed, true},
+        {"PNG larger than its pixel data", DecodePng, WithIhdrSize(png, 200, 200),
+         Refusal::Truncated, false},
         {"APNG sequence starting at 5", DecodeApngFirstFrame,
-         Rechecked(Patched(apng, 61, {0, 0, 0, 5}), 53), true},
+         Rechecked(Patched(apng, 61, {0, 0, 0, 5}), 53), Refusal::Malformed, true},
         {"APNG second frame a pixel past the canvas", DecodeApngFirstFrame,
-         Rechecked(Patched(apng, fctl + 20, {0, 0, 0, 1}), fctl), true},
+         Rechecked(Patched(apng, fctl + 20, {0, 0, 0, 1}), fctl), Refusal::Malformed, true},
         {"APNG dispose operation 3", DecodeApngFirstFrame,
-         Rechecked(Patched(apng, fctl + 32, {3}), fctl), true},
+         Rechecked(Patched(apng, fctl + 32, {3}), fctl), Refusal::Malformed, true},
         {"APNG frame control checksum wrong", DecodeApngFirstFrame,
-         Patched(apng, fctl + 34, {uint8_t(apng[fctl + 34] ^ 1)}), true},
+         Patched(apng, fctl + 34, {uint8_t(apng[fctl + 34] ^ 1)}), Refusal::Malformed, true},
         {"APNG acTL counting 2^32 - 1 frames", DecodeApngFirstFrame,
-         Rechecked(Patched(apng, 41, {0xFF, 0xFF, 0xFF, 0xFF}), 33), true},
+         Rechecked(Patched(apng, 41, {0xFF, 0xFF, 0xFF, 0xFF}), 33), Refusal::Malformed, true},
         {"APNG cut inside the last frame's data", DecodeApngFirstFrame, Cut(apng, apng.size() - 20),
-         true},
+         Refusal::Truncated, true},
         {"APNG fdAT checksum wrong", DecodeApngFirstFrame,
-         Patched(apngBeside, fdatCrc, {uint8_t(apngBeside[fdatCrc] ^ 1)}), false},
-        {"APNG canvas 8192 x 8192 around a 4 x 2 frame", DecodeApngFirstFrame,
-         WithIhdrSize(apngBeside, 8192, 8192), true},
-        {"GIF 13 bytes", DecodeGifFirstFrame, Cut(gif, 13), true},
-        {"GIF signature GIF88a", DecodeGifFirstFrame, Patched(gif, 4, {'8'}), true},
-        {"GIF zero screen width", DecodeGifFirstFrame, Patched(gif, 6, {0, 0}), true},
-        {"GIF global table cut off", DecodeGifFirstFrame, Cut(gif, 20), true},
-        {"GIF trailer before any image", DecodeGifFirstFrame, Patched(gif, 25, {0x3B}), true},
-        {"GIF stray byte before the first image", DecodeGifFirstFrame,
-         GifWriter(2, 2, kTable4).Raw({0x99}).Image(frame).Trailer(), true},
-        {"GIF image descriptor cut off", DecodeGifFirstFrame, Cut(gif, 30), true},
-        {"GIF image data without terminator", DecodeGifFirstFrame, Cut(gif, gif.size() - 2), true},
-        {"GIF sub-block longer than the data", DecodeGifFirstFrame, Patched(gif, 36, {200}), true},
-        {"GIF minimum code size 12", DecodeGifFirstFrame, Patched(gif, 35, {12}), false},
-        {"GIF 65535 x 65535 frame", DecodeGifFirstFrame, Patched(gif, 30, {0xFF, 0xFF, 0xFF, 0xFF}),
+         Patched(apngBeside, fdatCrc, {uint8_t(apngBeside[fdatCrc] ^ 1)}), Refusal::Malformed,
          false},
-        {"GIF 65535 x 2048 screen around one 2 x 2 frame", DecodeGifFirstFrame,
-         Patched(gif, 6, {0xFF, 0xFF, 0, 8}), true},
-        {"WebP animation canvas 16449540 x 3 around three 4 x 3 frames", DecodeWebp,
-         Patched(webp, 24, {0x03, 0x00, 0xFB, 0x02, 0, 0}), true},
-        {"WebP animation canvas 93 x 982787 around three 4 x 3 frames", DecodeWebp,
-         Patched(webp, 24, {92, 0, 0, 0x02, 0xFF, 0x0E}), true},
-        {"ICO directory cut off", ChooseIcon, Patched(ico, 4, {40}), true},
-        {"ICO image offset past the end", ChooseIcon, Patched(ico, 18, {0, 0, 1, 0}), true},
-        {"ICO image size past the end", ChooseIcon, Patched(ico, 14, {0x29, 1}), true},
-        {"ICO offset plus size wrapping 32 bits", ChooseIcon,
-         Patched(ico, 14, {0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF}), true},
-        {"ICO mask one byte beyond the entry", ChooseIcon, Patched(ico, 14, {0x27, 1}), true},
-        {"ICO header size 108", ChooseIcon, Patched(ico, 22, {108}), true},
-        {"ICO zero width", ChooseIcon, Patched(ico, 26, {0}), true},
-        {"ICO width 1000", ChooseIcon, Patched(ico, 26, {0xE8, 3}), true},
-        {"ICO odd height", ChooseIcon, Patched(ico, 30, {31}), true},
-        {"ICO 2 bits per pixel", ChooseIcon, Patched(ico, 36, {2}), true},
-        {"ICO bit-field compression", ChooseIcon, Patched(ico, 38, {3}), true},
-        {"ICO colours-used 100000", ChooseIcon, Patched(ico, 54, {0xA0, 0x86, 1}), true},
-        {"ICO PNG image of 0 x 0", ChooseIcon, Patched(pngIcon, 38, {0, 0, 0, 0, 0, 0, 0, 0}),
+        {"APNG canvas 8192 x 8192 around a 4 x 2 frame", DecodeApngFirstFrame,
+         WithIhdrSize(apngBeside, 8192, 8192), Refusal::TooLarge, true},
+        {"GIF 13 bytes", DecodeGifFirstFrame, Cut(gif, 13), Refusal::Truncated, true},
+        {"GIF signature GIF88a", DecodeGifFirstFrame, Patched(gif, 4, {'8'}), Refusal::Malformed,
          true},
+        {"GIF zero screen width", DecodeGifFirstFrame, Patched(gif, 6, {0, 0}), Refusal::Malformed,
+         true},
+        {"GIF global table cut off", DecodeGifFirstFrame, Cut(gif, 20), Refusal::Truncated, true},
+        {"GIF trailer before any image", DecodeGifFirstFrame, Patched(gif, 25, {0x3B}),
+         Refusal::Malformed, true},
+        {"GIF stray byte before the first image", DecodeGifFirstFrame,
+         GifWriter(2, 2, kTable4).Raw({0x99}).Image(frame).Trailer(), Refusal::Malformed, true},
+        {"GIF image descriptor cut off", DecodeGifFirstFrame, Cut(gif, 30), Refusal::Truncated,
+         true},
+        {"GIF image data without terminator", DecodeGifFirstFrame, Cut(gif, gif.size() - 2),
+         Refusal::Truncated, true},
+        {"GIF sub-block longer than the data", DecodeGifFirstFrame, Patched(gif, 36, {200}),
+         Refusal::Truncated, true},
+        {"GIF minimum code size 12", DecodeGifFirstFrame, Patched(gif, 35, {12}),
+         Refusal::Malformed, false},
+        {"GIF 65535 x 65535 frame", DecodeGifFirstFrame, Patched(gif, 30, {0xFF, 0xFF, 0xFF, 0xFF}),
+         Refusal::Malformed, false},
+        {"GIF 65535 x 2048 screen around one 2 x 2 frame", DecodeGifFirstFrame,
+         Patched(gif, 6, {0xFF, 0xFF, 0, 8}), Refusal::TooLarge, true},
+        {"WebP animation canvas 16449540 x 3 around three 4 x 3 frames", DecodeWebp,
+         Patched(webp, 24, {0x03, 0x00, 0xFB, 0x02, 0, 0}), Refusal::TooLarge, true},
+        {"WebP animation canvas 93 x 982787 around three 4 x 3 frames", DecodeWebp,
+         Patched(webp, 24, {92, 0, 0, 0x02, 0xFF, 0x0E}), Refusal::TooLarge, true},
+        {"ICO directory cut off", ChooseIcon, Patched(ico, 4, {40}), Refusal::Truncated, true},
+        {"ICO image offset past the end", ChooseIcon, Patched(ico, 18, {0, 0, 1, 0}),
+         Refusal::Truncated, true},
+        {"ICO image size past the end", ChooseIcon, Patched(ico, 14, {0x29, 1}), Refusal::Truncated,
+         true},
+        {"ICO offset plus size wrapping 32 bits", ChooseIcon,
+         Patched(ico, 14, {0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF}), Refusal::Truncated, true},
+        {"ICO mask one byte beyond the entry", ChooseIcon, Patched(ico, 14, {0x27, 1}),
+         Refusal::Truncated, true},
+        {"ICO header size 108", ChooseIcon, Patched(ico, 22, {108}), Refusal::Unsupported, true},
+        {"ICO zero width", ChooseIcon, Patched(ico, 26, {0}), Refusal::Malformed, true},
+        {"ICO width 1000", ChooseIcon, Patched(ico, 26, {0xE8, 3}), Refusal::Malformed, true},
+        {"ICO odd height", ChooseIcon, Patched(ico, 30, {31}), Refusal::Malformed, true},
+        {"ICO 2 bits per pixel", ChooseIcon, Patched(ico, 36, {2}), Refusal::Unsupported, true},
+        {"ICO bit-field compression", ChooseIcon, Patched(ico, 38, {3}), Refusal::Unsupported,
+         true},
+        {"ICO colours-used 100000", ChooseIcon, Patched(ico, 54, {0xA0, 0x86, 1}),
+         Refusal::Malformed, true},
+        {"ICO PNG image of 0 x 0", ChooseIcon, Patched(pngIcon, 38, {0, 0, 0, 0, 0, 0, 0, 0}),
+         Refusal::Malformed, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.fault);
         TestSink sink;
         const bool watching = WatchAllocations();
-        EXPECT_FALSE(row.decode(row.file.data(), row.file.size(), sink, nullptr));
+        EXPECT_EQ(row.reason, row.decode(row.file.data(), row.file.size(), sink, nullptr));
         if (row.refusedBeforeAllocating) {
             EXPECT_TRUE(sink.pixels.empty())
                 << "the sink was asked for " << sink.width << " x " << sink.height;

@@ -75,7 +75,7 @@ TEST(ChooseIconEntry, The32PixelEntryWithAtLeast16ColoursElseTheLast) {
         SCOPED_TRACE(c.name);
         const Bytes file = MakeIconFile(c.type, c.entries);
         IconEntryChoice choice;
-        ASSERT_TRUE(ChooseIconEntry(file.data(), file.size(), &choice));
+        ASSERT_EQ(Refusal::None, ChooseIconEntry(file.data(), file.size(), &choice));
         EXPECT_EQ(c.chosenWidth, choice.width);
         EXPECT_EQ(c.chosenWidth, choice.height) << "half the bitmap header's height";
         EXPECT_FALSE(choice.isPng);
@@ -86,7 +86,7 @@ TEST(ChooseIconEntry, The32PixelEntryWithAtLeast16ColoursElseTheLast) {
     // A PNG image is reported with the size from its own header.
     const Bytes png = MakeIconFile(1, {{0, 0, WritePng(24, 20, Bytes(24 * 20 * 4, 7))}});
     IconEntryChoice choice;
-    ASSERT_TRUE(ChooseIconEntry(png.data(), png.size(), &choice));
+    ASSERT_EQ(Refusal::None, ChooseIconEntry(png.data(), png.size(), &choice));
     EXPECT_TRUE(choice.isPng);
     EXPECT_EQ(24, choice.width);
     EXPECT_EQ(20, choice.height);

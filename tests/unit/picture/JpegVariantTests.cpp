@@ -66,7 +66,7 @@ TEST(JpegVariants, FourComponentsAsRgb) {
         SCOPED_TRACE(c.name);
         TestSink sink;
         ImageInfo info;
-        ASSERT_TRUE(DecodeJpeg(c.file.data(), c.file.size(), sink, &info));
+        ASSERT_EQ(Refusal::None, DecodeJpeg(c.file.data(), c.file.size(), sink, &info));
         EXPECT_EQ(16, info.width);
         EXPECT_FALSE(info.hasAlpha);
         const std::vector<Rgba> px = sink.All();
@@ -140,7 +140,7 @@ TEST(JpegVariants, ExifOrientationMirrorsAndTurns) {
                 stored, OrientationTiff(static_cast<uint16_t>(c.orientation), bigEndian, type));
             TestSink sink;
             ImageInfo info;
-            ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+            ASSERT_EQ(Refusal::None, DecodeJpeg(file.data(), file.size(), sink, &info));
             ASSERT_EQ(8 * c.columns, info.width);
             ASSERT_EQ(48 / c.columns, info.height);
             ASSERT_EQ(info.width, sink.width);
@@ -179,8 +179,8 @@ TEST(JpegVariants, DecodedAtTheSizeShown) {
             c.orientation == 1 ? stored : WithExif(stored, OrientationTiff(6, false));
         TestSink whole, fit;
         ImageInfo info;
-        ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), whole, nullptr));
-        ASSERT_TRUE(DecodeJpegToFit(file.data(), file.size(), c.target, fit, &info));
+        ASSERT_EQ(Refusal::None, DecodeJpeg(file.data(), file.size(), whole, nullptr));
+        ASSERT_EQ(Refusal::None, DecodeJpegToFit(file.data(), file.size(), c.target, fit, &info));
         EXPECT_EQ(std::make_pair(whole.width, whole.height),
                   std::make_pair(info.width, info.height));
         ASSERT_EQ(std::make_pair(c.wantW, c.wantH), std::make_pair(fit.width, fit.height));
@@ -218,7 +218,7 @@ TEST(JpegVariants, BrokenExifShowsAsStored) {
         const Bytes file = WithExif(stored, c.tiff);
         TestSink sink;
         ImageInfo info;
-        ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), sink, &info));
+        ASSERT_EQ(Refusal::None, DecodeJpeg(file.data(), file.size(), sink, &info));
         EXPECT_EQ(16, info.width);
         EXPECT_EQ(8, info.height);
     }

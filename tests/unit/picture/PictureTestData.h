@@ -3,11 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 
 #include "Picture.h"
 #include "TestPictures.h"
 
 using namespace testpictures;
+
+// Failure messages name a refusal rather than print its byte.
+inline void PrintTo(Refusal refusal, std::ostream* os) {
+    *os << RefusalName(refusal);
+}
 
 // Stored as B, G, R, A bytes 01 02 03 FF: a colour whose channels cannot be mistaken.
 inline constexpr Rgba kGrey1{3, 2, 1, 255};

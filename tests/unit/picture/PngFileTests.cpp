@@ -45,7 +45,7 @@ Bytes WithoutGamma(Bytes png) {
 Decoded DecodeBytes(const Bytes& bytes) {
     TestSink sink;
     Decoded d;
-    d.ok = DecodePng(bytes.data(), bytes.size(), sink, nullptr);
+    d.ok = DecodePng(bytes.data(), bytes.size(), sink, nullptr) == Refusal::None;
     d.width = sink.width;
     d.height = sink.height;
     d.pixels = sink.All();

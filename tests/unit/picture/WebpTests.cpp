@@ -50,7 +50,7 @@ TEST(Webp, StillPicturesKeepTheirAlpha) {
         ASSERT_EQ(PictureKind::Webp, RecognizePicture(c.file.data(), c.file.size()));
         TestSink sink;
         ImageInfo info;
-        ASSERT_TRUE(DecodeWebp(c.file.data(), c.file.size(), sink, &info));
+        ASSERT_EQ(Refusal::None, DecodeWebp(c.file.data(), c.file.size(), sink, &info));
         EXPECT_EQ(12, info.width);
         EXPECT_EQ(10, info.height);
         EXPECT_EQ(c.hasAlpha, info.hasAlpha);
@@ -85,7 +85,7 @@ std::vector<WebpFrame> ThreeFrames() {
 TEST(Webp, AnimationPlaysFramesOnTheBackground) {
     const Bytes file = WriteAnimatedWebp(4, 4, ThreeFrames());
     WebpAnimation animation;
-    ASSERT_TRUE(animation.Open(file.data(), file.size()));
+    ASSERT_EQ(Refusal::None, animation.Open(file.data(), file.size()));
     EXPECT_EQ(4, animation.Width());
     EXPECT_FALSE(animation.IsStill());
     const uint32_t grey = 0xFF404040u;
@@ -112,7 +112,7 @@ TEST(Webp, AnimationPlaysFramesOnTheBackground) {
     // The still picture of an animation is its first frame, alpha kept.
     TestSink sink;
     ImageInfo info;
-    ASSERT_TRUE(DecodeWebp(file.data(), file.size(), sink, &info));
+    ASSERT_EQ(Refusal::None, DecodeWebp(file.data(), file.size(), sink, &info));
     EXPECT_EQ(kRed, sink.All()[0]);
     EXPECT_FALSE(info.hasAlpha);
 }
@@ -129,7 +129,7 @@ TEST(Webp, LosslessWithoutItsAlphaHintIsOpaque) {
     file[24] = static_cast<uint8_t>(file[24] & ~0x10);
     TestSink sink;
     ImageInfo info;
-    ASSERT_TRUE(DecodeWebp(file.data(), file.size(), sink, &info));
+    ASSERT_EQ(Refusal::None, DecodeWebp(file.data(), file.size(), sink, &info));
     EXPECT_FALSE(info.hasAlpha) << "drawn opaque; the fourth bytes are not looked at";
     const std::vector<Rgba> got = sink.All(), want = AsPixels(translucent);
     ASSERT_EQ(want.size(), got.size());
@@ -157,12 +157,12 @@ TEST(Webp, DamagedFilesGiveNoPicture) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestSink sink;
-        EXPECT_FALSE(DecodeWebp(c.file.data(), c.file.size(), sink, nullptr));
+        EXPECT_NE(Refusal::None, DecodeWebp(c.file.data(), c.file.size(), sink, nullptr));
         EXPECT_LE(int64_t{sink.width} * sink.height, kMaxPicturePixels);
         WebpAnimation animation;
         Bytes screen(16 * 4);
         int32_t delay = 0;
-        if (animation.Open(c.file.data(), c.file.size())) {
+        if (animation.Open(c.file.data(), c.file.size()) == Refusal::None) {
             // The cut animation opens (its frames are found lazily) but plays no frame.
             EXPECT_FALSE(animation.Start(screen.data(), 0xFF000000u, &delay));
         }
