@@ -33,4 +33,9 @@ public:
     // How many times the frames have started again from the first. A player can tell from it
     // where one pass through the frames ends and the next begins.
     virtual uint32_t Passes() const = 0;
+    // Puts the frame on the screen on another background: what showed the old one shows this
+    // one, and the next steps compose on it. A GIF tells its background from drawn pixels of the
+    // same colour by alpha, so only a screen started on a background whose alpha is 0 can be
+    // recomposed (the player starts its screens so); drawn pixels are opaque.
+    virtual void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) = 0;
 };

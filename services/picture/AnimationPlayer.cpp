@@ -97,11 +97,18 @@ AnimationPlayer::AnimationPlayer(std::unique_ptr<PictureAnimation> animation)
 
 AnimationPlayer::~AnimationPlayer() = default;
 
+// The background is given to the animation with alpha 0, so that it can be recomposed.
 bool AnimationPlayer::Start(uint32_t backgroundBgra) {
     uint64_t pixels = 0;
     if (!picture_bytes::PicturePixels(Width(), Height(), &pixels)) return false;
     screen_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(pixels * 4)]);
-    return screen_ && animation_->Start(screen_.get(), backgroundBgra, &screenDelayMs_);
+    return screen_ &&
+           animation_->Start(screen_.get(), backgroundBgra & 0x00FFFFFFu, &screenDelayMs_);
+}
+
+void AnimationPlayer::Recompose(uint32_t backgroundBgra) {
+    Forget();
+    animation_->Recompose(screen_.get(), backgroundBgra & 0x00FFFFFFu);
 }
 
 void AnimationPlayer::SetDrawnSize(int32_t width, int32_t height) {
@@ -121,6 +128,7 @@ void AnimationPlayer::Forget() {
     caching_ = true;
     replaying_ = false;
     replayAt_ = 0;
+    open_ = false;
 }
 
 // Waits out a frame's delay from its noted time. False when a stop was requested.
@@ -130,7 +138,7 @@ bool AnimationPlayer::WaitFrame(AnimationHost& host, int64_t notedUs, int32_t de
         if (host.StopRequested()) return false;
         const int64_t left = due - host.NowUs();
         if (left <= 0) return true;
-        host.WaitUs(std::min<int64_t>(left, int64_t{kStopCheckMs} * 1000));
+        host.WaitUs(left);
     }
 }
 
@@ -181,22 +189,40 @@ void AnimationPlayer::RecordStep(AnimationHost& host, bool frame, int32_t delayM
     }
 }
 
-void AnimationPlayer::Run(AnimationHost& host) {
+// Brings the screen up to the frame on show, which then opens a pass. False when a stop came
+// first; the steps made so far count.
+bool AnimationPlayer::OpenPass(AnimationHost& host, int64_t* notedUs) {
+    const bool caughtUp = behind_ > 0;
+    for (; behind_ > 0; --behind_) {
+        if (host.StopRequested()) return false;
+        const HostLock locked(host);
+        animation_->Next(screen_.get(), &screenDelayMs_);
+    }
     {
         const HostLock locked(host);
         Forget();
     }
-    // The frame on the screen (the first, or where a resize paused the animation) opens a pass.
-    int32_t delayMs = screenDelayMs_;
+    *notedUs = host.NowUs();
+    delayMs_ = screenDelayMs_;
+    passes_ = animation_->Passes();
+    RecordStep(host, true, delayMs_);
+    open_ = true;
+    if (caughtUp) host.Show();
+    return true;
+}
+
+void AnimationPlayer::Run(AnimationHost& host) {
     int64_t notedUs = host.NowUs();
-    uint32_t passes = animation_->Passes();
-    RecordStep(host, true, delayMs);
-    while (WaitFrame(host, notedUs, delayMs)) {
+    if (!open_ && !OpenPass(host, &notedUs)) return;
+    while (WaitFrame(host, notedUs, delayMs_)) {
+        // Paused: the frame on show stays, and so does everything kept.
+        if (!host.Seen()) return;
         notedUs = host.NowUs();
         if (replaying_) {
             const Step& step = previousPass_->At(replayAt_);
+            behind_ = replayAt_;
             replayAt_ = (replayAt_ + 1) % previousPass_->Size();
-            delayMs = step.delayMs;
+            delayMs_ = step.delayMs;
             if (step.frame) {
                 {
                     const HostLock locked(host);
@@ -209,21 +235,22 @@ void AnimationPlayer::Run(AnimationHost& host) {
         PictureAnimation::Step next = PictureAnimation::Step::NoFrame;
         {
             const HostLock locked(host);
-            next = animation_->Next(screen_.get(), &delayMs);
-            screenDelayMs_ = delayMs;
+            next = animation_->Next(screen_.get(), &delayMs_);
+            screenDelayMs_ = delayMs_;
             // A new frame: until it is kept, the screen is what to draw.
             if (next == PictureAnimation::Step::Frame) shown_ = nullptr;
         }
         const bool frame = next == PictureAnimation::Step::Frame;
-        if (caching_ && animation_->Passes() != passes) {
+        if (caching_ && animation_->Passes() != passes_) {
             // A new pass begins with this step. If the pass just ended repeats the one before
             // it, every later pass will too.
-            passes = animation_->Passes();
+            passes_ = animation_->Passes();
             if (pass_->Same(*previousPass_)) {
                 replaying_ = true;
                 replayAt_ = 1 % previousPass_->Size();
+                behind_ = 0;
                 const Step& first = previousPass_->At(0);
-                delayMs = first.delayMs;
+                delayMs_ = first.delayMs;
                 {
                     // The frame on show may be one of the pass let go here.
                     const HostLock locked(host);
@@ -237,7 +264,7 @@ void AnimationPlayer::Run(AnimationHost& host) {
             cacheBytes_ -= pass_->DrawnBytes();
             pass_->Clear();
         }
-        if (caching_) RecordStep(host, frame, delayMs);
+        if (caching_) RecordStep(host, frame, delayMs_);
         if (frame) host.Show();
     }
 }

@@ -6,8 +6,14 @@
 // the drawing through AnimationHost, so the timing and the cache are tested natively.
 //
 // Timing, as written: note the time, compose the frame, draw it; wait until the frame's delay
-// has passed since the noted time, checking for a stop every kStopCheckMs. The player works
-// in microseconds, so its frames are as exact as the host's clock and waits.
+// has passed since the noted time. The wait is one wait for the due time and the stop together,
+// so a stop is answered at once and nothing wakes in between. The player works in
+// microseconds, so its frames are as exact as the host's clock and waits.
+//
+// Play goes on only while the box can be seen: when its next frame is due and the host says the
+// box cannot be seen, Run returns, and the next Run goes on from the frame on show with nothing
+// forgotten. Kept frames that are let go (another size, another background) are made again from
+// the frame on show, not from the start of a pass.
 //
 // Nothing on the player's thread throws: the screen, the kept frames and the list of steps
 // come from nothrow allocations. Memory that cannot be had stops the caching (every frame is
@@ -25,7 +31,7 @@ public:
     virtual ~AnimationHost();
     // A precise clock, in microseconds from any origin.
     virtual int64_t NowUs() = 0;
-    // Waits about `us` microseconds (1 to kStopCheckMs * 1000); may return early.
+    // Waits `us` microseconds, or less when a stop is requested meanwhile; may return early.
     virtual void WaitUs(int64_t us) = 0;
     virtual bool StopRequested() = 0;
     // The lock that the composed screen and the kept frame on show are shared under.
@@ -37,12 +43,12 @@ public:
                        int32_t h) = 0;
     // Draws the frame on show into the box. Called without the lock.
     virtual void Show() = 0;
+    // Whether the box can be seen now (its window is neither hidden nor minimized).
+    virtual bool Seen() = 0;
 };
 
 class AnimationPlayer {
 public:
-    // Checking for a stop while waiting for the next frame, as written.
-    static constexpr int32_t kStopCheckMs = 10;
     // Scaled frames kept for replaying, at most.
     static constexpr size_t kMaxCacheBytes = size_t{32} << 20;
     static constexpr size_t kMaxSteps = 65536;
@@ -64,8 +70,12 @@ public:
     void SetDrawnSize(int32_t width, int32_t height);
     // While the player is not running: forgets the kept frames.
     void Forget();
+    // While the player is not running: puts the frame on show on another background
+    // (0xAARRGGBB, alpha ignored); the kept frames are forgotten.
+    void Recompose(uint32_t backgroundBgra);
 
-    // Plays until the host asks for a stop; the frame on the screen opens the first pass.
+    // Plays until the host asks for a stop or the box cannot be seen; the next Run goes on from
+    // the frame on show.
     void Run(AnimationHost& host);
 
     // With the host's lock held: the composed screen (Width() x Height()), and the kept frame
@@ -79,6 +89,7 @@ private:
     struct Step;
     class Pass;
 
+    bool OpenPass(AnimationHost& host, int64_t* notedUs);
     bool WaitFrame(AnimationHost& host, int64_t notedUs, int32_t delayMs);
     void RecordStep(AnimationHost& host, bool frame, int32_t delayMs);
     void StopCaching(AnimationHost& host);
@@ -96,4 +107,11 @@ private:
     bool replaying_ = false;
     size_t replayAt_ = 0;
     const uint8_t* shown_ = nullptr;
+    // A pass is under way: Run goes on with it. False once the kept frames are let go.
+    bool open_ = false;
+    int32_t delayMs_ = 0;  // the delay of the frame on show
+    uint32_t passes_ = 0;  // the animation's passes when the current pass began
+    // Steps the screen is behind the frame on show: a replay draws kept frames and leaves the
+    // screen at the first step of the pass it replays.
+    size_t behind_ = 0;
 };

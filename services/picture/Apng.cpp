@@ -453,6 +453,11 @@ PictureAnimation::Step ApngAnimation::Next(uint8_t* screenBgra, int32_t* delayMs
     return step;
 }
 
+void ApngAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
+    background_ = backgroundBgra;
+    if (started_ && screenBgra) Show(screenBgra, Area{0, 0, width_, height_});
+}
+
 Refusal ApngAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
     Frame frame;
     size_t next = 0;

@@ -59,6 +59,8 @@ public:
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     uint32_t Passes() const override { return passes_; }
+    // Blends the whole canvas onto the background.
+    void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
     // The first frame on a transparent canvas, unblended, into the sink: the still picture of
     // an animation.

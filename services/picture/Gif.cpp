@@ -273,6 +273,25 @@ bool GifAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* 
     return started_;
 }
 
+void GifAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
+    const uint32_t background = backgroundBgra & 0x00FFFFFFu;
+    const auto recolour = [background](uint8_t* pixels, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            if (pixels[4 * i + 3] == 0) {
+                picture_bytes::StoreWord(pixels + 4 * i, background);
+            }
+        }
+    };
+    if (screenBgra) {
+        recolour(screenBgra, static_cast<size_t>(width_) * static_cast<size_t>(height_));
+    }
+    // What a disposal will put back was saved on the old background.
+    if (restorePending_ && saved_) {
+        recolour(saved_.get(), static_cast<size_t>(restoreArea_.width) *
+                                   static_cast<size_t>(restoreArea_.height));
+    }
+}
+
 GifAnimation::Step GifAnimation::Next(uint8_t* screenBgra, int32_t* delayMs) {
     int32_t delay = kNoFrameWaitMs;
     const Step step = started_ && screenBgra ? Advance(screenBgra, &delay, false) : Step::NoFrame;

@@ -77,6 +77,11 @@ public:
     // from it where one pass through the frames ends and the next begins.
     uint32_t Passes() const override { return passes_; }
 
+    // Gives every pixel of alpha 0 (the background, where no frame has drawn or a disposal put
+    // it back), on the screen and in the area a disposal will put back, the new background's
+    // colour, alpha 0 kept.
+    void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
+
 private:
     struct Control {
         int32_t delayMs = kZeroDelayMs;

@@ -68,6 +68,7 @@ void WebpAnimation::Close() {
     width_ = height_ = 0;
     frames_ = passes_ = 0;
     lastTimestamp_ = 0;
+    canvas_ = nullptr;
 }
 
 Refusal WebpAnimation::Open(const uint8_t* data, size_t size) {
@@ -106,6 +107,7 @@ Refusal WebpAnimation::Open(const uint8_t* data, size_t size) {
 }
 
 bool WebpAnimation::NextCanvas(const uint8_t** canvas, int32_t* delayMs) {
+    canvas_ = nullptr;
     if (!WebPAnimDecoderHasMoreFrames(decoder_)) {
         WebPAnimDecoderReset(decoder_);
         lastTimestamp_ = 0;
@@ -122,7 +124,7 @@ bool WebpAnimation::NextCanvas(const uint8_t** canvas, int32_t* delayMs) {
     }
     const int duration = timestamp - lastTimestamp_;
     lastTimestamp_ = timestamp;
-    *canvas = buffer;
+    *canvas = canvas_ = buffer;
     *delayMs = duration > 0 ? duration : kZeroDelayMs;
     return true;
 }
@@ -157,6 +159,18 @@ PictureAnimation::Step WebpAnimation::Next(uint8_t* screenBgra, int32_t* delayMs
                         static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
                         static_cast<uint8_t>(background_ >> 16));
     return Step::Frame;
+}
+
+void WebpAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
+    background_ = backgroundBgra;
+    // A step that could not be decoded left the screen as it was and no canvas to blend.
+    if (!canvas_ || !screenBgra) {
+        return;
+    }
+    BlendOntoBackground(canvas_, screenBgra,
+                        static_cast<size_t>(width_) * static_cast<size_t>(height_),
+                        static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
+                        static_cast<uint8_t>(background_ >> 16));
 }
 
 Refusal WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {

@@ -40,6 +40,8 @@ public:
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     uint32_t Passes() const override { return passes_; }
+    // Blends the frame's canvas, which libwebp keeps until the next step, onto the background.
+    void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
     // The first frame's canvas, unblended, into the sink (the still picture of an animation).
     Refusal FirstFrame(PixelSink& sink, ImageInfo* info);
@@ -56,4 +58,5 @@ private:
     uint32_t passes_ = 0;
     int lastTimestamp_ = 0;
     uint32_t background_ = 0;
+    const uint8_t* canvas_ = nullptr;  // the last canvas given, libwebp's until the next step
 };

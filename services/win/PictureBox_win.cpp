@@ -9,7 +9,10 @@
 // waits, the lock, the scaling and the drawing. Its screen and kept frames are plain memory,
 // drawn with StretchDIBits and SetDIBitsToDevice, so a playing animation holds the same few GDI
 // objects (the worker's scaling DC and bitmap) whatever its frame count, and no bitmap is ever
-// selected into two DCs.
+// selected into two DCs. It plays only while it can be seen: the worker ends when the window is
+// minimized or hidden, which gives back the timer resolution it may have raised, and the next
+// paint starts it again from the frame on show. A paint on another background (a colour
+// change) first recomposes the frame on show on it.
 #include "PictureBox_win.h"
 
 #include <algorithm>
@@ -182,6 +185,9 @@ private:
         bool Scale(const uint8_t* screen, int32_t sw, int32_t sh, uint8_t* out, int32_t w,
                    int32_t h) override;
         void Show() override { box_.ShowCurrent(); }
+        bool Seen() override {
+            return IsWindowVisible(box_.hwnd_) && !IsIconic(GetAncestor(box_.hwnd_, GA_ROOT));
+        }
         // The worker's scaling DC and bitmap, made at its first frame and gone when it ends.
         void Release() {
             scaleDc_.Reset();
@@ -205,6 +211,7 @@ private:
     bool Decode(bool animate);
     bool MakeIcon(const IconEntryChoice& entry);
     bool StartPlayer(std::unique_ptr<PictureAnimation> animation);
+    void FollowBackground(COLORREF background);
     void DrawBitmap(HDC dc, const RECT& client);
     void DrawScreen(HDC dc);
     void StartAnimation();
@@ -229,6 +236,7 @@ private:
     // Animation: the player's screen and the frame on show are shared with the worker under
     // lock_; everything else of the player is the worker's while it runs.
     std::unique_ptr<AnimationPlayer> player_;
+    COLORREF playerBackground_ = 0;  // what the player's screen is composed on
     PlayerHost host_;
     std::unique_ptr<AnimationClock> clock_;
     CriticalSection lock_;
@@ -319,15 +327,32 @@ bool PictureBox::Decode(bool animate) {
     return true;
 }
 
+namespace {
+
+uint32_t BgraOf(COLORREF color) {
+    return 0xFF000000u | (uint32_t{GetRValue(color)} << 16) | (uint32_t{GetGValue(color)} << 8) |
+           GetBValue(color);
+}
+
+}  // namespace
+
 // Composes the first frame on the background; the worker plays the rest once the box is painted.
 bool PictureBox::StartPlayer(std::unique_ptr<PictureAnimation> animation) {
     auto player = std::make_unique<AnimationPlayer>(std::move(animation));
     const COLORREF bg = Background();
-    const uint32_t bgra = 0xFF000000u | (uint32_t{GetRValue(bg)} << 16) |
-                          (uint32_t{GetGValue(bg)} << 8) | GetBValue(bg);
-    if (!player->Start(bgra)) return false;
+    if (!player->Start(BgraOf(bg))) return false;
     player_ = std::move(player);
+    playerBackground_ = bg;
     return true;
+}
+
+// The background changed (the system's colours, or their choice): the frame on show is composed
+// again on it, and play goes on from there.
+void PictureBox::FollowBackground(COLORREF background) {
+    if (background == playerBackground_) return;
+    StopAnimation();
+    player_->Recompose(BgraOf(background));
+    playerBackground_ = background;
 }
 
 bool PictureBox::MakeIcon(const IconEntryChoice& entry) {
@@ -342,13 +367,19 @@ bool PictureBox::MakeIcon(const IconEntryChoice& entry) {
 void PictureBox::Paint(HDC dc) {
     RECT client;
     GetClientRect(hwnd_, &client);
-    const OwnedBrush background(CreateSolidBrush(Background()));
+    const COLORREF color = Background();
+    const OwnedBrush background(CreateSolidBrush(color));
     FillRect(dc, &client, background.Get());
     if (!decoded_) return;
 
     if (player_) {
+        FollowBackground(color);
         DrawScreen(dc);
-        if (state_ == static_cast<LONG>(State::Stopped) && !thread_) StartAnimation();
+        if (state_ == static_cast<LONG>(State::Stopped)) {
+            // A worker that paused itself is let go before the next one starts.
+            StopAnimation();
+            StartAnimation();
+        }
         return;
     }
     const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
@@ -462,7 +493,11 @@ DWORD WINAPI PictureBox::AnimationThread(LPVOID self) {
     box.player_->Run(box.host_);
     box.host_.Release();
     box.clock_->EndPlaying();
-    InterlockedExchange(&box.state_, static_cast<LONG>(State::Stopped));
+    const LONG was = InterlockedExchange(&box.state_, static_cast<LONG>(State::Stopped));
+    // Paused, not stopped: a paint that came while the worker was ending found it still
+    // running, so the box, if it can be seen again, asks for another.
+    if (was == static_cast<LONG>(State::Running) && box.host_.Seen())
+        InvalidateRect(box.hwnd_, nullptr, FALSE);
     return 0;
 }
 

@@ -822,10 +822,16 @@ void PictureSurvivesRepaint(Check& check, const Options& options) {
         if (!check.Expect(bench.session.Sync(), L"the program did not become idle")) return;
         if (!shows(L", its top half repainted")) continue;
 
+        const int threads = ThreadsOf(bench.session.Process().Pid());
         Ask(main, WM_SYSCOMMAND, SC_MINIMIZE);
         if (!check.Expect(WaitUntil(kStepTimeoutMs, [&] { return IsIconic(main) != FALSE; }),
                           L"the window did not minimize"))
             return;
+        // Minimized, an animation pauses: its thread ends.
+        if (row.probes.empty())
+            check.Expect(
+                WaitUntil(kStepTimeoutMs, [&] { return ThreadsOf(bench.session.Process().Pid()) == threads - 1; }),
+                L"the animation thread still runs while minimized");
         Ask(main, WM_SYSCOMMAND, SC_RESTORE);
         if (!check.Expect(WaitUntil(kStepTimeoutMs, [&] { return !IsIconic(main); }), L"the window did not restore"))
             return;

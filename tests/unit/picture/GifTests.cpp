@@ -270,6 +270,27 @@ TEST(GifAnimation, DisposalAreasAreClippedToTheScreen) {
          });
 }
 
+// A new background reaches every pixel that shows the old one, also one a disposal puts back
+// later, and no drawn pixel of the same colour.
+TEST(GifAnimation, RecomposeRecoloursTheBackgroundOnly) {
+    const Bytes file = GifWriter(3, 1, kTable4)
+                           .Image({0, 0, 1, 1, {0}})  // black, the background's colour
+                           .Control(2, 0)             // put back afterwards
+                           .Image({1, 0, 1, 1, {1}})
+                           .Trailer();
+    GifAnimation gif;
+    ASSERT_EQ(Refusal::None, gif.Open(file.data(), file.size()));
+    Bytes screen(12);
+    int32_t delay = 0;
+    ASSERT_TRUE(gif.Start(screen.data(), 0, &delay));
+    ASSERT_EQ(Step::Frame, gif.Next(screen.data(), &delay));
+    gif.Recompose(screen.data(), 0xFF030201u);
+    const Rgba bg{3, 2, 1, 0};
+    EXPECT_EQ((std::vector<Rgba>{kBlack, kRed, bg}), ToPixels(screen));
+    ASSERT_EQ(Step::Frame, gif.Next(screen.data(), &delay));
+    EXPECT_EQ((std::vector<Rgba>{kBlack, bg, bg}), ToPixels(screen)) << "the red pixel put back";
+}
+
 TEST(GifAnimation, OpeningAnotherPictureStartsAfresh) {
     // The first animation leaves a saved area sized for its 1 x 1 screen.
     const Bytes small = GifWriter(1, 1, kTable4)

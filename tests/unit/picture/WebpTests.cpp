@@ -103,6 +103,9 @@ TEST(Webp, AnimationPlaysFramesOnTheBackground) {
     EXPECT_EQ(kBlue, at(0));
     EXPECT_EQ((Rgba{64, 64, 64, 255}), at(5)) << "a hole in the last frame shows the background";
     EXPECT_EQ(250, delay);
+    animation.Recompose(screen.data(), 0xFF808080u);
+    EXPECT_EQ(kBlue, at(0));
+    EXPECT_EQ((Rgba{128, 128, 128, 255}), at(5)) << "the hole on another background";
     EXPECT_EQ(0u, animation.Passes());
     ASSERT_EQ(PictureAnimation::Step::Frame, animation.Next(screen.data(), &delay));
     EXPECT_EQ(1u, animation.Passes());
