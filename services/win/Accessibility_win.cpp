@@ -5,7 +5,9 @@
 // The system's own controls (edit boxes, buttons, group boxes) are named by direct annotation
 // (IAccPropServices): their standard accessible objects stay what clients get, so UI Automation
 // keeps its native support for them (an edit box's text by line, word and caret). A control that
-// answered WM_GETOBJECT itself would be taken for a plain MSAA server and lose that.
+// answered WM_GETOBJECT itself would be taken for a plain MSAA server and lose that. Only the
+// name is annotated: oleacc already gives these controls their roles, and a role annotation
+// could only change the control type UI Automation reports.
 //
 // The program's own classes (the label and the picture box), and any control where annotation
 // is not to be had (some systems' oleacc does not implement it), answer WM_GETOBJECT for their
@@ -35,8 +37,6 @@ constexpr IID kAccPropServicesInterface = {
     0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
 constexpr MSAAPROPID kNameProperty = {
     0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
-constexpr MSAAPROPID kRoleProperty = {
-    0xcb905ff2, 0x7bd1, 0x4c05, {0xb3, 0xc8, 0xe6, 0xc2, 0x41, 0x36, 0x4d, 0x70}};
 
 // Set once the system has answered that it does not implement annotation; not asked again.
 bool g_annotationNotImplemented = false;
@@ -56,18 +56,12 @@ public:
                          kAccPropServicesInterface, reinterpret_cast<void**>(services_.Put()));
     }
 
-    // Names and roles the control's client object; false, with nothing left behind, when the
-    // system does not take the annotation (Wine's oleacc answers E_NOTIMPL).
-    bool Annotate(HWND control, LONG role, const std::wstring& name) {
+    // Names the control's client object; false, with nothing left behind, when the system
+    // does not take the annotation (Wine's oleacc answers E_NOTIMPL).
+    bool Annotate(HWND control, const std::wstring& name) {
         if (!services_) return false;
-        VARIANT roleValue;
-        roleValue.vt = VT_I4;
-        roleValue.lVal = role;
-        HRESULT hr = services_->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT),
-                                               CHILDID_SELF, kNameProperty, name.c_str());
-        if (SUCCEEDED(hr))
-            hr = services_->SetHwndProp(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                                        kRoleProperty, roleValue);
+        const HRESULT hr = services_->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT),
+                                                     CHILDID_SELF, kNameProperty, name.c_str());
         if (SUCCEEDED(hr)) return true;
         if (hr == E_NOTIMPL) g_annotationNotImplemented = true;
         Clear(control);
@@ -75,9 +69,9 @@ public:
     }
     void Clear(HWND control) {
         if (!services_) return;
-        MSAAPROPID properties[] = {kNameProperty, kRoleProperty};
+        MSAAPROPID properties[] = {kNameProperty};
         services_->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                                  properties, 2);
+                                  properties, 1);
     }
 
 private:
@@ -356,7 +350,7 @@ void GiveAccessibleIdentity(HWND control, AccessibleRole role, const std::wstrin
     const LONG systemRole = SystemRole(role);
     // A control with a value of the program's answers through its own object.
     const bool annotated = !value && !g_annotationNotImplemented && IsSystemControl(control) &&
-                           AnnotationService().Annotate(control, systemRole, name);
+                           AnnotationService().Annotate(control, name);
     auto* identity = new Identity{systemRole, name, value, annotated};
     if (SetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId,
                           reinterpret_cast<DWORD_PTR>(identity)))

@@ -92,8 +92,13 @@ void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
     SendMessageW(w.hwnd, WM_SETFONT, fontParam, FALSE);
     // The system suggests the old size scaled, or the size answered to WM_GETDPISCALEDSIZE
     // where it asks; the frame does not scale linearly, so the size is always worked out here.
+    // A minimized window would take the size as its icon's: the size it is restored to
+    // changes instead, and it keeps its place.
     const SIZE size = WindowSizeAt(*w.desc, dpi);
-    SetWindowPos(w.hwnd, nullptr, outer.left, outer.top, size.cx, size.cy, flags);
+    if (IsIconic(w.hwnd))
+        FitWindowFrame(w);
+    else
+        SetWindowPos(w.hwnd, nullptr, outer.left, outer.top, size.cx, size.cy, flags);
     for (LiveControl& c : w.controls) {
         if (!c.hwnd) continue;
         // A multi-line box keeps the character at its top in view, wherever the new width

@@ -561,12 +561,14 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
         ReleaseDC(nullptr, screen);
         return ok;
     };
+    RECT outer144{};
     for (const UINT dpi : {144u, 96u}) {
         const std::wstring at = Cat(L" after the change to ", dpi, L" DPI");
         if (!check.Expect(peeker.ChangeDpi(dpi, Scaled(576, dpi), Scaled(453, dpi)),
                           L"no answer to the DPI change" + at))
             return;
         CheckScaledLayout(check, session, peeker, dpi, systemDpi);
+        if (dpi == 144u) GetWindowRect(session.Main(), &outer144);
         check.ExpectEq(L"typed text" + at, L"typed", TextOf(edit));
         DWORD start = 0, end = 0;
         Ask(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -592,6 +594,16 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
                                }),
                      Cat(L"the box's bottom right corner", at, L" shows ", ColourText(colour), L", not a frame"));
     }
+    // Minimized, a change sets the size the window is restored to.
+    ShowWindow(session.Main(), SW_MINIMIZE);
+    if (!check.Expect(WaitUntil(kStepTimeoutMs, [&] { return IsIconic(session.Main()) != FALSE; }), L"not minimized") ||
+        !check.Expect(peeker.ChangeDpi(144, Scaled(576, 144), Scaled(453, 144)), L"no answer to the DPI change"))
+        return;
+    ShowWindow(session.Main(), SW_RESTORE);
+    RECT restored{};
+    WaitUntil(kStepTimeoutMs, [&] { return !IsIconic(session.Main()) && GetWindowRect(session.Main(), &restored); });
+    check.ExpectEq(L"restored width at 144 DPI", outer144.right - outer144.left, restored.right - restored.left);
+    check.ExpectEq(L"restored height at 144 DPI", outer144.bottom - outer144.top, restored.bottom - restored.top);
 }
 
 } // namespace driver
