@@ -4,6 +4,7 @@
 //   PNG   libpng's simplified reader into PNG_FORMAT_BGRA
 //   WebP  libwebp's WebPDecodeBGRAInto, WebPDecodeBGRA without its allocation of the output
 //   GIF   giflib's DGifSlurp, then a palette lookup of the frame(s) into BGRA
+//   APNG  libpng's simplified reader over the same frames as plain PNGs
 //   BMP, PCX  memcpy of the output's size: the floor no decoder can beat
 // Output buffers are allocated and touched once, so no run pays for fresh pages.
 //
@@ -26,6 +27,7 @@
 #include <png.h>
 #include <webp/decode.h>
 
+#include "Apng.h"
 #include "Gif.h"
 #include "Picture.h"
 
@@ -213,22 +215,50 @@ void Giflib(benchmark::State& state, const Bytes* file, int frames) {
     state.SetItemsProcessed(state.iterations() * pixels * frames);
 }
 
+// libpng: plain PNGs one after another, each after its size (4 bytes, big-endian).
+void LibpngFrames(benchmark::State& state, const Bytes* file) {
+    int64_t pixels = 0;
+    for (auto _ : state) {
+        pixels = 0;
+        for (size_t at = 0; at + 4 <= file->size();) {
+            const uint8_t* p = file->data() + at;
+            const size_t size = size_t{p[0]} << 24 | size_t{p[1]} << 16 | size_t{p[2]} << 8 | p[3];
+            png_image image;
+            std::memset(&image, 0, sizeof image);
+            image.version = PNG_IMAGE_VERSION;
+            if (!png_image_begin_read_from_memory(&image, p + 4, size)) {
+                return Fail(state, "libpng refused a frame");
+            }
+            image.format = PNG_FORMAT_BGRA;
+            if (!png_image_finish_read(&image, nullptr, Output(), 0, nullptr)) {
+                return Fail(state, "libpng failed");
+            }
+            pixels += int64_t{image.width} * image.height;
+            png_image_free(&image);
+            at += 4 + size;
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
+}
+
 // Our animation: Open, Start (the first frame) and Next for each further frame.
+template <class Animation>
 void OurAnimation(benchmark::State& state, const Bytes* file, int frames) {
-    GifAnimation gif;
+    Animation animation;
     int64_t pixels = 0;
     for (auto _ : state) {
         int32_t delay = 0;
-        if (gif.Open(file->data(), file->size()) != Refusal::None ||
-            !gif.Start(Output(), 0xFFF0F0F0u, &delay)) {
+        if (animation.Open(file->data(), file->size()) != Refusal::None ||
+            !animation.Start(Output(), 0xFFF0F0F0u, &delay)) {
             return Fail(state, "not decoded");
         }
         for (int f = 1; f < frames; ++f) {
-            if (gif.Next(Output(), &delay) != GifAnimation::Step::Frame) {
+            if (animation.Next(Output(), &delay) != PictureAnimation::Step::Frame) {
                 return Fail(state, "a frame missing");
             }
         }
-        pixels = int64_t{gif.Width()} * gif.Height();
+        pixels = int64_t{animation.Width()} * animation.Height();
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * pixels * frames);
@@ -263,6 +293,14 @@ int main(int argc, char** argv) {
         } else if (ext == ".jpg") {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodeJpeg);
             benchmark::RegisterBenchmark((name + "/libjpeg").c_str(), Libjpeg, file);
+        } else if (ext == ".png" && name.rfind("apng", 0) == 0) {
+            std::ifstream frames(fs::path(path).replace_extension(".frames"), std::ios::binary);
+            files.push_back(std::make_unique<Bytes>(std::istreambuf_iterator<char>(frames),
+                                                    std::istreambuf_iterator<char>()));
+            benchmark::RegisterBenchmark((name + "/ours").c_str(), OurAnimation<ApngAnimation>,
+                                         file, 10);
+            benchmark::RegisterBenchmark((name + "/libpng").c_str(), LibpngFrames,
+                                         files.back().get());
         } else if (ext == ".png") {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodePng);
             benchmark::RegisterBenchmark((name + "/libpng").c_str(), Libpng, file);
@@ -270,7 +308,8 @@ int main(int argc, char** argv) {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodeWebp);
             benchmark::RegisterBenchmark((name + "/libwebp").c_str(), Libwebp, file);
         } else if (ext == ".gif" && name.rfind("anim", 0) == 0) {
-            benchmark::RegisterBenchmark((name + "/ours").c_str(), OurAnimation, file, 10);
+            benchmark::RegisterBenchmark((name + "/ours").c_str(), OurAnimation<GifAnimation>, file,
+                                         10);
             benchmark::RegisterBenchmark((name + "/giflib").c_str(), Giflib, file, 10);
         } else if (ext == ".gif") {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodeGifFirstFrame);

@@ -1,7 +1,7 @@
 // Writes the decoder benchmark's input files: a 3000 x 2000 photo-like picture (smooth
 // gradients with noise) and a flat one, each in every format and variant the decoders read,
-// and a 500 x 500 ten-frame GIF, all through the shared test picture writers; JPEG and PNG
-// with the settings of ordinary files (JPEG quality 90 with 4:2:0 chroma, PNG at libpng's
+// and a 500 x 500 ten-frame GIF and animated PNG, all through the shared test picture writers; JPEG
+// and PNG with the settings of ordinary files (JPEG quality 90 with 4:2:0 chroma, PNG at libpng's
 // default compression, WebP lossy at quality 90 and lossless).
 //
 //   make_bench_images OUTPUT_FOLDER
@@ -185,6 +185,25 @@ void WriteAnimation() {
     Save("anim-500x500x10.gif", gif.Trailer());
 }
 
+// The same number of opaque photo frames as an animated PNG, and as plain PNGs one after
+// another, each after its size (4 bytes, big-endian), for libpng to decode as the reference.
+void WriteApngAnimation() {
+    std::vector<ApngFrame> frames;
+    Bytes plain;
+    for (int f = 0; f < kAnimFrames; ++f) {
+        Bytes px = Photo(kAnimSide, kAnimSide, 40 * f).px;
+        for (size_t i = 3; i < px.size(); i += 4) px[i] = 255;
+        const Bytes png = WritePng(kAnimSide, kAnimSide, px);
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            plain.push_back(static_cast<uint8_t>(png.size() >> shift));
+        }
+        plain.insert(plain.end(), png.begin(), png.end());
+        frames.push_back({0, 0, kAnimSide, kAnimSide, px});
+    }
+    Save("apng-500x500x10.png", WriteApng(kAnimSide, kAnimSide, frames));
+    Save("apng-500x500x10.frames", plain);
+}
+
 Bytes WithoutAlpha(const Image& img) {
     Bytes rgb(img.px.size() / 4 * 3);
     for (size_t i = 0, n = rgb.size() / 3; i < n; ++i) {
@@ -239,5 +258,6 @@ int main(int argc, char** argv) {
     WriteAll("photo", Photo(kWidth, kHeight, 0));
     WriteAll("flat", Flat(kWidth, kHeight));
     WriteAnimation();
+    WriteApngAnimation();
     return 0;
 }

@@ -60,6 +60,8 @@ import json, sys
 root, archs = sys.argv[1], sys.argv[2:]
 # Input kind: (reference run, target ratio, what the target is against).
 def kind(name):
+    if name.startswith("apng"):
+        return "libpng", 1.10, "libpng, each frame a PNG"
     if name.startswith("anim"):
         return "giflib", 0.80, "giflib, all 10 frames"
     if "-webp-" in name:

@@ -29,7 +29,7 @@
 // count is bounded by it (each needs an fcTL and a data chunk, 55 bytes at least). The canvas is
 // within the pixel cap, and a canvas above the free size must be covered by its frames as an
 // animated WebP's is (picture_bytes::kCanvasPerFramePixels). A step decodes one frame and blends
-// onto the screen only the areas that changed; a pass's first step blends the whole canvas.
+// onto the screen only the rows that changed; a pass's first step blends the whole canvas.
 // Memory: the canvas, the largest frame blended over, the largest area put back, and one
 // frame's PNG stream (at most the file's size).
 #pragma once
@@ -85,6 +85,7 @@ private:
     // Decodes the frame onto the canvas by its blend operation (on a clear canvas, in place).
     bool DrawFrame(const Frame& frame, uint8_t* canvas, bool clearCanvas, size_t* next);
     Step Advance(uint8_t* screen, int32_t* delayMs);
+    // Blends the canvas's rows that the area covers onto the screen.
     void Show(uint8_t* screen, const Area& area) const;
 
     const uint8_t* data_ = nullptr;

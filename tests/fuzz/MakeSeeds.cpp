@@ -211,6 +211,14 @@ void PngSeeds() {
          WritePngFormat(5, 3, PNG_FORMAT_RGB_COLORMAP, Ramp(15, 1), Ramp(48, 5), 16));
     Save("png", "palette-alpha.png",
          WritePngFormat(5, 3, PNG_FORMAT_RGBA_COLORMAP, Ramp(15, 1), Ramp(64, 5), 16));
+    // Every dispose and blend operation; a default image that is not played.
+    Save("png", "animation.png",
+         WriteApng(4, 3,
+                   {{0, 0, 4, 3, Ramp(48)},
+                    {1, 1, 2, 2, Ramp(16, 3), 0, 0, 2, 1},
+                    {0, 0, 3, 2, Ramp(24, 7), 5, 0, 1, 0}}));
+    Save("png", "animation-beside-default.png",
+         WriteApng(4, 3, {{1, 0, 3, 3, Ramp(36, 5), 1, 0, 0, 1}}, Ramp(48, 2)));
 }
 
 void WebpSeeds() {
