@@ -19,7 +19,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png webp"}
+targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png webp drop"}
 archs=${FUZZ_ARCHS:-"64 32"}
 parallel=${FUZZ_JOBS:-1}
 build_only=0

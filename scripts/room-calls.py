@@ -1,19 +1,27 @@
 #!/usr/bin/env python3
-"""Which room of services/win calls functions defined in which other, and whether any calls
+"""Which room calls functions defined in which other, over the whole tree, and whether any calls
 go round in a circle.
 
-A room is a file stem without "_win" (Window_win.h and Window_win.cpp are the room Window).
-A function belongs to the room that defines it outside an anonymous namespace; a call is its
-name followed by "(" inside a function body. Also lists functions declared in a room other
-than their own.
-Prints the rooms by level, each with the rooms it calls; exits 1 on a circle or a stray
-declaration. Usage: room-calls.py [folder]
+A room is a source file's folder and stem without "_win" or "_posix" (services/win/Window_win.h
+and Window_win.cpp are the room win/Window; services/ is left out of the names). A function
+belongs to the room that defines it outside an anonymous namespace. A call is a name followed
+by "(" inside a function body; it counts only towards a room whose header the calling file
+includes (or its own room), so a namesake (the Next of another animation, a test's own
+ReportFatalError, which the program never calls) is not a call. Also lists functions declared
+in a room other than their own, in app/ and services/.
+
+Prints the rooms of app/ and services/ by level, each with the rooms it calls, then every circle.
+Exits 1 on a circle through app/ or services/core, the layers that must call nothing above
+them; other circles (the picture library's own interfaces) are printed and allowed.
+Usage: room-calls.py [repository]
 """
-import pathlib, re, sys
+import pathlib, re, subprocess, sys
 
 NOISE = re.compile(r'R"(\w*)\((?:.|\n)*?\)\1"|//[^\n]*|/\*(?:.|\n)*?\*/|"(?:\\.|[^"\\\n])*"'
                    r"|'(?:\\.|[^'\\\n])*'|^[ \t]*#[^\n]*", re.M)
 NAME = re.compile(r"((?:\w+::)*~?\w+)\s*(?:<(?:[^<>;{}]|<[^<>]*>)*>)?\s*\(")
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
+STRICT = ("app/", "core/")
 
 
 def scan(text):
@@ -50,29 +58,60 @@ def scan(text):
     return out
 
 
+def room_of(path):
+    stem = path.stem.removesuffix("_win").removesuffix("_posix")
+    folder = path.parent.as_posix().removeprefix("services/").removeprefix("services")
+    return f"{folder}/{stem}" if folder else stem
+
+
 def main():
-    folder = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "services/win")
-    files = sorted(p for p in folder.iterdir() if p.suffix in (".h", ".cpp"))
-    room = {p: p.stem.removesuffix("_win") for p in files}
-    scans = {p: scan(p.read_text(encoding="utf-8")) for p in files}
-    owner = {}  # (name, member) -> room
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
+    listed = subprocess.run(["git", "-C", str(root), "ls-files", "*.h", "*.cpp"],
+                            capture_output=True, text=True, check=True).stdout.split()
+    files = [pathlib.Path(p) for p in listed if "gtest" not in p]
+    room = {p: room_of(p) for p in files}
+    texts = {p: (root / p).read_text(encoding="utf-8") for p in files}
+    scans = {p: scan(t) for p, t in texts.items()}
+    headers = {}  # file name -> its header files
+    for p in files:
+        if p.suffix == ".h":
+            headers.setdefault(p.name, []).append(p)
+    direct = {p: [h for name in INCLUDE.findall(texts[p])
+                  for h in headers.get(pathlib.PurePath(name).name, ())] for p in files}
+    owners = {}  # (name, member) -> rooms that define it
+    declares = {}  # header -> names it declares at namespace scope
     for p, found in scans.items():
         for name, member, kind in found:
             if kind == "def":
-                owner.setdefault((name, member), room[p])
+                owners.setdefault((name, member), set()).add(room[p])
+            elif kind == "decl" and p.suffix == ".h":
+                declares.setdefault(p, set()).add(name)
     calls = {r: set() for r in room.values()}
-    stray = []
+    shown_rooms = {r for r in calls if not r.startswith(("tests/", "bench/"))}
+    stray = {}
     for p, found in scans.items():
+        included, todo = set(), list(direct[p])
+        while todo:
+            h = todo.pop()
+            if h not in included:
+                included.add(h)
+                todo += direct[h]
+        near = {room[p]} | {room[h] for h in included}
+        declared = set().union(*(declares.get(h, set()) for h in included | {p}))
         local = {(name, member) for name, member, kind in found if kind == "local"}
         for name, member, kind in found:
-            to = owner.get((name, member))
-            if not to or to == room[p] or (name, member) in local:
+            # A free function is reached through any header that declares it; a member only
+            # through its own room's header.
+            to = {r for r in owners.get((name, member), ())
+                  if (r in near or (not member and name in declared))
+                  and (not r.startswith(("tests/", "bench/")) or room[p].startswith(r[:5]))}
+            if not to or room[p] in to or (name, member) in local:
                 continue
             if kind == "call":
-                calls[room[p]].add(to)
-            elif kind == "decl":
-                stray.append(f"{p.name} declares {name}, defined in {to}")
-    level, state = {}, {}
+                calls[room[p]] |= to
+            elif kind == "decl" and p.suffix == ".h" and room[p] in shown_rooms:
+                stray.setdefault(str(p), set()).add(f"{name} ({', '.join(sorted(to))})")
+    level, state, cycles = {}, {}, []
 
     def visit(r, path):
         if state.get(r) == 1:
@@ -80,22 +119,23 @@ def main():
             return 0
         if r not in level:
             state[r] = 1
-            level[r] = 1 + max((visit(c, path + [r]) for c in calls[r]), default=-1)
+            level[r] = 1 + max((visit(c, path + [r]) for c in sorted(calls[r])), default=-1)
             state[r] = 2
         return level[r]
 
-    cycles = []
     for r in sorted(calls):
         visit(r, [])
-    for n in range(max(level.values()), -1, -1):
-        for r in sorted(x for x in calls if level[x] == n):
-            if calls[r] or any(r in c for c in calls.values()):
-                print(f"{n}  {r:<16} -> {', '.join(sorted(calls[r])) or '(nothing)'}")
+    shown = [r for r in shown_rooms if calls[r] or any(r in c for c in calls.values())]
+    width = max(map(len, shown), default=0)
+    for n in range(max(level.values(), default=0), -1, -1):
+        for r in sorted(x for x in shown if level[x] == n):
+            print(f"{n:<2} {r:<{width}} -> {', '.join(sorted(calls[r])) or '(nothing)'}")
+    failing = [c for c in cycles if any(r.startswith(STRICT) for r in c)]
     for c in cycles:
-        print("circle: " + " -> ".join(c))
-    for s in stray:
-        print("stray declaration: " + s)
-    return 1 if cycles or stray else 0
+        print(("circle: " if c in failing else "circle (allowed): ") + " -> ".join(c))
+    for header, names in sorted(stray.items()):
+        print(f"declared outside its room, in {header}: {', '.join(sorted(names))}")
+    return 1 if failing else 0
 
 
 if __name__ == "__main__":

@@ -13,7 +13,7 @@ jobs=$(nproc)
 "$root/scripts/setup.sh"
 
 echo "== the rooms of services/win call down, never round"
-"$root/scripts/room-calls.py" "$root/services/win"
+"$root/scripts/room-calls.py" "$root"
 
 echo "== native build and unit tests"
 cmake --preset native >/dev/null

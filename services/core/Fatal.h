@@ -1,7 +1,7 @@
 // The fatal run-time error report. A run-time error always ends the program: the report is
 // shown once, in a message box that names the error and where it arose, and the process ends
-// with exit code -1. Building the report text is portable (FatalReport.cpp); showing it and
-// ending the process is Fatal_win.cpp's.
+// with exit code -1. Building the report text is portable (Fatal.cpp); showing it and ending
+// the process is Fatal_win.cpp's.
 #pragma once
 
 #include <cstdint>
@@ -30,11 +30,11 @@ public:
 // The message of a numbered run-time error (1..11); "" for any other code.
 const char* RuntimeErrorMessage(int32_t code) noexcept;
 
-// The report text, byte for byte: headline, optional code line, optional message line,
-// location block. Allocates without reporting (it runs inside a report, possibly one about
-// memory): no buffer when the memory for it cannot be had.
-Text BuildFatalReportText(const char* message, int32_t code, ErrorLocation where,
-                          const ErrorLocationLookup& lookup);
+// The report text, byte for byte, into out (capacity bytes with the NUL): headline, optional
+// code line, optional message line, location block. Allocates nothing, since it runs inside a
+// report, possibly one about memory; false when the text does not fit.
+bool BuildFatalReportText(char* out, size_t capacity, const char* message, int32_t code,
+                          ErrorLocation where, const ErrorLocationLookup& lookup);
 
 // Implemented in Fatal_win.cpp (native tests give their own): stops event delivery, shows the
 // report, drops the end-of-program routines, cleans up and exits with -1.

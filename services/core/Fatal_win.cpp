@@ -55,13 +55,14 @@ void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {
     // A fault met while building or showing the report (memory, most likely) ends at once.
     if (!g_reporting) {
         g_reporting = true;
-        const Text text = BuildFatalReportText(message, code, where, *g_tags);
+        // The text is built on the stack: nothing is allocated for it. Without room for the full
+        // text here, the message alone still tells what happened.
+        char text[2048];
+        const bool built = BuildFatalReportText(text, sizeof text, message, code, where, *g_tags);
         if (g_reportReserve) VirtualFree(g_reportReserve, 0, MEM_RELEASE);
         g_reportReserve = nullptr;
-        // From here nothing is allocated: the text goes into the stack. Without memory for the
-        // full text (or room for it here), the message alone still tells what happened.
         wchar_t shown[2048];
-        if (!WideInto(text.data(), shown, static_cast<int>(sizeof shown / sizeof shown[0])) &&
+        if (!(built && WideInto(text, shown, static_cast<int>(sizeof shown / sizeof shown[0]))) &&
             !WideInto(message, shown, static_cast<int>(sizeof shown / sizeof shown[0]))) {
             lstrcpynW(shown, kReportHeadline, static_cast<int>(sizeof shown / sizeof shown[0]));
         }

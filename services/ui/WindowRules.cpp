@@ -40,3 +40,25 @@ int32_t NextInTabList(const std::vector<int32_t>& list, int32_t focusedIndex, bo
     }
     return forward ? list.front() : list.back();
 }
+
+ScaledRect ScaledControlRect(const ControlDescription& d, int32_t dpi, int32_t editMinimumHeight) {
+    ScaledRect r = ScaleRectToDpi(d.left, d.top, d.width, d.height, dpi);
+    if (d.kind == ControlKind::EditBox && !d.edit.multiLine)
+        r.height = std::max(r.height, editMinimumHeight);
+    return r;
+}
+
+OuterSize OuterSizeAt(const WindowDescription& d, int32_t dpi, FrameMetrics frame,
+                      int32_t editMinimumHeight) {
+    int32_t right = 0;
+    int32_t bottom = 0;
+    for (int32_t i = 0; i < d.controlCount; ++i) {
+        const ControlDescription& c = d.controls[i];
+        if (c.kind == ControlKind::CommonDlg || c.parent) continue;
+        const ScaledRect r = ScaledControlRect(c, dpi, editMinimumHeight);
+        right = std::max(right, r.left + r.width);
+        bottom = std::max(bottom, r.top + r.height);
+    }
+    return {std::max(ScaleToDpi(d.width, dpi), right + frame.width),
+            std::max(ScaleToDpi(d.height, dpi), bottom + frame.height)};
+}

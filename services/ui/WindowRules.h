@@ -35,6 +35,26 @@ constexpr ScaledRect ScaleRectToDpi(int32_t left, int32_t top, int32_t width, in
     return {l, t, ScaleToDpi(left + width, dpi) - l, ScaleToDpi(top + height, dpi) - t};
 }
 
+// A control's rectangle at a DPI. A single-line edit box is at least `editMinimumHeight` high
+// (one line of its font at that DPI and its two 3-D edges, which only the platform can
+// measure), keeping its top edge and width.
+ScaledRect ScaledControlRect(const ControlDescription& control, int32_t dpi,
+                             int32_t editMinimumHeight);
+
+// What the frame (borders and caption) adds to the client area's width and height at a DPI.
+struct FrameMetrics {
+    int32_t width, height;
+};
+struct OuterSize {
+    int32_t width, height;
+};
+
+// The window's outer size at `dpi`: its written outer size scaled or, where the frame leaves
+// less, the size whose client area reaches the right and bottom edges of every control placed
+// in the window itself. Never smaller than the written size.
+OuterSize OuterSizeAt(const WindowDescription& window, int32_t dpi, FrameMetrics frame,
+                      int32_t editMinimumHeight);
+
 // A scaled window that does not fit its work area keeps its top-left corner, and with it the
 // title bar, on the work area; one that fits is moved inside it. At 96 DPI the centred origin
 // is used as it stands.

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <utility>
 
+#include "DropPaths.h"
 #include "Handles_win.h"
 #include "LiveWindows_win.h"
 #include "SystemLibrary_win.h"
@@ -22,56 +23,28 @@
 namespace {
 
 // Every path of a file list (the memory of CF_HDROP and of WM_DROPFILES's handle), in the
-// order of the drop. The list comes from another program, so it is read as hostile: the
-// header's offset and every path must lie inside the memory the handle holds, and a path
-// without its terminator ends the list there.
-//
-//   +0 DWORD offset of the first path   +4 POINT   +12 BOOL   +16 BOOL wide paths
-//   then paths, each ending in a 0 character, and one more 0 after the last.
+// order of the drop; ReadDroppedPaths checks where they lie.
 std::vector<std::wstring> PathsOf(HGLOBAL list) {
     std::vector<std::wstring> paths;
     const GlobalLocked memory(list);
     const auto* base = static_cast<const uint8_t*>(memory.Get());
-    const SIZE_T size = memory.Size();
-    if (!base) return paths;
-    DROPFILES header{};
-    if (size >= sizeof header) {
-        std::memcpy(&header, base, sizeof header);
-        const size_t start = header.pFiles;
-        if (start >= sizeof header && start <= size) {
-            const uint8_t* at = base + start;
-            size_t left = size - start;
-            const size_t unit = header.fWide ? sizeof(wchar_t) : 1;
-            for (;;) {
-                size_t length = 0;  // in units, up to the terminator
-                bool ended = false;
-                for (; (length + 1) * unit <= left; ++length) {
-                    const uint8_t* c = at + length * unit;
-                    if (c[0] == 0 && (unit == 1 || c[1] == 0)) {
-                        ended = true;
-                        break;
-                    }
-                }
-                if (!ended || length == 0) break;
-                std::wstring path;
-                if (header.fWide) {
-                    path.resize(length);
-                    std::memcpy(&path[0], at, length * unit);
-                } else {
-                    const int chars =
-                        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at),
-                                            static_cast<int>(length), nullptr, 0);
-                    if (chars > 0) {
-                        path.resize(static_cast<size_t>(chars));
-                        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(at),
-                                            static_cast<int>(length), &path[0], chars);
-                    }
-                }
-                paths.push_back(std::move(path));
-                at += (length + 1) * unit;
-                left -= (length + 1) * unit;
+    const DroppedPaths found = ReadDroppedPaths(base, base ? memory.Size() : 0);
+    for (const DroppedPath& p : found.paths) {
+        const uint8_t* at = base + p.offset;
+        std::wstring path;
+        if (found.wide) {
+            path.resize(p.length);
+            std::memcpy(&path[0], at, p.length * sizeof(wchar_t));
+        } else {
+            const auto text = reinterpret_cast<const char*>(at);
+            const int length = static_cast<int>(p.length);
+            const int chars = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+            if (chars > 0) {
+                path.resize(static_cast<size_t>(chars));
+                MultiByteToWideChar(CP_ACP, 0, text, length, &path[0], chars);
             }
         }
+        paths.push_back(std::move(path));
     }
     return paths;
 }

@@ -24,11 +24,8 @@ int32_t Signed(UINT dpi) {
 }  // namespace
 
 RECT ControlRectAt(const ControlDescription& d, UINT dpi) {
-    const ScaledRect s = ScaleRectToDpi(d.left, d.top, d.width, d.height, Signed(dpi));
-    int height = s.height;
-    if (d.kind == ControlKind::EditBox && !d.edit.multiLine)
-        height = std::max(height, EditMinimumHeight(dpi));
-    return RECT{s.left, s.top, s.left + s.width, s.top + height};
+    const ScaledRect s = ScaledControlRect(d, Signed(dpi), EditMinimumHeight(dpi));
+    return RECT{s.left, s.top, s.left + s.width, s.top + s.height};
 }
 
 DWORD ProgramWindowExStyle(const WindowDescription& d) {
@@ -37,17 +34,12 @@ DWORD ProgramWindowExStyle(const WindowDescription& d) {
 }
 
 SIZE WindowSizeAt(const WindowDescription& d, UINT dpi) {
-    RECT client{0, 0, 0, 0};
-    for (int32_t i = 0; i < d.controlCount; ++i) {
-        const ControlDescription& c = d.controls[i];
-        if (c.kind == ControlKind::CommonDlg || c.parent) continue;
-        const RECT r = ControlRectAt(c, dpi);
-        client.right = std::max(client.right, r.right);
-        client.bottom = std::max(client.bottom, r.bottom);
-    }
-    const RECT outer = OuterRectForDpi(client, kProgramWindowStyle, ProgramWindowExStyle(d), dpi);
-    return SIZE{std::max<LONG>(ScaleToDpi(d.width, Signed(dpi)), outer.right - outer.left),
-                std::max<LONG>(ScaleToDpi(d.height, Signed(dpi)), outer.bottom - outer.top)};
+    const RECT frame =
+        OuterRectForDpi(RECT{0, 0, 0, 0}, kProgramWindowStyle, ProgramWindowExStyle(d), dpi);
+    const OuterSize size =
+        OuterSizeAt(d, Signed(dpi), {frame.right - frame.left, frame.bottom - frame.top},
+                    EditMinimumHeight(dpi));
+    return SIZE{size.width, size.height};
 }
 
 RECT WindowRectAt(const WindowDescription& d, HMONITOR monitorHandle, UINT dpi) {

@@ -17,13 +17,11 @@ constexpr DWORD kProgramWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 DWORD ProgramWindowExStyle(const WindowDescription& window);
 
-// A control's rectangle in its parent at `dpi`. A single-line edit box is at least one line of
-// the font at that DPI plus the two 3-D edges high, keeping its top edge and width.
+// A control's rectangle in its parent at `dpi` (ScaledControlRect, with the edit boxes' minimum
+// height measured from the font at that DPI).
 RECT ControlRectAt(const ControlDescription& control, UINT dpi);
 
-// The window's outer size at `dpi`: the written outer size scaled, or, where the frame at that
-// DPI leaves less, the size whose client area reaches the right and bottom edges of every
-// control placed in the window itself. Never smaller than the written size.
+// The window's outer size at `dpi`: OuterSizeAt with this frame's metrics and that minimum.
 SIZE WindowSizeAt(const WindowDescription& window, UINT dpi);
 
 // The window's outer rectangle at `dpi`, of WindowSizeAt, centred on the monitor by that size.

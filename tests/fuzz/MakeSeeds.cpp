@@ -1,5 +1,6 @@
 // Writes the seed corpora for the fuzz targets: small well-formed files of every variant each
-// decoder reads, made with the shared test picture writers, one folder per target.
+// decoder reads, made with the shared test picture writers, one folder per target; and two
+// file lists of a drop.
 //
 //   make_fuzz_seeds OUTPUT_FOLDER
 #include <png.h>
@@ -247,5 +248,17 @@ int main(int argc, char** argv) {
     JpegSeeds();
     PngSeeds();
     WebpSeeds();
+    // Drops: a narrow list of two paths and a wide one of one path, each closed by its empty path.
+    Bytes narrow = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Bytes wide = narrow;
+    wide[16] = 1;
+    for (const char c : std::string("C:\\a.png")) {
+        narrow.push_back(static_cast<uint8_t>(c));
+        wide.insert(wide.end(), {static_cast<uint8_t>(c), 0});
+    }
+    narrow.insert(narrow.end(), {0, 'b', 0, 0});
+    wide.insert(wide.end(), {0, 0, 0, 0});
+    Save("drop", "narrow.bin", narrow);
+    Save("drop", "wide.bin", wide);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "Peeker.h"
 #include "Session.h"
 #include "TestPictures.h"
+#include "WindowRules.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -371,24 +372,25 @@ void ExpectNear(Check& check, const std::wstring& what, long wanted, long got) {
 // The window and every control at `dpi`, in a program whose system DPI is `systemDpi`.
 void CheckScaledLayout(Check& check, Session& session, Peeker& peeker, UINT dpi, UINT systemDpi) {
     const std::wstring at = Cat(L" at ", dpi, L" DPI");
-    // The written outer size, unless the frame leaves the client area less than the layout's
-    // 560 x 416: then just large enough.
-    RECT outer{}, client{};
-    GetWindowRect(session.Main(), &outer);
-    GetClientRect(session.Main(), &client);
-    const int frameWidth = outer.right - outer.left - client.right;
-    const int frameHeight = outer.bottom - outer.top - client.bottom;
-    ExpectNear(check, L"outer width" + at, std::max(Scaled(576, dpi), Scaled(560, dpi) + frameWidth),
-               outer.right - outer.left);
-    ExpectNear(check, L"outer height" + at, std::max(Scaled(453, dpi), Scaled(416, dpi) + frameHeight),
-               outer.bottom - outer.top);
-
     peek::Report report{};
     if (!check.Expect(peeker.Read(report), L"the peek hook gave no report" + at)) return;
     LOGFONTW stock{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock);
     const LONG fontHeight = MulDiv(stock.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
     const int edge = MetricAt(SM_CYEDGE, dpi, systemDpi);
+
+    // The program's own rule, with the frame this window has and its edit boxes' line height.
+    RECT outer{}, client{};
+    GetWindowRect(session.Main(), &outer);
+    GetClientRect(session.Main(), &client);
+    const FrameMetrics frame{outer.right - outer.left - client.right, outer.bottom - outer.top - client.bottom};
+    int32_t editMinimum = 0;
+    for (const ControlRow& row : kControls)
+        if (const peek::Control* seen = row.kind == Kind::Edit ? Find(report, row.id) : nullptr)
+            editMinimum = static_cast<int32_t>(seen->lineHeight) + 2 * edge;
+    const OuterSize size = OuterSizeAt(MainWindowLayout, static_cast<int32_t>(dpi), frame, editMinimum);
+    ExpectNear(check, L"outer width" + at, size.width, outer.right - outer.left);
+    ExpectNear(check, L"outer height" + at, size.height, outer.bottom - outer.top);
 
     for (const ControlRow& row : kControls) {
         const std::wstring name = ControlName(row.id) + at;

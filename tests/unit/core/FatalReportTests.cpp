@@ -65,9 +65,9 @@ public:
 
 std::string Build(const char* message, int32_t code, ErrorLocation where,
                   const FakeLookup& lookup) {
-    const Text text = BuildFatalReportText(message, code, where, lookup);
-    EXPECT_TRUE(text.HasBuffer());
-    return text.c_str();
+    char text[1024];
+    EXPECT_TRUE(BuildFatalReportText(text, sizeof text, message, code, where, lookup));
+    return text;
 }
 
 TEST(FatalReportText, CodeAndMessageLines) {

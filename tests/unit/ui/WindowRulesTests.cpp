@@ -68,6 +68,36 @@ TEST(DisplayScale, LargeWindowKeepsItsTopLeftOnTheWorkArea) {
     }
 }
 
+// The main window's controls reach 560 x 416 of its client area at 96 DPI; its outer size is
+// 576 x 453.
+TEST(DisplayScale, OuterSizeGrowsOnlyWhereTheFrameLeavesTooLittle) {
+    const struct {
+        const char* why;
+        int32_t dpi;
+        FrameMetrics frame;
+        int32_t editMinimum;
+        int32_t width, height;
+    } rows[] = {
+        {"a thin frame: the written size", 96, {6, 29}, 20, 576, 453},
+        {"a thick caption: grown to reach the bottom controls", 96, {16, 39}, 20, 576, 455},
+        {"150%: the written size scaled", 144, {6, 29}, 30, 864, 680},
+        {"150% with a thick caption", 144, {24, 57}, 30, 864, 681},
+        {"a tall font: the lowest single-line edit box (top 114) decides, not the multi-line one "
+         "below it nor those in a group",
+         96,
+         {6, 29},
+         400,
+         576,
+         543},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.why);
+        const OuterSize size = OuterSizeAt(MainWindowLayout, r.dpi, r.frame, r.editMinimum);
+        EXPECT_EQ(size.width, r.width);
+        EXPECT_EQ(size.height, r.height);
+    }
+}
+
 std::string NameAt(int32_t index) {
     return MainWindowLayout.controls[index].name;
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "Fatal.h"
-#include "Memory.h"
 
 namespace {
 
@@ -49,43 +48,27 @@ constexpr char kElementMissing[] =
 constexpr uint32_t kLocationKindMask = 0x0F000000;
 constexpr uint32_t kWindowKind = 0x02000000;
 
-// The report is assembled from at most a couple of dozen pieces and copied once, through the
-// non-fatal allocator: a report about failed memory must not report again.
+// The report is written straight into the caller's buffer: a report about failed memory must
+// not ask for any. Once a piece does not fit, the rest is dropped and the text is refused whole.
 class PieceList {
 public:
+    PieceList(char* out, size_t capacity) noexcept : out_(out), left_(capacity) {}
     void Add(const char* text) noexcept { Add(text, std::strlen(text)); }
     void Add(const char* text, size_t length) noexcept {
-        if (count_ < kMaxPieces) {
-            pieces_[count_++] = Piece{text, length};
+        if (!out_ || length >= left_) {
+            out_ = nullptr;
+            return;
         }
+        std::memcpy(out_, text, length);
+        out_ += length;
+        left_ -= length;
+        *out_ = '\0';
     }
-
-    Text Join() const noexcept {
-        int64_t total = 0;
-        for (size_t i = 0; i < count_; ++i) {
-            total += static_cast<int64_t>(pieces_[i].length);
-        }
-        char* buffer = static_cast<char*>(TryAllocServiceBuffer(total + 1));
-        if (!buffer) {
-            return Text();
-        }
-        char* out = buffer;
-        for (size_t i = 0; i < count_; ++i) {
-            std::memcpy(out, pieces_[i].text, pieces_[i].length);
-            out += pieces_[i].length;
-        }
-        *out = '\0';
-        return Text::Adopt(buffer);
-    }
+    bool Fits() const noexcept { return out_ != nullptr; }
 
 private:
-    struct Piece {
-        const char* text;
-        size_t length;
-    };
-    static constexpr size_t kMaxPieces = 24;
-    Piece pieces_[kMaxPieces] = {};
-    size_t count_ = 0;
+    char* out_;
+    size_t left_;
 };
 
 struct Decimal {
@@ -112,9 +95,9 @@ const char* RuntimeErrorMessage(int32_t code) noexcept {
     return kRuntimeErrorMessages[code - 1];
 }
 
-Text BuildFatalReportText(const char* message, int32_t code, ErrorLocation where,
-                          const ErrorLocationLookup& lookup) {
-    PieceList pieces;
+bool BuildFatalReportText(char* out, size_t capacity, const char* message, int32_t code,
+                          ErrorLocation where, const ErrorLocationLookup& lookup) {
+    PieceList pieces(capacity > 0 ? out : nullptr, capacity);
     pieces.Add(kHeadline);
 
     const Decimal codeText(code);
@@ -136,7 +119,6 @@ Text BuildFatalReportText(const char* message, int32_t code, ErrorLocation where
     pieces.Add(", ");
     pieces.Add(second.digits, second.length);
 
-    // Kept alive until Join: the pieces point into them.
     Text windowTag;
     Text elementTag;
     if (where.first != 0 &&
@@ -153,7 +135,7 @@ Text BuildFatalReportText(const char* message, int32_t code, ErrorLocation where
         }
     }
     pieces.Add("\r\n");
-    return pieces.Join();
+    return pieces.Fits();
 }
 
 void ReportRuntimeError(int32_t code, ErrorLocation where) {
