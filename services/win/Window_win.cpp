@@ -78,6 +78,45 @@ void GiveFirstFocus(LiveWindow& w) {
     if (!list.empty()) SetFocus(w.controls[static_cast<size_t>(list.front())].hwnd);
 }
 
+// --- The box in front --------------------------------------------------------------------
+//
+// A message box of the program has no owner (the written texts and flags), so Windows does not
+// bring it forward when the user comes back to the window it disables, as it does an owned
+// box: after 查询 the browser covers it and the program looks hung. The window does it itself,
+// on a click and on its activation, while it is disabled.
+
+const UINT kBringModalForward = WM_APP + 1;
+
+bool IsButtonDown(UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCMBUTTONDOWN:
+    case WM_NCXBUTTONDOWN: return true;
+    default: return false;
+    }
+}
+
+// The first enabled, visible top-level window of the thread that is not a program window:
+// the box or dialog that disables the windows. EnumThreadWindows goes from the top down.
+BOOL CALLBACK FindModalWindow(HWND hwnd, LPARAM found) {
+    if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd) || ProgramWindowContaining(hwnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+void BringModalForward() {
+    HWND modal = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindModalWindow, reinterpret_cast<LPARAM>(&modal));
+    // A box the dialog itself opened comes forward with it, as for an owned window.
+    if (modal) SetForegroundWindow(GetLastActivePopup(modal));
+}
+
 // A click that comes while the window takes no events is dropped, as a disabled window drops
 // it: a button's BM_CLICK from an automation client, for one, still reaches it.
 void RaiseClick(LiveWindow& w, LiveControl& c) {
@@ -149,7 +188,18 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (w && LOWORD(wParam) == WA_INACTIVE) {
             const HWND focus = GetFocus();
             if (focus && IsChild(hwnd, focus)) w->rememberedFocus = focus;
+        } else if (!IsWindowEnabled(hwnd)) {
+            // Activated from the taskbar or by Alt+Tab while disabled: once the activation is
+            // done, the box or dialog that disables the window takes it.
+            PostMessageW(hwnd, kBringModalForward, 0, 0);
         }
+        break;
+    case kBringModalForward: BringModalForward(); return 0;
+    case WM_SETCURSOR:
+        // A mouse button pressed on the disabled window; the default still beeps.
+        if (!IsWindowEnabled(hwnd) && static_cast<short>(LOWORD(lParam)) == HTERROR &&
+            IsButtonDown(HIWORD(lParam)))
+            BringModalForward();
         break;
     case WM_SETFOCUS:
         if (w) GiveFirstFocus(*w);

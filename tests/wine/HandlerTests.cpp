@@ -258,6 +258,34 @@ void OneHandlerAtATime(Check& check, const Options& options) {
         check.ExpectEq(L"exit code", 0, static_cast<long long>(code));
 }
 
+// 查询's box has no owner, so nothing brings it back when the browser the query opened covers
+// it; a click on the disabled main window must, as it does for an owned box.
+void AnswerBoxComesForward(Check& check, const Options& options) {
+    BrowserSetting browser(L"/bin/true");
+    Session session(check, options);
+    if (!session.Ok()) return;
+    PostMessageW(session.Control(kButton4), BM_CLICK, 0, 0);
+    HWND box = WaitDialogOf(session.Process().Pid(), kMessageCaption);
+    HWND button = nullptr;
+    POINT point{};
+    if (!check.Expect(box != nullptr, L"the query showed no box") ||
+        !check.Expect(UncoveredButton(session, box, button, point), L"the box covers every button"))
+        return;
+    DriverWindow cover; // a foreign window over the box, as the browser's
+    RECT r{};
+    GetWindowRect(box, &r);
+    SetWindowPos(cover.Handle(), HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, 0);
+    if (!check.Expect(BringToFront(cover.Handle()), L"the foreign window did not come to the front")) return;
+    ClickAt(point);
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == box; }),
+                 L"a click on the main window left the box behind the foreign window");
+    // The same when the main window is activated, as from the taskbar.
+    if (BringToFront(cover.Handle())) SetForegroundWindow(session.Main());
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == box; }),
+                 L"activating the main window left the box behind the foreign window");
+    PressDialogButton(box, IDOK);
+}
+
 // The query hands the join page to the browser on every click. The prefix's browser is, for
 // this test, a script that writes down the address it is given. The answer echoes the order
 // field verbatim, whatever it holds.

@@ -53,6 +53,7 @@ const TestCase kTests[] = {
     {"QueryHandsJoinPage", driver::QueryHandsJoinPage},
     {"ManyClicksKeepEveryLine", driver::ManyClicksKeepEveryLine},
     {"OneHandlerAtATime", driver::OneHandlerAtATime},
+    {"AnswerBoxComesForward", driver::AnswerBoxComesForward},
     {"OpenDialogSettings", driver::OpenDialogSettings},
     {"ReadFileCases", driver::ReadFileCases},
     {"FoldersOutsideGbk", driver::FoldersOutsideGbk},
