@@ -40,15 +40,7 @@
 #define ORVESSA_BMP_SSE2 1
 #endif
 
-using picture_bytes::kOpaqueAlpha;
-using picture_bytes::LoadWord;
-using picture_bytes::OpaqueWord;
-using picture_bytes::PaddedRowBytes;
-using picture_bytes::RangeInside;
-using picture_bytes::ReadLE16;
-using picture_bytes::ReadLE32;
-using picture_bytes::ReadLE32Signed;
-using picture_bytes::StoreWord;
+using namespace picture_bytes;  // the library's byte reads and size checks
 
 namespace {
 

@@ -18,12 +18,26 @@ const char* RefusalName(Refusal refusal) {
     return "?";
 }
 
+namespace {
+
+// The data's animation when it opens with more than one frame, else none; *open says why not.
+template <typename Animation>
+std::unique_ptr<PictureAnimation> Played(const uint8_t* data, size_t size, Refusal* open) {
+    auto animation = std::make_unique<Animation>();
+    *open = animation->Open(data, size);
+    if (*open != Refusal::None || animation->IsStill()) return nullptr;
+    return animation;
+}
+
+}  // namespace
+
 bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& sink,
                    DecodedPicture* out, const DrawTarget* target) {
     *out = DecodedPicture{};
     const PictureKind kind = RecognizePicture(data, size);
     ImageInfo& info = out->info;
     Refusal refusal = Refusal::Malformed;
+    Refusal open = Refusal::None;
     switch (kind) {
     case PictureKind::Bmp: refusal = DecodeBmp(data, size, sink, &info); break;
     case PictureKind::Jpeg:
@@ -33,11 +47,7 @@ bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& si
     case PictureKind::Png:
         // An animated PNG plays; its first frame is its still picture. A plain PNG, or one whose
         // animation is damaged, shows its default image, as browsers show it.
-        if (animate) {
-            auto apng = std::make_unique<ApngAnimation>();
-            if (apng->Open(data, size) == Refusal::None && !apng->IsStill())
-                out->animation = std::move(apng);
-        }
+        if (animate) out->animation = Played<ApngAnimation>(data, size, &open);
         refusal = out->animation || DecodeApngFirstFrame(data, size, sink, &info) == Refusal::None
                       ? Refusal::None
                       : DecodePng(data, size, sink, &info);
@@ -51,21 +61,14 @@ bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& si
         info.height = out->icon.height;
         break;
     case PictureKind::Gif:
-        if (animate) {
-            // A GIF whose first frame cannot be had is no picture, still or not.
-            auto gif = std::make_unique<GifAnimation>();
-            if (gif->Open(data, size) != Refusal::None) return false;
-            if (!gif->IsStill()) out->animation = std::move(gif);
-        }
+        if (animate) out->animation = Played<GifAnimation>(data, size, &open);
+        // A GIF whose first frame cannot be had is no picture, still or not.
+        if (open != Refusal::None) return false;
         refusal = out->animation ? Refusal::None : DecodeGifFirstFrame(data, size, sink, &info);
         break;
     case PictureKind::Webp:
         // The animation refuses a still WebP, which is decoded as a picture.
-        if (animate) {
-            auto webp = std::make_unique<WebpAnimation>();
-            if (webp->Open(data, size) == Refusal::None && !webp->IsStill())
-                out->animation = std::move(webp);
-        }
+        if (animate) out->animation = Played<WebpAnimation>(data, size, &open);
         refusal = out->animation ? Refusal::None
                   : target       ? DecodeWebpToFit(data, size, *target, sink, &info)
                                  : DecodeWebp(data, size, sink, &info);

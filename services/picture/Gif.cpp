@@ -21,8 +21,7 @@
 #include "GifLzw.h"
 #include "PictureBytes.h"
 
-using picture_bytes::RangeInside;
-using picture_bytes::ReadLE16;
+using namespace picture_bytes;  // the library's byte reads and size checks
 
 namespace {
 

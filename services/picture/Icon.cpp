@@ -13,12 +13,7 @@
 #include "Picture.h"
 #include "PictureBytes.h"
 
-using picture_bytes::PaddedRowBytes;
-using picture_bytes::RangeInside;
-using picture_bytes::ReadBE32;
-using picture_bytes::ReadLE16;
-using picture_bytes::ReadLE32;
-using picture_bytes::ReadLE32Signed;
+using namespace picture_bytes;  // the library's byte reads and size checks
 
 namespace {
 

@@ -32,9 +32,7 @@
 #include "Picture.h"
 #include "PictureBytes.h"
 
-using picture_bytes::OpaqueWord;
-using picture_bytes::ReadLE16;
-using picture_bytes::StoreWord;
+using namespace picture_bytes;  // the library's byte reads and size checks
 
 namespace {
 

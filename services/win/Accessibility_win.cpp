@@ -148,14 +148,8 @@ public:
             return standard_->QueryInterface(riid, out);
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.Release(this); }
 
     // IDispatch.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
@@ -275,6 +269,7 @@ public:
     }
 
 private:
+    friend class ::RefCount;  // only the last Release deletes it
     ~ControlAccessible() = default;
 
     // The child a property read through Invoke names: its one optional positional argument,
@@ -294,7 +289,7 @@ private:
                (given.vt == VT_ERROR && given.scode == DISP_E_PARAMNOTFOUND);
     }
 
-    LONG refs_ = 1;
+    RefCount refs_;
     OwnedCom<IAccessible> standard_;
     HWND hwnd_;
     LONG role_;

@@ -115,14 +115,8 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.Release(this); }
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         offered_ = OffersFiles(data);
@@ -149,6 +143,7 @@ public:
     }
 
 private:
+    friend class ::RefCount;
     ~FileDropTarget() = default;
 
     bool Copies(const DWORD* effect) const {
@@ -160,7 +155,7 @@ private:
         return S_OK;
     }
 
-    LONG refs_ = 1;
+    RefCount refs_;
     HWND window_;
     bool offered_ = false;  // the drag over the window offers a file list
 };

@@ -12,104 +12,52 @@
 
 #include <utility>
 
-namespace handles {
-
-// Traits: the handle type, its "none" value and how it is freed.
-template <typename H>
-struct GdiObjectTraits {
-    using Handle = H;
-    static Handle None() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { DeleteObject(h); }
-};
-
-struct MemoryDcTraits {
-    using Handle = HDC;
-    static Handle None() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { DeleteDC(h); }
-};
-
-struct IconTraits {
-    using Handle = HICON;
-    static Handle None() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { DestroyIcon(h); }
-};
-
-// Threads, events and other kernel objects whose failure value is null.
-struct KernelTraits {
-    using Handle = HANDLE;
-    static Handle None() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { CloseHandle(h); }
-};
-
-// CreateFile reports failure as INVALID_HANDLE_VALUE, not null.
-struct FileTraits {
-    using Handle = HANDLE;
-    static Handle None() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Free(Handle h) noexcept { CloseHandle(h); }
-};
-
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle None() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { FreeLibrary(h); }
-};
-
-// A window that nobody else destroys (the service window); the window layer's own windows end
-// through their window procedures instead.
-struct WindowTraits {
-    using Handle = HWND;
-    static Handle None() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { DestroyWindow(h); }
-};
-
-struct LocalMemoryTraits {
-    using Handle = HLOCAL;
-    static Handle None() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { LocalFree(h); }
-};
-
-}  // namespace handles
-
-// The handle a creating call returned, owned until this object goes or is Reset.
-template <typename Traits>
+// The handle a creating call returned, owned until this object goes or is Reset, and then given
+// to `Free`. `kFailsWithInvalid`: the creating call reports failure as INVALID_HANDLE_VALUE
+// (CreateFile), not null.
+template <typename Handle, auto Free, bool kFailsWithInvalid = false>
 class Owned {
 public:
-    using Handle = typename Traits::Handle;
-
     Owned() noexcept = default;
     explicit Owned(Handle h) noexcept : handle_(h) {}
     ~Owned() { Reset(); }
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
-    Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, Traits::None())) {}
+    Owned(Owned&& other) noexcept : handle_(std::exchange(other.handle_, None())) {}
     Owned& operator=(Owned&& other) noexcept {
-        if (this != &other) Reset(std::exchange(other.handle_, Traits::None()));
+        if (this != &other) Reset(std::exchange(other.handle_, None()));
         return *this;
     }
 
     Handle Get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != Traits::None(); }
+    explicit operator bool() const noexcept { return handle_ != None(); }
     // Frees what is held and takes `h` (none by default).
-    void Reset(Handle h = Traits::None()) noexcept {
+    void Reset(Handle h = None()) noexcept {
         const Handle old = std::exchange(handle_, h);
-        if (old != Traits::None()) Traits::Free(old);
+        if (old != None()) Free(old);
     }
 
 private:
-    Handle handle_ = Traits::None();
+    static Handle None() noexcept {
+        if constexpr (kFailsWithInvalid) return INVALID_HANDLE_VALUE;
+        return nullptr;
+    }
+    Handle handle_ = None();
 };
 
-using OwnedBitmap = Owned<handles::GdiObjectTraits<HBITMAP>>;
-using OwnedBrush = Owned<handles::GdiObjectTraits<HBRUSH>>;
-using OwnedFont = Owned<handles::GdiObjectTraits<HFONT>>;
-using OwnedMemoryDc = Owned<handles::MemoryDcTraits>;
-using OwnedIcon = Owned<handles::IconTraits>;
-using OwnedThread = Owned<handles::KernelTraits>;
-using OwnedEvent = Owned<handles::KernelTraits>;
-using OwnedFile = Owned<handles::FileTraits>;
-using OwnedModule = Owned<handles::ModuleTraits>;
-using OwnedWindow = Owned<handles::WindowTraits>;
-using OwnedLocalMemory = Owned<handles::LocalMemoryTraits>;
+using OwnedBitmap = Owned<HBITMAP, DeleteObject>;
+using OwnedBrush = Owned<HBRUSH, DeleteObject>;
+using OwnedFont = Owned<HFONT, DeleteObject>;
+using OwnedMemoryDc = Owned<HDC, DeleteDC>;
+using OwnedIcon = Owned<HICON, DestroyIcon>;
+using OwnedThread = Owned<HANDLE, CloseHandle>;
+using OwnedEvent = Owned<HANDLE, CloseHandle>;
+using OwnedFile = Owned<HANDLE, CloseHandle, true>;
+using OwnedModule = Owned<HMODULE, FreeLibrary>;
+// A window that nobody else destroys (the service window); the window layer's own windows end
+// through their window procedures instead.
+using OwnedWindow = Owned<HWND, DestroyWindow>;
+using OwnedLocalMemory = Owned<HLOCAL, LocalFree>;
 
 // A COM interface pointer holding one reference, released when the owner goes. It takes the
 // reference it is given: a new object's first one, or what a call hands out through Put().
@@ -140,6 +88,22 @@ public:
 
 private:
     Interface* object_ = nullptr;
+};
+
+// The reference count of a COM object of ours, one at its creation; the last Release deletes
+// the object.
+class RefCount {
+public:
+    ULONG Add() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    template <typename Object>
+    ULONG Release(Object* object) noexcept {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete object;
+        return static_cast<ULONG>(left);
+    }
+
+private:
+    LONG refs_ = 1;
 };
 
 // The memory of a global memory handle, locked for a scope; null and size 0 when it cannot be.

@@ -116,23 +116,16 @@ void PcxSeeds() {
     Save("pcx", "1bit-wide.pcx", MakePcx(1000, 20, 1, mixed(126 * 20)));
 
     // Lines of the header's length, planes, and 1-bit files of other header versions.
-    auto layout = [](int width, int height, int bits, int planes, int lineBytes, Bytes rows) {
-        PcxLayout l;
-        l.width = width, l.height = height, l.bits = bits, l.planes = planes;
-        l.lineBytes = lineBytes;
-        l.rows = std::move(rows);
-        return l;
-    };
-    PcxLayout oddLines = layout(5, 3, 8, 1, 5, Ramp(15));
+    PcxLayout oddLines = PcxLines(5, 3, 8, 1, 5, Ramp(15));
     oddLines.palette = palette;
     Save("pcx", "8bit-odd-lines.pcx", MakePcx(oddLines));
-    Save("pcx", "24bit.pcx", MakePcx(layout(5, 3, 8, 3, 6, Ramp(54))));
-    Save("pcx", "24bit-wide.pcx", MakePcx(layout(300, 8, 8, 3, 300, mixed(900 * 8))));
-    PcxLayout ega = layout(13, 3, 1, 4, 2, Ramp(24));
+    Save("pcx", "24bit.pcx", MakePcx(PcxLines(5, 3, 8, 3, 6, Ramp(54))));
+    Save("pcx", "24bit-wide.pcx", MakePcx(PcxLines(300, 8, 8, 3, 300, mixed(900 * 8))));
+    PcxLayout ega = PcxLines(13, 3, 1, 4, 2, Ramp(24));
     ega.version = 2;
     ega.headerPalette = Ramp(48, 13);
     Save("pcx", "ega-4-planes.pcx", MakePcx(ega));
-    PcxLayout mono = layout(13, 3, 1, 1, 2, Ramp(6));
+    PcxLayout mono = PcxLines(13, 3, 1, 1, 2, Ramp(6));
     mono.version = 0;
     Save("pcx", "1bit-version0.pcx", MakePcx(mono));
 }

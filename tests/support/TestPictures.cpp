@@ -203,6 +203,14 @@ Bytes MakePcx(int width, int height, int bits, const Bytes& rows, const Bytes* p
     return MakePcx(layout);
 }
 
+PcxLayout PcxLines(int width, int height, int bits, int planes, int lineBytes, Bytes rows) {
+    PcxLayout l;
+    l.width = width, l.height = height, l.bits = bits, l.planes = planes;
+    l.lineBytes = lineBytes;
+    l.rows = std::move(rows);
+    return l;
+}
+
 Bytes MakePcx(const PcxLayout& layout) {
     Bytes b(128, 0);
     b[0] = 0x0A;

@@ -73,6 +73,8 @@ struct PcxLayout {
     Bytes palette;        // 768 bytes after a 12 at the end, or none
 };
 Bytes MakePcx(const PcxLayout& layout);
+// A layout of `planes` lines of `lineBytes` a row.
+PcxLayout PcxLines(int width, int height, int bits, int planes, int lineBytes, Bytes rows);
 // A bitmap icon image exactly as large as its header says (header, table, colour, mask rows),
 // all zero.
 Bytes IconBitmap(int width, int height, uint16_t bits);

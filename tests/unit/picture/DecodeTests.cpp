@@ -217,21 +217,14 @@ TEST(Decode, PcxMonochromeWideRows) {
 // The header's bytes per line is the length of each plane's line, whatever the width rounded
 // to even would be; planar kinds stack a row's lines plane after plane.
 TEST(Decode, PcxLineLengthsAndPlanes) {
-    auto layout = [](int width, int height, int bits, int planes, int lineBytes, Bytes rows) {
-        PcxLayout l;
-        l.width = width, l.height = height, l.bits = bits, l.planes = planes;
-        l.lineBytes = lineBytes;
-        l.rows = std::move(rows);
-        return l;
-    };
-    PcxLayout ega = layout(9, 1, 1, 4, 2, {0x80, 0x80, 0xC0, 0x00, 0x80, 0x80, 0x80, 0x00});
+    PcxLayout ega = PcxLines(9, 1, 1, 4, 2, {0x80, 0x80, 0xC0, 0x00, 0x80, 0x80, 0x80, 0x00});
     ega.version = 2;
     ega.headerPalette.assign(48, 0);
     const uint8_t entries[][4] = {{1, 255, 0, 0}, {2, 0, 255, 0}, {15, 3, 2, 1}};  // R, G, B
     for (const auto& e : entries) {
         std::copy(e + 1, e + 4, ega.headerPalette.begin() + 3 * e[0]);
     }
-    PcxLayout monoV0 = layout(3, 1, 1, 1, 1, {0xA0});
+    PcxLayout monoV0 = PcxLines(3, 1, 1, 1, 1, {0xA0});
     monoV0.version = 0;
     const struct {
         const char* name;
@@ -239,17 +232,17 @@ TEST(Decode, PcxLineLengthsAndPlanes) {
         std::vector<Rgba> want;
     } cases[] = {
         {"8-bit, 3 pixels in lines of 3 (not rounded to even): rows do not slide",
-         layout(3, 2, 8, 1, 3, {0, 255, 0, 255, 0, 255}),
+         PcxLines(3, 2, 8, 1, 3, {0, 255, 0, 255, 0, 255}),
          {kBlack, kWhite, kBlack, kWhite, kBlack, kWhite}},
         {"8-bit, 3 pixels in lines of 6",
-         layout(3, 2, 8, 1, 6, {0, 255, 0, 9, 9, 9, 255, 0, 255, 9, 9, 9}),
+         PcxLines(3, 2, 8, 1, 6, {0, 255, 0, 9, 9, 9, 255, 0, 255, 9, 9, 9}),
          {kBlack, kWhite, kBlack, kWhite, kBlack, kWhite}},
         {"1-bit, version 0, 3 pixels in a line of 1 byte", monoV0, {kWhite, kBlack, kWhite}},
         {"1-bit, 3 pixels in lines of 4 bytes",
-         layout(3, 2, 1, 1, 4, {0xA0, 1, 2, 3, 0x40, 1, 2, 3}),
+         PcxLines(3, 2, 1, 1, 4, {0xA0, 1, 2, 3, 0x40, 1, 2, 3}),
          {kWhite, kBlack, kWhite, kBlack, kWhite, kBlack}},
         {"24-bit: lines of red, green, blue, each of 3 bytes for 2 pixels",
-         layout(2, 1, 8, 3, 3, {255, 0, 9, 0, 255, 9, 0, 3, 9}),
+         PcxLines(2, 1, 8, 3, 3, {255, 0, 9, 0, 255, 9, 0, 3, 9}),
          {kRed, {0, 255, 3}}},
         // Pixel 0 has bits from planes 0, 1, 2, 3: index 15; pixel 1 from plane 1 only: 2; pixel
         // 8 (in each plane's second byte) from planes 0 and 2: 5, which the palette leaves black.
