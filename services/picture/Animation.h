@@ -16,10 +16,17 @@ public:
     // A frame whose delay is 0 (or which has none) stays this long.
     static constexpr int32_t kZeroDelayMs = 50;
 
+    PictureAnimation() = default;
     virtual ~PictureAnimation();
+    PictureAnimation(const PictureAnimation&) = delete;
+    PictureAnimation& operator=(const PictureAnimation&) = delete;
 
-    virtual int32_t Width() const = 0;
-    virtual int32_t Height() const = 0;
+    // The screen's size; 0 until the animation has opened.
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+    // How many times the frames have started again from the first. A player can tell from it
+    // where one pass through the frames ends and the next begins.
+    uint32_t Passes() const { return passes_; }
     // A single frame: nothing to animate.
     virtual bool IsStill() const = 0;
     // Fills the screen with the background (0xAARRGGBB, stored as bytes B, G, R, A) and
@@ -30,12 +37,14 @@ public:
     // frame's delay. NoFrame: *delayMs is kNoFrameWaitMs. Each call does a bounded amount of
     // work.
     virtual Step Next(uint8_t* screenBgra, int32_t* delayMs) = 0;
-    // How many times the frames have started again from the first. A player can tell from it
-    // where one pass through the frames ends and the next begins.
-    virtual uint32_t Passes() const = 0;
     // Puts the frame on the screen on another background: what showed the old one shows this
     // one, and the next steps compose on it. A GIF tells its background from drawn pixels of the
     // same colour by alpha, so only a screen started on a background whose alpha is 0 can be
     // recomposed (the player starts its screens so); drawn pixels are opaque.
     virtual void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) = 0;
+
+protected:
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    uint32_t passes_ = 0;
 };

@@ -45,20 +45,15 @@ class ApngAnimation final : public PictureAnimation {
 public:
     ApngAnimation();
     ~ApngAnimation() override;
-    ApngAnimation(const ApngAnimation&) = delete;
-    ApngAnimation& operator=(const ApngAnimation&) = delete;
 
     // Why not, when the data is a plain PNG (Unsupported), not a PNG, or an animation that is
     // damaged or costs more than its data justifies. The data is not copied: it must stay alive
     // and unchanged while this object is used.
     Refusal Open(const uint8_t* data, size_t size);
 
-    int32_t Width() const override { return width_; }
-    int32_t Height() const override { return height_; }
     bool IsStill() const override { return frames_ <= 1; }
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
-    uint32_t Passes() const override { return passes_; }
     // Blends the whole canvas onto the background.
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
@@ -90,8 +85,6 @@ private:
 
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
-    int32_t width_ = 0;
-    int32_t height_ = 0;
     uint8_t headerTail_[5] = {};  // bit depth, colour type, compression, filter, interlace
     size_t sharedAt_[kMostSharedChunks] = {};
     size_t sharedBytes_[kMostSharedChunks] = {};
@@ -111,7 +104,6 @@ private:
     bool started_ = false;
     uint32_t index_ = 0;  // the frame the next step draws
     size_t pos_ = 0;      // its fcTL
-    uint32_t passes_ = 0;
     uint32_t background_ = 0;
     uint8_t disposal_ = 0;  // of the frame on the canvas
     Area disposalArea_;

@@ -42,8 +42,6 @@ class GifAnimation final : public PictureAnimation {
 public:
     GifAnimation();
     ~GifAnimation() override;
-    GifAnimation(const GifAnimation&) = delete;
-    GifAnimation& operator=(const GifAnimation&) = delete;
 
     // Reads the signature (GIF87a or GIF89a, at least 14 bytes), the logical screen, the global
     // colour table and the structure of the first frame; the rest is the frame stream. Why
@@ -51,8 +49,6 @@ public:
     // alive and unchanged while this object is used.
     Refusal Open(const uint8_t* data, size_t size);
 
-    int32_t Width() const override { return width_; }
-    int32_t Height() const override { return height_; }
     // At most one byte (the trailer) follows the first frame: nothing to animate.
     bool IsStill() const override { return still_; }
 
@@ -75,7 +71,6 @@ public:
 
     // How many times the stream has started again from the first frame. A player can tell
     // from it where one pass through the frames ends and the next begins.
-    uint32_t Passes() const override { return passes_; }
 
     // Gives every pixel of alpha 0 (the background, where no frame has drawn or a disposal put
     // it back), on the screen and in the area a disposal will put back, the new background's
@@ -108,8 +103,6 @@ private:
 
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
-    int32_t width_ = 0;
-    int32_t height_ = 0;
     bool still_ = false;
     const uint8_t* globalTable_ = nullptr;
     unsigned globalEntries_ = 0;
@@ -118,7 +111,6 @@ private:
     // Playback state.
     bool started_ = false;
     size_t pos_ = 0;
-    uint32_t passes_ = 0;
     Control control_;
     bool restorePending_ = false;
     Rect restoreArea_;

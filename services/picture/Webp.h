@@ -27,19 +27,14 @@ class WebpAnimation final : public PictureAnimation {
 public:
     WebpAnimation() = default;
     ~WebpAnimation() override;
-    WebpAnimation(const WebpAnimation&) = delete;
-    WebpAnimation& operator=(const WebpAnimation&) = delete;
 
     // Why the data is not a WebP animation whose canvas is within the pixel cap, if it is not.
     // The data is not copied: it must stay alive and unchanged while this object is used.
     Refusal Open(const uint8_t* data, size_t size);
 
-    int32_t Width() const override { return width_; }
-    int32_t Height() const override { return height_; }
     bool IsStill() const override { return frames_ <= 1; }
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
-    uint32_t Passes() const override { return passes_; }
     // Blends the frame's canvas, which libwebp keeps until the next step, onto the background.
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
@@ -52,10 +47,7 @@ private:
     bool NextCanvas(const uint8_t** canvas, int32_t* delayMs);
 
     WebPAnimDecoder* decoder_ = nullptr;
-    int32_t width_ = 0;
-    int32_t height_ = 0;
     uint32_t frames_ = 0;
-    uint32_t passes_ = 0;
     int lastTimestamp_ = 0;
     uint32_t background_ = 0;
     const uint8_t* canvas_ = nullptr;  // the last canvas given, libwebp's until the next step

@@ -65,9 +65,9 @@ struct Sim final : AnimationHost {
 class Frames final : public PictureAnimation {
 public:
     Frames(Sim& sim, std::vector<int32_t> delays, bool settles)
-        : sim_(sim), delays_(std::move(delays)), settles_(settles) {}
-    int32_t Width() const override { return 2; }
-    int32_t Height() const override { return 2; }
+        : sim_(sim), delays_(std::move(delays)), settles_(settles) {
+        width_ = height_ = 2;
+    }
     bool IsStill() const override { return false; }
     bool Start(uint8_t* screen, uint32_t, int32_t* delay) override { return Draw(screen, delay); }
     Step Next(uint8_t* screen, int32_t* delayMs) override {
@@ -76,7 +76,6 @@ public:
         Draw(screen, delayMs);
         return Step::Frame;
     }
-    uint32_t Passes() const override { return passes_; }
     void Recompose(uint8_t* screen, uint32_t background) override {
         tint_ = background & 0xFF;
         std::memset(screen, static_cast<int>(at_ + tint_), 16);
@@ -94,7 +93,7 @@ private:
     std::vector<int32_t> delays_;
     bool settles_;
     size_t at_ = 0;
-    uint32_t passes_ = 0, tint_ = 0;
+    uint32_t tint_ = 0;
 };
 
 // Plays until the simulated time `stopAt`, frames drawn at side x side.
