@@ -233,9 +233,10 @@ void PackagingMessageBox(Check& check, const Options& options) {
 
 // While 开始打包's box is up, clicks and a close still reach the program through the box's own
 // loop: the clicks are dropped as a disabled window drops them, and the close waits until the
-// handler has returned, then ends the program normally.
+// handler has returned, then ends the program normally. The box has no owner, so nothing
+// brings it back when another program (the browser 查询 opens) covers it: a click on the
+// main window, or its activation, must.
 void OneHandlerAtATime(Check& check, const Options& options) {
-    BrowserSetting browser(L"/bin/true"); // in case a query does start
     Session session(check, options);
     HWND echo = session.Control(kEdit6);
     if (!session.Ok() || echo == nullptr) return;
@@ -252,38 +253,26 @@ void OneHandlerAtATime(Check& check, const Options& options) {
                  L"the posted messages were not taken");
     check.Expect(WaitOtherDialogOf(session.Process().Pid(), box, 0) == nullptr, L"a second box or dialog is up");
     check.ExpectEq(L"echo box under the first handler", echoed, TextOf(echo));
+
+    DriverWindow cover; // over the box
+    HWND button = nullptr;
+    POINT point{};
+    RECT r{};
+    GetWindowRect(box, &r);
+    SetWindowPos(cover.Handle(), HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, 0);
+    if (check.Expect(UncoveredButton(session, box, button, point), L"the box covers every button") &&
+        BringToFront(cover.Handle()))
+        ClickAt(point);
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == box; }),
+                 L"a click on the main window left the box behind another window");
+    if (BringToFront(cover.Handle())) SetForegroundWindow(session.Main()); // as the taskbar does
+    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == box; }),
+                 L"activating the main window left the box behind another window");
+
     PressDialogButton(box, IDOK);
     DWORD code = 0;
     if (check.Expect(session.Process().WaitExit(kExitTimeoutMs, code), L"the held close did not end the program"))
         check.ExpectEq(L"exit code", 0, static_cast<long long>(code));
-}
-
-// 查询's box has no owner, so nothing brings it back when the browser the query opened covers
-// it; a click on the disabled main window must, as it does for an owned box.
-void AnswerBoxComesForward(Check& check, const Options& options) {
-    BrowserSetting browser(L"/bin/true");
-    Session session(check, options);
-    if (!session.Ok()) return;
-    PostMessageW(session.Control(kButton4), BM_CLICK, 0, 0);
-    HWND box = WaitDialogOf(session.Process().Pid(), kMessageCaption);
-    HWND button = nullptr;
-    POINT point{};
-    if (!check.Expect(box != nullptr, L"the query showed no box") ||
-        !check.Expect(UncoveredButton(session, box, button, point), L"the box covers every button"))
-        return;
-    DriverWindow cover; // a foreign window over the box, as the browser's
-    RECT r{};
-    GetWindowRect(box, &r);
-    SetWindowPos(cover.Handle(), HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, 0);
-    if (!check.Expect(BringToFront(cover.Handle()), L"the foreign window did not come to the front")) return;
-    ClickAt(point);
-    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == box; }),
-                 L"a click on the main window left the box behind the foreign window");
-    // The same when the main window is activated, as from the taskbar.
-    if (BringToFront(cover.Handle())) SetForegroundWindow(session.Main());
-    check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == box; }),
-                 L"activating the main window left the box behind the foreign window");
-    PressDialogButton(box, IDOK);
 }
 
 // The query hands the join page to the browser on every click. The prefix's browser is, for

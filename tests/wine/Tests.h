@@ -49,7 +49,6 @@ void PackagingMessageBox(Check&, const Options&);
 void QueryHandsJoinPage(Check&, const Options&);
 void ManyClicksKeepEveryLine(Check&, const Options&);
 void OneHandlerAtATime(Check&, const Options&);
-void AnswerBoxComesForward(Check&, const Options&);
 
 // The file-open dialog and whole-file reading.
 void OpenDialogSettings(Check&, const Options&);

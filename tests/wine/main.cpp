@@ -53,7 +53,6 @@ const TestCase kTests[] = {
     {"QueryHandsJoinPage", driver::QueryHandsJoinPage},
     {"ManyClicksKeepEveryLine", driver::ManyClicksKeepEveryLine},
     {"OneHandlerAtATime", driver::OneHandlerAtATime},
-    {"AnswerBoxComesForward", driver::AnswerBoxComesForward},
     {"OpenDialogSettings", driver::OpenDialogSettings},
     {"ReadFileCases", driver::ReadFileCases},
     {"FoldersOutsideGbk", driver::FoldersOutsideGbk},
