@@ -10,30 +10,51 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=$(nproc)
 
+# Each phase's time, printed as it ends and again together at the end (also after a failure),
+# so a slow run shows where its time went.
+phase_name= phase_started=$SECONDS times=()
+phase() {
+    if [ -n "$phase_name" ]; then
+        local took=$((SECONDS - phase_started))
+        echo "-- $phase_name: $took s"
+        times+=("$(printf '%5d s  %s' "$took" "$phase_name")")
+    fi
+    phase_name=${1:-} phase_started=$SECONDS
+    if [ -n "$phase_name" ]; then echo "== $phase_name"; fi
+}
+summary() {
+    phase
+    echo "== times"
+    printf '%s\n' "${times[@]}"
+    printf '%5d s  in all\n' "$SECONDS"
+}
+trap summary EXIT
+
+phase "set-up"
 "$root/scripts/setup.sh"
 
-echo "== the rooms of services/win call down, never round"
+phase "room calls: no circle through app/ or services/core"
 "$root/scripts/room-calls.py" "$root"
 
-echo "== native build and unit tests"
+phase "native build and unit tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
-echo "== conformance with a reference decoder"
+phase "conformance with a reference decoder"
 "$root/scripts/conformance.sh"
 
-echo "== Windows build"
+phase "Windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 
-echo "== Wine tests"
+phase "Wine tests"
 "$root/scripts/wine-env.sh" >/dev/null
 "$root/scripts/xvfb-run.sh" ctest --preset windows
 
-echo "== fuzzing the picture decoders"
+phase "fuzzing the picture decoders"
 # The two architectures side by side, one on each core.
 FUZZ_JOBS=${FUZZ_JOBS:-2} "$root/scripts/fuzz.sh"
 
-echo "== hostile and odd picture files"
+phase "hostile and odd picture files"
 "$root/scripts/corpus.sh"

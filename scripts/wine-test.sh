@@ -9,8 +9,11 @@
 # LOCALE is a Unix locale (zh_CN.GBK or C.UTF-8); it decides the ANSI code page of every
 # Wine process of the run, and the driver checks that it got the one expected here.
 # Uses the display in DISPLAY; without one it starts its own Xvfb for this run. The Wine
-# server of the test prefix is always stopped on the way out, so no test inherits
-# windows, focus or processes from the one before.
+# server of the test prefix is stopped on the way out, so no test inherits windows, focus or
+# processes from the one before; with ORVESSA_WINE_KEEP_SERVER=1 (as CTest runs the cases) it
+# is kept for the next case while cases pass, which saves starting Wine and its desktop each
+# time. The driver leaves nothing running after a case, and a case that fails, or was ended
+# before it could say, stops the server, so the case after it starts on a fresh one.
 set -euo pipefail
 
 if [ "$#" -ne 4 ] && [ "$#" -ne 5 ]; then
@@ -50,7 +53,19 @@ orvessa_wine_set_dpi "${ORVESSA_DPI:-96}"
 # Wine's own.
 orvessa_wine_set_caption_height "${ORVESSA_CAPTION_HEIGHT:-}"
 orvessa_wine_env "$locale_name"
-trap orvessa_wine_kill EXIT
+keep=${ORVESSA_WINE_KEEP_SERVER:-0}
+# Present while a case runs on a kept server: found at the start, the case before was ended
+# from outside (a CTest timeout) and its state may linger.
+running=$WINEPREFIX/.orvessa-case-running
+if [ "$keep" = 1 ]; then
+    if [ -e "$running" ]; then orvessa_wine_kill; fi
+    : >"$running"
+    # A persistent server, unless one runs already; Wine's own processes that it starts with
+    # the desktop leave CTest's output alone.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+else
+    trap orvessa_wine_kill EXIT
+fi
 
 # Wine maps the Unix root to drive Z:.
 to_windows() {
@@ -63,4 +78,20 @@ probe_args=()
 if [ -n "$probe" ]; then
     probe_args=(--probe "$(to_windows "$probe")")
 fi
-wine "$driver" --program "$(to_windows "$program")" "${probe_args[@]}" --acp "$acp" "$test_name"
+args=(--program "$(to_windows "$program")" "${probe_args[@]}" --acp "$acp" "$test_name")
+if [ "$keep" != 1 ]; then
+    wine "$driver" "${args[@]}"
+    exit 0
+fi
+# The driver writes to a file, shown as it grows: a Wine process that outlives the case (the
+# desktop, a service) holds that file and not CTest's pipe, which CTest would wait on.
+log=$(mktemp "${TMPDIR:-/tmp}/orvessa-case.XXXXXX")
+wine "$driver" "${args[@]}" >"$log" 2>&1 &
+driver_pid=$!
+tail -n +1 -f --pid="$driver_pid" "$log"
+status=0
+wait "$driver_pid" || status=$?
+rm -f "$log"
+if [ "$status" != 0 ]; then orvessa_wine_kill; fi
+rm -f "$running"
+exit "$status"

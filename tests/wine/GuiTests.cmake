@@ -41,14 +41,19 @@ foreach(locale_pair IN LISTS gui_locales)
         set(test wine.${tag}.${name})
         add_test(${test} "${gui_run_script}" ${locale} "${gui_driver}" "${gui_program}" ${name}
             "${gui_probe}")
-        # One Wine desktop: keyboard focus and the foreground window cannot be shared, and
-        # each test ends by stopping the Wine server of the prefix.
-        set_tests_properties(${test} PROPERTIES
-            RESOURCE_LOCK orvessa-wine-desktop TIMEOUT 240 LABELS wine)
+        # One Wine desktop: keyboard focus and the foreground window cannot be shared. The
+        # cases share one Wine server while they pass (see wine-test.sh), after the unit cases'
+        # server, which has no display, has stopped.
+        set(environment ORVESSA_WINE_KEEP_SERVER=1)
         foreach(pair IN LISTS gui_zoned_tests)
             if(pair MATCHES "^${name}=(.*)")
-                set_tests_properties(${test} PROPERTIES ENVIRONMENT TZ=${CMAKE_MATCH_1})
+                list(APPEND environment TZ=${CMAKE_MATCH_1})
             endif()
         endforeach()
+        set_tests_properties(${test} PROPERTIES
+            RESOURCE_LOCK orvessa-wine-desktop TIMEOUT 240 LABELS wine
+            ENVIRONMENT "${environment}" FIXTURES_REQUIRED orvessa-wine-kept
+            DEPENDS win32.wine-server-stop)
     endforeach()
 endforeach()
+
