@@ -3,6 +3,7 @@
 //   JPEG  libjpeg-turbo's plain loop: jpeg_read_scanlines into a buffer, JCS_EXT_BGRA
 //   PNG   libpng's simplified reader into PNG_FORMAT_BGRA
 //   WebP  libwebp's WebPDecodeBGRAInto, WebPDecodeBGRA without its allocation of the output
+//   AVIF  libavif (Debian's, dav1d on one thread) decoding and converting into BGRA
 //   GIF   giflib's DGifSlurp, then a palette lookup of the frame(s) into BGRA
 //   APNG  libpng's simplified reader over the same frames as plain PNGs
 //   BMP, PCX  memcpy of the output's size: the floor no decoder can beat
@@ -26,6 +27,9 @@
 #include <jpeglib.h>
 #include <png.h>
 #include <webp/decode.h>
+#ifdef ORVESSA_AVIF_ENCODER
+#include <avif/avif.h>
+#endif
 
 #include "Apng.h"
 #include "Gif.h"
@@ -264,6 +268,35 @@ void OurAnimation(benchmark::State& state, const Bytes* file, int frames) {
     state.SetItemsProcessed(state.iterations() * pixels * frames);
 }
 
+#ifdef ORVESSA_AVIF_ENCODER
+void Libavif(benchmark::State& state, const Bytes* file) {
+    int64_t pixels = 0;
+    for (auto _ : state) {
+        avifDecoder* decoder = avifDecoderCreate();
+        decoder->codecChoice = AVIF_CODEC_CHOICE_DAV1D;
+        decoder->maxThreads = 1;
+        bool ok = avifDecoderSetIOMemory(decoder, file->data(), file->size()) == AVIF_RESULT_OK &&
+                  avifDecoderParse(decoder) == AVIF_RESULT_OK &&
+                  avifDecoderNextImage(decoder) == AVIF_RESULT_OK;
+        if (ok) {
+            avifRGBImage rgb;
+            avifRGBImageSetDefaults(&rgb, decoder->image);
+            rgb.format = AVIF_RGB_FORMAT_BGRA;
+            rgb.depth = 8;
+            rgb.rowBytes = rgb.width * 4;
+            rgb.pixels = Output();
+            pixels = int64_t{rgb.width} * rgb.height;
+            ok = size_t(pixels) * 4 <= kOutputBytes &&
+                 avifImageYUVToRGB(decoder->image, &rgb) == AVIF_RESULT_OK;
+        }
+        avifDecoderDestroy(decoder);
+        if (!ok) return Fail(state, "libavif failed");
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -307,6 +340,11 @@ int main(int argc, char** argv) {
         } else if (ext == ".webp") {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodeWebp);
             benchmark::RegisterBenchmark((name + "/libwebp").c_str(), Libwebp, file);
+#ifdef ORVESSA_AVIF_ENCODER
+        } else if (ext == ".avif") {
+            benchmark::RegisterBenchmark((name + "/ours").c_str(), Ours, file, DecodeAvif);
+            benchmark::RegisterBenchmark((name + "/libavif").c_str(), Libavif, file);
+#endif
         } else if (ext == ".gif" && name.rfind("anim", 0) == 0) {
             benchmark::RegisterBenchmark((name + "/ours").c_str(), OurAnimation<GifAnimation>, file,
                                          10);

@@ -12,6 +12,10 @@
 #include <iostream>
 #include <string>
 
+#ifdef ORVESSA_AVIF_ENCODER
+#include <avif/avif.h>
+#endif
+
 #include "TestPictures.h"
 
 namespace {
@@ -237,6 +241,43 @@ void WriteWebps(const std::string& name, const Image& img) {
     Save(name + "-webp-lossless.webp", WriteWebp(img.width, img.height, opaque, true));
 }
 
+#ifdef ORVESSA_AVIF_ENCODER
+// Lossy as avifenc writes by default (quality about 90): 8-bit 4:2:0 opaque, as phones and
+// image tools export photographs, and 10-bit 4:4:4 with alpha.
+Bytes LossyAvif(const Image& img, uint32_t depth, avifPixelFormat format, bool alpha) {
+    avifImage* image = avifImageCreate(static_cast<uint32_t>(img.width),
+                                       static_cast<uint32_t>(img.height), depth, format);
+    Bytes px = img.px;
+    if (!alpha) {
+        for (size_t i = 3; i < px.size(); i += 4) px[i] = 255;
+    }
+    avifRGBImage rgb;
+    avifRGBImageSetDefaults(&rgb, image);
+    rgb.format = AVIF_RGB_FORMAT_RGBA;
+    rgb.pixels = px.data();
+    rgb.rowBytes = static_cast<uint32_t>(img.width) * 4;
+    avifEncoder* encoder = avifEncoderCreate();
+    encoder->speed = 8;
+    encoder->minQuantizer = encoder->minQuantizerAlpha = 10;
+    encoder->maxQuantizer = encoder->maxQuantizerAlpha = 20;
+    avifRWData out = AVIF_DATA_EMPTY;
+    const bool ok =
+        avifImageRGBToYUV(image, &rgb) == AVIF_RESULT_OK &&
+        avifEncoderAddImage(encoder, image, 1, AVIF_ADD_IMAGE_FLAG_SINGLE) == AVIF_RESULT_OK &&
+        avifEncoderFinish(encoder, &out) == AVIF_RESULT_OK;
+    Bytes file = ok ? Bytes(out.data, out.data + out.size) : Bytes();
+    avifRWDataFree(&out);
+    avifEncoderDestroy(encoder);
+    avifImageDestroy(image);
+    return file;
+}
+
+void WriteAvifs(const std::string& name, const Image& img) {
+    Save(name + "-avif-420-8.avif", LossyAvif(img, 8, AVIF_PIXEL_FORMAT_YUV420, false));
+    Save(name + "-avif-444-10-alpha.avif", LossyAvif(img, 10, AVIF_PIXEL_FORMAT_YUV444, true));
+}
+#endif
+
 void WriteAll(const std::string& name, const Image& img) {
     WriteBmps(name, img);
     WritePcxs(name, img);
@@ -244,6 +285,9 @@ void WriteAll(const std::string& name, const Image& img) {
     WriteJpegs(name, img);
     WritePngs(name, img);
     WriteWebps(name, img);
+#ifdef ORVESSA_AVIF_ENCODER
+    WriteAvifs(name, img);
+#endif
 }
 
 }  // namespace

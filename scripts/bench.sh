@@ -19,7 +19,9 @@ filter=${BENCH_FILTER:-.}
 
 packages=(clang cmake ninja-build python3
     libbenchmark-dev libgif-dev libpng-dev libjpeg62-turbo-dev libwebp-dev zlib1g-dev
+    libdav1d-dev libavif-dev
     libbenchmark-dev:i386 libgif-dev:i386 libpng-dev:i386 libjpeg62-turbo-dev:i386 libwebp-dev:i386
+    libdav1d-dev:i386 libavif-dev:i386
     zlib1g-dev:i386 libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386)
 # shellcheck source=packages.sh
 . "$root/scripts/packages.sh"
@@ -66,6 +68,8 @@ def kind(name):
         return "giflib", 0.80, "giflib, all 10 frames"
     if "-webp-" in name:
         return "libwebp", 1.05, "libwebp WebPDecodeBGRA"
+    if "-avif-" in name:
+        return "libavif", 1.05, "libavif decode + to BGRA"
     if name.endswith("-baseline") or name.endswith("-progressive"):
         return "libjpeg", 1.10, "libjpeg read_scanlines"
     if name.endswith("-rgb") or name.endswith("-rgba"):
@@ -93,7 +97,7 @@ for arch in archs:
             best[key] = min(best.get(key, ms), ms)
 
 inputs = sorted({k[1] for k in best}, key=lambda n: (n.split("-")[0] != "photo", n))
-header = f"{'input':<22}{'against':<27}{'target':>7}"
+header = f"{'input':<26}{'against':<27}{'target':>7}"
 for arch in archs:
     header += f" | {arch + '-bit ours':>12}{'ref':>9}{'ratio':>7}"
 print(header)
@@ -101,7 +105,7 @@ print("-" * len(header))
 missed = []
 for name in inputs:
     ref, target, what = kind(name)
-    line = f"{name:<22}{what:<27}{'<=' + format(target, '.2f'):>7}"
+    line = f"{name:<26}{what:<27}{'<=' + format(target, '.2f'):>7}"
     for arch in archs:
         ours, other = best.get((arch, name, "ours")), best.get((arch, name, ref))
         if ours is None or other is None:

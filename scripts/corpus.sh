@@ -22,7 +22,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 archs=${CORPUS_ARCHS:-"64 32"}
-targets="bmp pcx gif icon jpeg png webp"
+targets="bmp pcx gif icon jpeg png webp avif"
 started=$SECONDS
 
 # --- files -----------------------------------------------------------------------------------
@@ -59,6 +59,7 @@ add libsdl2-image-tests /usr/libexec/installed-tests/SDL2_image ! -perm -u+x
 add "libpng source" "$src"/libpng1.6-*/ -name '*.png'
 add "libjpeg-turbo source" "$src"/libjpeg-turbo-*/testimages
 add "Pillow source" "$src"/pillow-*/Tests/images
+add "AVIF pictures (scripts/conformance.sh makes them)" "$src"/avif-made -name '*.avif'
 total=$(wc -l <"$list")
 if [ "$total" = 0 ]; then
     echo "corpus: no files found" >&2

@@ -16,7 +16,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png webp"}
+targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png webp avif"}
 archs=${FUZZ_ARCHS:-"64 32"}
 shown=${FUZZ_SLOWEST:-5}
 limit=${FUZZ_SLOW_MS:-250}

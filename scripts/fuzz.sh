@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes each picture decoder with libFuzzer, as a 64-bit and a 32-bit program (on 32 bits
 # size_t is as narrow as on the Windows target, so size arithmetic that wraps shows up), all with
-# AddressSanitizer and UndefinedBehaviorSanitizer. libpng and libjpeg-turbo are compiled from
-# Debian's sources with the same coverage instrumentation (and AddressSanitizer), so the fuzzer
-# sees inside them and not only our glue. Fails when any target finds anything.
+# AddressSanitizer and UndefinedBehaviorSanitizer. libpng, libjpeg-turbo, libwebp and dav1d are
+# compiled from Debian's sources with the same coverage instrumentation (and AddressSanitizer),
+# so the fuzzer sees inside them and not only our glue. Fails when any target finds anything.
 #
 #   scripts/fuzz.sh                  every target for FUZZ_SECONDS (default 60) on each architecture
 #   FUZZ_SECONDS=10 FUZZ_TARGETS="gif png" FUZZ_ARCHS=32 scripts/fuzz.sh
@@ -14,12 +14,13 @@
 # by make_fuzz_seeds on every run), build/fuzz-corpus/<arch>/<target> (grows from run to run),
 # build/fuzz-findings/<arch>/ (inputs that failed; replay one with
 # build/fuzz<arch>/replay_<target> FILE). The instrumented libraries are cached in
-# ${XDG_CACHE_HOME:-~/.cache}/orvessa-fuzz.
+# ${XDG_CACHE_HOME:-~/.cache}/orvessa-fuzz: libs<arch> and, a part of its own that is built and
+# stamped apart (adding it rebuilt nothing else), dav1d<arch>.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png webp drop"}
+targets=${FUZZ_TARGETS:-"bmp pcx gif icon jpeg png webp avif drop"}
 archs=${FUZZ_ARCHS:-"64 32"}
 parallel=${FUZZ_JOBS:-1}
 build_only=0
@@ -29,7 +30,7 @@ cache=${ORVESSA_FUZZ_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvessa-fuzz}
 # --- packages --------------------------------------------------------------------------------
 # shellcheck source=packages.sh
 . "$root/scripts/packages.sh"
-packages=(clang "$(orvessa_clang_runtime)" cmake ninja-build dpkg-dev zlib1g-dev libwebp-dev
+packages=(clang "$(orvessa_clang_runtime)" cmake ninja-build meson dpkg-dev zlib1g-dev libwebp-dev
     libc6-dev:i386 libstdc++-12-dev:i386 libgcc-12-dev:i386 zlib1g-dev:i386 libwebp-dev:i386)
 orvessa_install_packages fuzz "${packages[@]}"
 
@@ -86,18 +87,62 @@ build_libraries() {
     echo "$stamp_text" >"$prefix/.stamp"
 }
 
+# dav1d, the C code only (its assembly is not instrumented), for the AVIF target.
+build_dav1d() {
+    local arch=$1 prefix=$cache/dav1d$1
+    local flags=$lib_flags
+    [ "$arch" = 32 ] && flags="$flags -m32"
+    local stamp_text
+    stamp_text="$(cat "$src/.stamp-dav1d") $(clang --version | head -n 1) $(meson --version) $flags"
+    if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp_text" ]; then
+        return
+    fi
+    echo "fuzz: building instrumented dav1d ($arch-bit)"
+    local work=$cache/work-dav1d$arch
+    rm -rf "$prefix" "$work"
+    mkdir -p "$work"
+    # A 32-bit build is a cross build to meson: the host is x86, not the machine's x86-64.
+    local words="" cross=()
+    for word in $flags -DNDEBUG; do words="$words'$word', "; done
+    cat >"$work/machine.txt" <<MACHINE
+[binaries]
+c = 'clang'
+ar = 'ar'
+
+[built-in options]
+c_args = [${words%, }]
+c_link_args = [${words%, }]
+
+[host_machine]
+system = 'linux'
+cpu_family = '$([ "$arch" = 32 ] && echo x86 || echo x86_64)'
+cpu = '$([ "$arch" = 32 ] && echo i686 || echo x86_64)'
+endian = 'little'
+MACHINE
+    cross=(--cross-file "$work/machine.txt")
+    meson setup "$work/build" "$(echo "$src"/dav1d-*/)" "${cross[@]}" --prefix "$prefix" \
+        --libdir lib --buildtype plain -Ddefault_library=static -Dbitdepths=8,16 \
+        -Denable_asm=false -Denable_tools=false -Denable_examples=false -Denable_tests=false \
+        -Denable_docs=false -Dlogging=false >/dev/null
+    ninja -C "$work/build" -j 2 install >/dev/null
+    rm -rf "$work"
+    echo "$stamp_text" >"$prefix/.stamp"
+}
+
 build_targets() {
     local arch=$1 dir=$root/build/fuzz$1
     local extra=()
     [ "$arch" = 32 ] && extra=(-DORVESSA_FUZZ_M32=ON)
     cmake -S "$root/tests/fuzz" -B "$dir" -G Ninja -DCMAKE_C_COMPILER=clang \
-        -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_PREFIX_PATH=$cache/libs$arch" "${extra[@]}" >/dev/null
+        -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_PREFIX_PATH=$cache/libs$arch;$cache/dav1d$arch" \
+        "${extra[@]}" >/dev/null
     cmake --build "$dir" -j 2 >/dev/null
 }
 
 started=$SECONDS
 for arch in $archs; do
     build_libraries "$arch"
+    build_dav1d "$arch"
     build_targets "$arch"
 done
 first_arch=${archs%% *}
@@ -110,7 +155,7 @@ echo "fuzz: built in $((SECONDS - started)) s"
 # --- runs ------------------------------------------------------------------------------------
 max_len() {
     case $1 in
-    jpeg | png) echo 32768 ;;
+    jpeg | png | avif) echo 32768 ;;
     gif) echo 16384 ;;
     *) echo 8192 ;;
     esac

@@ -29,8 +29,10 @@ fi
 . "$(dirname "$0")/packages.sh"
 packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev
-    g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev nasm
+    g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev nasm meson
     libpng-dev libjpeg62-turbo-dev libwebp-dev zlib1g-dev libgtest-dev libgmock-dev googletest
+    # AV1 for the native build; libavif's encoder writes the tests' AVIF pictures.
+    libdav1d-dev libavif-dev
     wine wine32 fonts-wine xvfb xauth x11-utils imagemagick fonts-wqy-microhei
     zip
     locales
@@ -40,8 +42,8 @@ packages=(
     libpng-dev:i386 libjpeg62-turbo-dev:i386 libwebp-dev:i386 libgif-dev:i386 libbenchmark-dev:i386
     # The formatter the house style is written for (.clang-format).
     clang-format
-    # The conformance check's reference decoder and the GIF suite (scripts/conformance.sh).
-    python3-pil gdk-pixbuf-tests libsdl2-image-tests
+    # The conformance check's reference decoders and the GIF suite (scripts/conformance.sh).
+    python3-pil gdk-pixbuf-tests libsdl2-image-tests libavif-bin
 )
 mapfile -t missing < <(orvessa_missing_packages "${packages[@]}")
 if [ "${#missing[@]}" -gt 0 ] || [ "$need_update" = 1 ]; then
@@ -65,5 +67,7 @@ if ! locale -a | grep -qix 'zh_CN.gbk'; then
 fi
 # --- end of the GUI test locales ---------------------------------------------------------
 
-# Cross-built libpng and libjpeg-turbo for the Windows build, cached outside the tree.
+# Cross-built libpng, libjpeg-turbo and libwebp for the Windows build, cached outside the tree;
+# dav1d beside them, as a part built and stamped on its own.
 "$(dirname "$0")/build-deps.sh"
+"$(dirname "$0")/build-deps-avif.sh"

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "Apng.h"
+#include "Avif.h"
 #include "Gif.h"
 #include "Webp.h"
 
@@ -72,6 +73,15 @@ bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& si
         refusal = out->animation ? Refusal::None
                   : target       ? DecodeWebpToFit(data, size, *target, sink, &info)
                                  : DecodeWebp(data, size, sink, &info);
+        break;
+    case PictureKind::Avif:
+        // A sequence of one frame is shown as a picture.
+        if (animate) {
+            auto avif = std::make_unique<AvifAnimation>();
+            if (avif->Open(data, size) == Refusal::None && !avif->IsStill())
+                out->animation = std::move(avif);
+        }
+        refusal = out->animation ? Refusal::None : DecodeAvif(data, size, sink, &info);
         break;
     case PictureKind::None: break;
     }

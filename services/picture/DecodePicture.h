@@ -14,9 +14,9 @@ struct DecodedPicture {
     PictureKind kind = PictureKind::None;
     // The natural size; `hasAlpha` only for a still picture.
     ImageInfo info;
-    // Set when the picture plays: an animated GIF, PNG or WebP with animation on. Its first
-    // frame is not composed yet (PictureAnimation::Start), and it reads the data, which must
-    // outlive it.
+    // Set when the picture plays: an animated GIF, PNG, WebP or AVIF with animation on. Its
+    // first frame is not composed yet (PictureAnimation::Start), and it reads the data, which
+    // must outlive it.
     std::unique_ptr<PictureAnimation> animation;
     // ICO and CUR: the image to hand to the platform's icon functions; nothing is in the sink.
     IconEntryChoice icon;

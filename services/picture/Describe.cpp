@@ -19,6 +19,7 @@ const char* FormatName(PictureKind kind) {
     case PictureKind::Pcx8:
     case PictureKind::Pcx1: return "PCX";
     case PictureKind::Webp: return "WebP";
+    case PictureKind::Avif: return "AVIF";
     case PictureKind::None: return nullptr;
     }
     return nullptr;

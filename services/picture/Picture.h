@@ -1,7 +1,8 @@
 // Pictures for the picture box: recognising a format from its first bytes, decoding BMP, PCX,
 // JPEG, PNG and WebP into 32-bit pixels, choosing the image of an icon or cursor file, blending
 // a picture with alpha onto a background, and placing a picture in a client area. GIF lives in
-// Gif.h, WebP's animation in Webp.h, what both animations share in Animation.h.
+// Gif.h, WebP's animation in Webp.h, AVIF's in Avif.h, what the animations share in
+// Animation.h.
 //
 // Portable on purpose: nothing here draws or holds a platform handle. Decoders hand their
 // pixels to a PixelSink, so the window layer can supply the bits of a top-down 32-bit DIB
@@ -19,7 +20,7 @@
 #include <memory>
 #include <string>
 
-enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1, Webp };
+enum class PictureKind { None, Bmp, Jpeg, Png, Ico, Cur, Gif, Pcx8, Pcx1, Webp, Avif };
 
 // Why a decoder gave no picture; None when it gave one. DecodePicture's callers learn only
 // whether there is a picture: the reason is for the tests and tools that ask why.
@@ -38,8 +39,9 @@ const char* RefusalName(Refusal refusal);
 // ICO words 0, 1, count >= 1; CUR words 0, 2, count >= 1; GIF "GIF87a"/"GIF89a";
 // 8-bit PCX (0x0A, version <= 5, encoding 1, 8 bits); 1-bit PCX (0x0A, version <= 5,
 // encoding 1, 1 bit). The planes of either are the decoder's affair; WebP "RIFF", then "WEBP"
-// at byte 8 (so 12 bytes are needed). Fewer than 8 bytes, or no match: None. The file name
-// never matters.
+// at byte 8 (so 12 bytes are needed); AVIF: an "ftyp" box first whose brands include "avif" or
+// "avis" (the whole box is read). Fewer than 8 bytes, or no match: None. The file name never
+// matters.
 PictureKind RecognizePicture(const uint8_t* data, size_t size);
 
 // The largest picture any decoder produces: 128 Mi pixels (512 MiB of BGRA), far above a
@@ -94,6 +96,9 @@ Refusal DecodePng(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* 
 // alpha is drawn opaque whatever alpha it codes, and a picture with an alpha channel that is
 // opaque everywhere is blended all the same, to the same pixels.
 Refusal DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+// AVIF keeps its alpha, straight, as PNG does; cropped, turned and mirrored as the file says;
+// of a sequence without a primary image this is the first frame (see Avif.h).
+Refusal DecodeAvif(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // Where a picture will be drawn, known before it is decoded: the display mode and the client
 // area, PlacePicture's arguments besides the picture's own size. A client area without area

@@ -2,6 +2,7 @@
 // "picture.txt" is still a JPEG.
 #include <cstring>
 
+#include "AvifContainer.h"
 #include "Picture.h"
 #include "PictureBytes.h"
 
@@ -34,6 +35,9 @@ PictureKind RecognizePicture(const uint8_t* data, size_t size) {
     // A RIFF container whose form type is WEBP; the chunks are the decoder's affair.
     if (size >= 12 && std::memcmp(p, "RIFF", 4) == 0 && std::memcmp(p + 8, "WEBP", 4) == 0) {
         return PictureKind::Webp;
+    }
+    if (avif::IsAvif(data, size)) {
+        return PictureKind::Avif;
     }
     // Icon and cursor directories: reserved word 0, type word 1 or 2, entry count >= 1.
     const uint16_t reserved = ReadLE16(p);

@@ -9,9 +9,9 @@
 //                                    B, A, top row first): a GIF or an animated WebP gives the
 //                                    still first frame and then each frame of one pass of its
 //                                    animation (a GIF's composed onto a transparent screen, a
-//                                    WebP's onto black); a PNG its default image, then an
-//                                    animated PNG's frames as a WebP's; every other kind one
-//                                    picture
+//                                    WebP's and an AVIF sequence's onto black); a PNG its
+//                                    default image, then an animated PNG's frames as a WebP's;
+//                                    every other kind one picture
 //   refused REASON\n                 the decoder gave no picture, and why (RefusalName)
 //   skipped <kind>\n                 a kind that has no portable decoder (icons, cursors), or
 //                                    data that is not a picture
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Apng.h"
+#include "Avif.h"
 #include "Gif.h"
 #include "Picture.h"
 #include "Webp.h"
@@ -62,6 +63,7 @@ void DumpAnimated(const std::vector<uint8_t>& bytes,
     std::vector<uint8_t> screen(pixels * 4);
     int32_t delay = 0;
     if (animation.Open(bytes.data(), bytes.size()) == Refusal::None &&
+        animation.Width() == still.Width() && animation.Height() == still.Height() &&
         animation.Start(screen.data(), background, &delay)) {
         frames.push_back(screen);
         while (int(frames.size()) < kMostFrames) {
@@ -94,6 +96,7 @@ void Dump(const std::vector<uint8_t>& bytes) {
     case PictureKind::Pcx1: refusal = DecodePcx(p, n, sink, nullptr); break;
     case PictureKind::Gif: DumpAnimated<GifAnimation>(bytes, DecodeGifFirstFrame, 0); return;
     case PictureKind::Webp: DumpAnimated<WebpAnimation>(bytes, DecodeWebp, 0xFF000000u); return;
+    case PictureKind::Avif: DumpAnimated<AvifAnimation>(bytes, DecodeAvif, 0xFF000000u); return;
     case PictureKind::Ico: std::printf("skipped icon\n"); return;
     case PictureKind::Cur: std::printf("skipped cursor\n"); return;
     case PictureKind::None: std::printf("skipped none\n"); return;

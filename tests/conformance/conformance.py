@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Compares the portable decoders with a reference decoder (Pillow) over standard test suites.
+"""Compares the portable decoders with a reference decoder (Pillow; avifdec for AVIF) over
+standard test suites.
 
     conformance.py --dump PICTURE_DUMP --source-root DIR [--only SUITE]... [--verbose]
 
@@ -25,9 +26,12 @@ Every failure names its file. Exit status 0 when everything agrees or is listed.
 import argparse
 import glob
 import os
+import re
 import subprocess
 import sys
+import tempfile
 import warnings
+from fractions import Fraction
 
 from PIL import Image, ImageChops, ImageOps, ImageSequence
 
@@ -82,10 +86,68 @@ def as_rgba(frame, info):
     return rgba.tobytes()
 
 
+def is_avif(path):
+    with open(path, "rb") as f:
+        head = f.read(64)
+    return head[4:8] == b"ftyp" and (b"avif" in head[8:] or b"avis" in head[8:])
+
+
+def avif_transformed(frame, info):
+    """A frame as a browser shows it: avifdec 0.11.1 decodes but leaves the item's clap, irot
+    and imir to the viewer, so they are applied here, in that order, by their definitions. A
+    clean aperture that is no whole-pixel rectangle inside the picture (on even pixels where
+    chroma is subsampled that way) is ignored."""
+    clap = re.search(r"clap \(Clean Aperture\): W: (-?\d+)/(\d+), H: (-?\d+)/(\d+), "
+                     r"hOff: (-?\d+)/(\d+), vOff: (-?\d+)/(\d+)", info)
+    if clap:
+        n = [int(v) for v in clap.groups()]
+        if all(d > 0 for d in n[1::2]):
+            w, h = Fraction(n[0], n[1]), Fraction(n[2], n[3])
+            left = Fraction(n[4], n[5]) + (frame.size[0] - w) / 2
+            top = Fraction(n[6], n[7]) + (frame.size[1] - h) / 2
+            chroma = re.search(r"Format +: YUV(\d+)", info)
+            odd_x = chroma and chroma.group(1) in ("420", "422") and left % 2 != 0
+            odd_y = chroma and chroma.group(1) == "420" and top % 2 != 0
+            if (all(v.denominator == 1 for v in (w, h, left, top)) and w > 0 and h > 0
+                    and left >= 0 and top >= 0 and left + w <= frame.size[0]
+                    and top + h <= frame.size[1] and not odd_x and not odd_y):
+                frame = frame.crop((int(left), int(top), int(left + w), int(top + h)))
+    irot = re.search(r"irot \(Rotation\) +: (\d)", info)
+    if irot:  # anticlockwise quarter turns
+        frame = frame.rotate(90 * int(irot.group(1)), expand=True)
+    imir = re.search(r"imir \(Mirror\) +: Mode (\d)", info)
+    if imir:  # 0 exchanges top and bottom, 1 left and right
+        frame = frame.transpose(Image.FLIP_TOP_BOTTOM if imir.group(1) == "0" else Image.FLIP_LEFT_RIGHT)
+    return frame
+
+
+def avif_reference(path):
+    """As reference(), from avifdec (libavif-bin): 8 bits a channel, chroma upsampled by
+    libavif's best filter; every frame is played."""
+    info = subprocess.run(["avifdec", "--info", path], capture_output=True, text=True)
+    frames = re.search(r"(\d+) frames?$", info.stdout, re.M)
+    if info.returncode != 0 or not frames:
+        return None
+    pictures = []
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, "frame.png")
+        for index in range(int(frames.group(1))):
+            decoded = subprocess.run(["avifdec", "-u", "best", "-d", "8", "--index", str(index),
+                                      path, out], capture_output=True)
+            if decoded.returncode != 0:
+                return None
+            with Image.open(out) as im:
+                pictures.append(avif_transformed(im.convert("RGBA"), info.stdout))
+    frames = [p.tobytes() for p in pictures]
+    return pictures[0].size[0], pictures[0].size[1], frames, frames
+
+
 def reference(path):
     """(width, height, [RGBA bytes per frame], [the frames an animation plays]) from Pillow, or
     None when it refuses the file. An animated PNG's default image that is not part of its
     animation is Pillow's first frame, and is not played."""
+    if is_avif(path):
+        return avif_reference(path)
     try:
         with Image.open(path) as im:
             if im.format == "JPEG":

@@ -226,6 +226,25 @@ void WebpSeeds() {
     Save("webp", "canvas-93x982787.webp", Patched(animation, 24, {92, 0, 0, 2, 0xFF, 0x0E}));
 }
 
+#ifdef ORVESSA_AVIF_ENCODER
+// Lossless 4:4:4 stills and a sequence of three frames, with and without alpha; where the
+// build has no AVIF encoder, the corpus and the conformance pictures seed the target.
+void AvifSeeds() {
+    auto raster = [](int width, int height, unsigned step) {
+        Raster r{width, height, {}};
+        const Bytes ramp = Ramp(static_cast<size_t>(width * height * 4), step);
+        for (size_t i = 0; i + 3 < ramp.size(); i += 4) {
+            r.pixels.push_back({ramp[i], ramp[i + 1], ramp[i + 2], ramp[i + 3]});
+        }
+        return r;
+    };
+    Save("avif", "alpha.avif", AvifFile(raster(5, 3, 37)));
+    Save("avif", "opaque.avif", AvifFile(Filled(13, 9, kMagenta)));
+    Save("avif", "sequence.avif",
+         AnimatedAvifFile({raster(4, 3, 37), raster(4, 3, 3), raster(4, 3, 7)}, 40));
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,5 +272,8 @@ int main(int argc, char** argv) {
     wide.insert(wide.end(), {0, 0, 0, 0});
     Save("drop", "narrow.bin", narrow);
     Save("drop", "wide.bin", wide);
+#ifdef ORVESSA_AVIF_ENCODER
+    AvifSeeds();
+#endif
     return 0;
 }

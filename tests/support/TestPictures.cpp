@@ -12,6 +12,9 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 #include <zlib.h>
+#ifdef ORVESSA_AVIF_ENCODER
+#include <avif/avif.h>
+#endif
 
 namespace testpictures {
 
@@ -779,6 +782,45 @@ Bytes AnimatedWebpFile(const std::vector<Raster>& frames, int durationMs) {
     }
     return WriteAnimatedWebp(frames.front().width, frames.front().height, webp);
 }
+
+#ifdef ORVESSA_AVIF_ENCODER
+Bytes AnimatedAvifFile(const std::vector<Raster>& frames, int durationMs) {
+    const Raster& first = frames.front();
+    const auto w = static_cast<uint32_t>(first.width), h = static_cast<uint32_t>(first.height);
+    avifEncoder* encoder = avifEncoderCreate();
+    encoder->speed = AVIF_SPEED_FASTEST;
+    encoder->minQuantizer = encoder->maxQuantizer = AVIF_QUANTIZER_LOSSLESS;
+    encoder->minQuantizerAlpha = encoder->maxQuantizerAlpha = AVIF_QUANTIZER_LOSSLESS;
+    encoder->timescale = 1000;
+    bool ok = true;
+    for (const Raster& frame : frames) {
+        avifImage* image = avifImageCreate(w, h, 8, AVIF_PIXEL_FORMAT_YUV444);
+        image->matrixCoefficients = AVIF_MATRIX_COEFFICIENTS_IDENTITY;
+        image->yuvRange = AVIF_RANGE_FULL;
+        Bytes samples = RgbaSamples(frame);
+        avifRGBImage rgb;
+        avifRGBImageSetDefaults(&rgb, image);
+        rgb.format = AVIF_RGB_FORMAT_RGBA;
+        rgb.pixels = samples.data();
+        rgb.rowBytes = w * 4;
+        ok = ok && avifImageRGBToYUV(image, &rgb) == AVIF_RESULT_OK &&
+             avifEncoderAddImage(encoder, image, static_cast<uint64_t>(durationMs),
+                                 frames.size() == 1 ? AVIF_ADD_IMAGE_FLAG_SINGLE
+                                                    : AVIF_ADD_IMAGE_FLAG_NONE) == AVIF_RESULT_OK;
+        avifImageDestroy(image);
+    }
+    avifRWData out = AVIF_DATA_EMPTY;
+    ok = ok && avifEncoderFinish(encoder, &out) == AVIF_RESULT_OK;
+    Bytes file = ok ? Bytes(out.data, out.data + out.size) : Bytes();
+    avifRWDataFree(&out);
+    avifEncoderDestroy(encoder);
+    return file;
+}
+
+Bytes AvifFile(const Raster& raster) {
+    return AnimatedAvifFile({raster}, 0);
+}
+#endif
 
 // Each image is a DIB whose header counts the colour rows and the mask rows in its height.
 Bytes IconFile(uint16_t type, const std::vector<IconImage>& images) {

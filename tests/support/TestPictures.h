@@ -204,6 +204,12 @@ Bytes WebpFile(const Raster& raster, bool lossless);
 Bytes AnimatedWebpFile(const std::vector<Raster>& frames, int durationMs);
 // R, G, B, A samples of a raster, as the writers from bytes take them.
 Bytes RgbaSamples(const Raster& raster);
+#ifdef ORVESSA_AVIF_ENCODER
+// AVIF through libavif's encoder, where the build has it (natively): lossless (4:4:4, identity
+// matrix, alpha kept exactly); a sequence of whole frames, each staying `durationMs`.
+Bytes AvifFile(const Raster& raster);
+Bytes AnimatedAvifFile(const std::vector<Raster>& frames, int durationMs);
+#endif
 
 // One image of an icon or cursor file: a bitmap of 4 or 32 bits with an all-opaque mask, and
 // the directory's colour-count byte as given.

@@ -310,6 +310,13 @@ TEST(Decode, PngKeepsAlphaAndChannelOrder) {
     const std::vector<Rgba> want = {kRed,           {0, 255, 0, 128}, {0, 0, 255, 0},
                                     {9, 8, 7, 254}, {1, 2, 3, 1},     {4, 5, 6, 255}};
     EXPECT_EQ(want, sink.All());
+#ifdef ORVESSA_AVIF_ENCODER
+    // The same pixels through a lossless AVIF: 4:4:4, identity matrix, alpha item.
+    const Bytes avif = AvifFile(Raster{3, 2, want});
+    ASSERT_EQ(Refusal::None, DecodeAvif(avif.data(), avif.size(), sink, &info));
+    EXPECT_TRUE(info.hasAlpha);
+    EXPECT_EQ(want, sink.All());
+#endif
 
     const Bytes opaque = WritePng(1, 2, {1, 2, 3, 255, 4, 5, 6, 255});
     ASSERT_EQ(Refusal::None, DecodePng(opaque.data(), opaque.size(), sink, &info));
@@ -400,6 +407,13 @@ TEST(Decode, DecodePictureDispatchesByKind) {
          kGreen},
         {"animated PNG whose acTL counts a frame too many: its default image", twoOfThree, true,
          PictureKind::Png, false, kYellow},
+#ifdef ORVESSA_AVIF_ENCODER
+        {"AVIF", AvifFile(red), true, PictureKind::Avif, false},
+        {"AVIF sequence", AnimatedAvifFile({red, Filled(4, 2, kGreen)}, 40), true,
+         PictureKind::Avif, true},
+        {"AVIF sequence, animation off", AnimatedAvifFile({red, Filled(4, 2, kGreen)}, 40), false,
+         PictureKind::Avif, false},
+#endif
         {"ICO", IconFile(1, {{red, 32, 0}}), true, PictureKind::Ico, false},
         {"a GIF cut inside its first frame", Cut(gif(2), 30), true, PictureKind::None, false},
         {"text", Bytes{'n', 'o', 't', 'e', ' ', 'o', 'n', 'e'}, true, PictureKind::None, false},

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <cstring>
 
 #include "Apng.h"
 #include "Gif.h"
@@ -151,6 +152,16 @@ Refusal FitInto98(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* 
     return DecodeJpegToFit(data, size, DrawTarget{1, 98, 98}, sink, info);
 }
 
+#ifdef ORVESSA_AVIF_ENCODER
+// Where the first box of `type` starts (its size field); the file's end when there is none.
+size_t BoxAt(const Bytes& file, const char* type) {
+    for (size_t i = 4; i + 4 <= file.size(); ++i) {
+        if (std::memcmp(file.data() + i, type, 4) == 0) return i - 4;
+    }
+    return file.size();
+}
+#endif
+
 const Bytes kTable4 = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255};
 
 TEST(HostileInput, EveryFaultGivesNoPicture) {
@@ -173,6 +184,13 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
     // One 16 x 16 4-bit image of 296 bytes at 22: entry size at 14, offset at 18.
     const Bytes ico = MakeIconFile(1, {{16, 0, IconBitmap(16, 16, 4)}});
     const Bytes pngIcon = MakeIconFile(1, {{0, 0, WritePng(4, 4, Bytes(64, 1))}});
+#ifdef ORVESSA_AVIF_ENCODER
+    const Raster quarters = Quarters(4, 4, kRed, kGreen, kBlue, kClear);
+    const Bytes avif = AvifFile(quarters);
+    const size_t ispe = BoxAt(avif, "ispe") + 12;  // width, then height
+    const Bytes avis = AnimatedAvifFile({quarters, Filled(4, 4, kBlue)}, 40);
+    const size_t stsz = BoxAt(avis, "stsz") + 12;  // size of every sample, then their count
+#endif
     // Two 4 x 2 frames, the first the default image; its fcTL is at 53, the second's found.
     const ApngFrame frameOf4x2{0, 0, 4, 2, Bytes(32, 200)};
     const Bytes apng = WriteApng(4, 2, {frameOf4x2, frameOf4x2});
@@ -190,6 +208,10 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
                                 {FitInto98, huge},
                                 {DecodePng, png},
                                 {DecodeGifFirstFrame, gif},
+#ifdef ORVESSA_AVIF_ENCODER
+                                {DecodeAvif, avif},
+                                {DecodeAvif, avis},
+#endif
                                 {ChooseIcon, ico}}) {
         TestSink sink;
         ASSERT_EQ(Refusal::None, decode(file.data(), file.size(), sink, nullptr))
@@ -318,6 +340,29 @@ TEST(HostileInput, EveryFaultGivesNoPicture) {
          Patched(webp, 24, {0x03, 0x00, 0xFB, 0x02, 0, 0}), Refusal::TooLarge, true},
         {"WebP animation canvas 93 x 982787 around three 4 x 3 frames", DecodeWebp,
          Patched(webp, 24, {92, 0, 0, 0x02, 0xFF, 0x0E}), Refusal::TooLarge, true},
+#ifdef ORVESSA_AVIF_ENCODER
+        {"AVIF ispe 65536 x 65536", DecodeAvif, Patched(avif, ispe, {0, 1, 0, 0, 0, 1, 0, 0}),
+         Refusal::TooLarge, true},
+        {"AVIF ispe 0 x 4", DecodeAvif, Patched(avif, ispe, {0, 0, 0, 0}), Refusal::Malformed,
+         true},
+        {"AVIF ispe 8 x 4 over a 4 x 4 frame", DecodeAvif, Patched(avif, ispe + 3, {8}),
+         Refusal::Malformed, false},
+        {"AVIF coded data cut short", DecodeAvif, Cut(avif, avif.size() - 1), Refusal::Truncated,
+         true},
+        {"AVIF ftyp box only", DecodeAvif, Cut(avif, BoxAt(avif, "meta")), Refusal::Malformed,
+         true},
+        {"AVIF meta larger than the file", DecodeAvif,
+         Patched(avif, BoxAt(avif, "meta"), {0x7F, 0xFF, 0xFF, 0xFF}), Refusal::Truncated, true},
+        {"AVIF primary item a grid (its type in infe)", DecodeAvif,
+         Patched(avif, BoxAt(avif, "av01") + 4, {'g', 'r', 'i', 'd'}), Refusal::Unsupported, true},
+        {"AVIF coded data garbled", DecodeAvif,
+         Patched(avif, BoxAt(avif, "mdat") + 8, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+         Refusal::Malformed, false},
+        {"AVIF sequence claiming 2^30 samples of 4 bytes, no primary item", DecodeAvif,
+         Patched(Patched(avis, BoxAt(avis, "meta") + 4, {'f', 'r', 'e', 'e'}), stsz,
+                 {0, 0, 0, 4, 0x40, 0, 0, 0}),
+         Refusal::TooLarge, true},
+#endif
         {"ICO directory cut off", ChooseIcon, Patched(ico, 4, {40}), Refusal::Truncated, true},
         {"ICO image offset past the end", ChooseIcon, Patched(ico, 18, {0, 0, 1, 0}),
          Refusal::Truncated, true},

@@ -34,6 +34,15 @@ TEST(RecognizePicture, FirstEightBytesInTableOrder) {
         {"WebP cut to 11 bytes",
          {'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B'},
          PictureKind::None},
+        {"AVIF: ftyp box, brand mif1, then avif",
+         {0, 0, 0, 20, 'f', 't', 'y', 'p', 'm', 'i', 'f', '1', 0, 0, 0, 0, 'a', 'v', 'i', 'f'},
+         PictureKind::Avif},
+        {"ftyp of HEIC",
+         {0, 0, 0, 16, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c', 0, 0, 0, 0},
+         PictureKind::None},
+        {"AVIF brand past the ftyp box",
+         {0, 0, 0, 16, 'f', 't', 'y', 'p', 'm', 'i', 'f', '1', 0, 0, 0, 0, 'a', 'v', 'i', 's'},
+         PictureKind::None},
         {"BMP signature in 7 bytes", {'B', 'M', 0, 0, 0, 0, 0}, PictureKind::None},
         {"text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}, PictureKind::None},
     };
@@ -192,6 +201,7 @@ TEST(DescribePicture, FormatAnimationAndSizeInCodePage936) {
         {PictureKind::Pcx1, 13, 8, false, "PCX 13 \xA1\xC1 8"},
         {PictureKind::Webp, 40, 30, true,
          "WebP \xB6\xAF\xBB\xAD 40 \xA1\xC1 30"},  // WebP 动画 40 × 30
+        {PictureKind::Avif, 64, 48, false, "AVIF 64 \xA1\xC1 48"},
         {PictureKind::Cur, 32, 32, false, "CUR \xB9\xE2\xB1\xEA 32 \xA1\xC1 32"},  // CUR 光标
         {PictureKind::None, 7, 7, true, "\xCE\xDE\xCD\xBC\xC6\xAC"},  // 无图片, size ignored
     };

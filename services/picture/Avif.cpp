@@ -1,0 +1,683 @@
+#include "Avif.h"
+
+#include <dav1d/dav1d.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "AvifContainer.h"
+#include "PictureBytes.h"
+
+namespace {
+
+// --- dav1d -----------------------------------------------------------------------------
+
+// dav1d's own picture allocation, but refusing any picture whose planes would take more than
+// the largest picture the box holds (the cap's 4 bytes a pixel): a 12-bit 4:4:4 frame takes 6.
+// Sizes are worked out in 64 bits, since size_t may be 32.
+constexpr uint64_t kMaxPlaneBytes = static_cast<uint64_t>(kMaxPicturePixels) * 4;
+
+int AllocatePlanes(Dav1dPicture* p, void*) {
+    const uint64_t alignedW = (static_cast<uint64_t>(p->p.w) + 127) & ~uint64_t{127};
+    const uint64_t alignedH = (static_cast<uint64_t>(p->p.h) + 127) & ~uint64_t{127};
+    const bool chroma = p->p.layout != DAV1D_PIXEL_LAYOUT_I400;
+    const unsigned ssVer = p->p.layout == DAV1D_PIXEL_LAYOUT_I420 ? 1 : 0;
+    const unsigned ssHor = p->p.layout != DAV1D_PIXEL_LAYOUT_I444 ? 1 : 0;
+    uint64_t yStride = alignedW << (p->p.bpc > 8 ? 1 : 0);
+    uint64_t uvStride = chroma ? yStride >> ssHor : 0;
+    // Strides of a multiple of 1024 bytes make rows share cache sets, as dav1d notes.
+    if (!(yStride & 1023)) yStride += DAV1D_PICTURE_ALIGNMENT;
+    if (chroma && !(uvStride & 1023)) uvStride += DAV1D_PICTURE_ALIGNMENT;
+    const uint64_t ySize = yStride * alignedH;
+    const uint64_t uvSize = uvStride * (alignedH >> ssVer);
+    const uint64_t total = ySize + 2 * uvSize;
+    if (p->p.w < 1 || p->p.h < 1 || total > kMaxPlaneBytes) return DAV1D_ERR(ENOMEM);
+    // Aligned by hand (no aligned allocation is common to every compiler): the block's own
+    // address sits just before the planes.
+    const size_t blockSize = static_cast<size_t>(total) + 2 * DAV1D_PICTURE_ALIGNMENT;
+    uint8_t* block = static_cast<uint8_t*>(std::malloc(blockSize));
+    if (!block) return DAV1D_ERR(ENOMEM);
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block) + sizeof(void*);
+    uint8_t* planes = block + (sizeof(void*) + (DAV1D_PICTURE_ALIGNMENT - 1) -
+                               (start + DAV1D_PICTURE_ALIGNMENT - 1) % DAV1D_PICTURE_ALIGNMENT);
+    std::memcpy(planes - sizeof(void*), &block, sizeof(void*));
+    p->allocator_data = planes;
+    p->stride[0] = static_cast<ptrdiff_t>(yStride);
+    p->stride[1] = static_cast<ptrdiff_t>(uvStride);
+    p->data[0] = planes;
+    p->data[1] = chroma ? planes + ySize : nullptr;
+    p->data[2] = chroma ? planes + ySize + uvSize : nullptr;
+    return 0;
+}
+
+void ReleasePlanes(Dav1dPicture* p, void*) {
+    void* block = nullptr;
+    std::memcpy(&block, static_cast<uint8_t*>(p->allocator_data) - sizeof(void*), sizeof(void*));
+    std::free(block);
+}
+
+void KeepData(const uint8_t*, void*) {}
+
+// A decoded picture, released with its owner.
+struct Frame {
+    Dav1dPicture pic{};
+    Frame() = default;
+    Frame(const Frame&) = delete;
+    Frame& operator=(const Frame&) = delete;
+    ~Frame() { Release(); }
+    void Release() {
+        if (pic.ref) dav1d_picture_unref(&pic);
+        std::memset(&pic, 0, sizeof(pic));
+    }
+};
+
+// One dav1d decoder on the calling thread: one thread, one frame in flight, frames no larger
+// than the declared size.
+class Av1Decoder {
+public:
+    Av1Decoder() = default;
+    Av1Decoder(const Av1Decoder&) = delete;
+    Av1Decoder& operator=(const Av1Decoder&) = delete;
+    ~Av1Decoder() {
+        if (context_) dav1d_close(&context_);
+    }
+
+    bool Open(uint64_t pixels) {
+        Dav1dSettings settings;
+        dav1d_default_settings(&settings);
+        settings.n_threads = 1;
+        settings.max_frame_delay = 1;
+        settings.frame_size_limit = static_cast<unsigned>(pixels);
+        settings.all_layers = 0;
+        settings.logger.callback = nullptr;
+        settings.allocator.cookie = nullptr;
+        settings.allocator.alloc_picture_callback = AllocatePlanes;
+        settings.allocator.release_picture_callback = ReleasePlanes;
+        return dav1d_open(&context_, &settings) == 0;
+    }
+
+    // Decodes one item or sample (a temporal unit) into `frame`.
+    bool Decode(const uint8_t* bytes, size_t size, Frame* frame) {
+        frame->Release();
+        Dav1dData data{};
+        if (!context_ || dav1d_data_wrap(&data, bytes, size, KeepData, nullptr) != 0) return false;
+        // Each round takes data or gives the picture; the bound only guards against a round
+        // that does neither.
+        for (size_t round = 0; round <= size; ++round) {
+            if (data.sz > 0) {
+                const int sent = dav1d_send_data(context_, &data);
+                if (sent < 0 && sent != DAV1D_ERR(EAGAIN)) break;
+            }
+            const int got = dav1d_get_picture(context_, &frame->pic);
+            if (got == 0) break;
+            if (got != DAV1D_ERR(EAGAIN) || data.sz == 0) break;
+        }
+        if (data.sz > 0) dav1d_data_unref(&data);
+        return frame->pic.data[0] != nullptr;
+    }
+
+    void Flush() {
+        if (context_) dav1d_flush(context_);
+    }
+
+private:
+    Dav1dContext* context_ = nullptr;
+};
+
+// --- colour ----------------------------------------------------------------------------
+
+// Luma and chroma weights (Kr, Kb) of the matrices in ITU-T H.273; the unspecified ones are
+// taken as BT.601, as MIAF's default colour says.
+struct Weights {
+    double kr, kb;
+};
+
+Weights PrimariesWeights(uint16_t primaries) {
+    // Chromaticities x, y of red, green, blue and white (H.273 table 2), for matrix 12.
+    struct Chromaticities {
+        uint16_t code;
+        double xr, yr, xg, yg, xb, yb, xw, yw;
+    };
+    static const Chromaticities kTable[] = {
+        {1, 0.640, 0.330, 0.300, 0.600, 0.150, 0.060, 0.3127, 0.3290},
+        {5, 0.640, 0.330, 0.290, 0.600, 0.150, 0.060, 0.3127, 0.3290},
+        {6, 0.630, 0.340, 0.310, 0.595, 0.155, 0.070, 0.3127, 0.3290},
+        {9, 0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290},
+        {12, 0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290},
+    };
+    for (const Chromaticities& c : kTable) {
+        if (c.code != primaries) continue;
+        const double zr = 1 - (c.xr + c.yr), zg = 1 - (c.xg + c.yg), zb = 1 - (c.xb + c.yb);
+        const double zw = 1 - (c.xw + c.yw);
+        const double d = c.yw * (c.xr * (c.yg * zb - c.yb * zg) + c.xg * (c.yb * zr - c.yr * zb) +
+                                 c.xb * (c.yr * zg - c.yg * zr));
+        const double kr = c.yr *
+                          (c.xw * (c.yg * zb - c.yb * zg) + c.yw * (c.xb * zg - c.xg * zb) +
+                           zw * (c.xg * c.yb - c.xb * c.yg)) /
+                          d;
+        const double kb = c.yb *
+                          (c.xw * (c.yr * zg - c.yg * zr) + c.yw * (c.xg * zr - c.xr * zg) +
+                           zw * (c.xr * c.yg - c.xg * c.yr)) /
+                          d;
+        return {kr, kb};
+    }
+    return {0.299, 0.114};
+}
+
+Weights MatrixWeights(uint16_t matrix, uint16_t primaries) {
+    switch (matrix) {
+    case 1: return {0.2126, 0.0722};
+    case 4: return {0.30, 0.11};
+    case 7: return {0.212, 0.087};
+    case 9:
+    case 10: return {0.2627, 0.0593};
+    case 12: return PrimariesWeights(primaries);
+    default: return {0.299, 0.114};
+    }
+}
+
+constexpr uint16_t kMatrixIdentity = 0;
+constexpr uint16_t kMatrixYCgCo = 8;
+constexpr int kFraction = 16;  // output values carry 16 fraction bits
+constexpr int32_t kHalf = int32_t{1} << (kFraction - 1);
+
+// Output = luma[Y] + cu * U + cv * V per channel, where U and V are sums of four chroma
+// samples weighing 16 in all (bilinear upsampling keeps four bits of fraction that way) less
+// their offset, and everything is in 8-bit output steps with 16 fraction bits. A limited
+// range is stretched without clamping the samples first: a colour the encoder pushed past the
+// range's ends is clamped only as RGB, as libavif and browsers do.
+// The tables are arrays, not vectors: the animation thread allocates nothing that could throw.
+constexpr size_t kMaxSamples = size_t{1} << 12;  // 12-bit samples
+
+struct Conversion {
+    std::array<int32_t, kMaxSamples> luma;  // identity: every channel's table
+    uint32_t top = 0;                       // the largest sample of the depth
+    int32_t chromaOffset16 = 0;
+    int32_t ru = 0, rv = 0, gu = 0, gv = 0, bu = 0, bv = 0;
+    bool identity = false;
+};
+
+bool MakeConversion(int depth, bool fullRange, uint16_t matrix, uint16_t primaries, bool monochrome,
+                    bool subsampled, Conversion* c) {
+    if (depth < 8 || depth > 12) return false;
+    const int shift = depth - 8;
+    const double maxValue = (1 << depth) - 1;
+    const double yOffset = fullRange ? 0 : 16 << shift;
+    const double yRange = fullRange ? maxValue : 219 << shift;
+    const double uvRange = fullRange ? maxValue : 224 << shift;
+    c->top = (uint32_t{1} << depth) - 1;
+    for (size_t i = 0; i <= c->top; ++i) {
+        const double v = (static_cast<double>(i) - yOffset) / yRange;
+        c->luma[i] = static_cast<int32_t>(std::lround(v * 255 * (1 << kFraction))) + kHalf;
+    }
+    c->chromaOffset16 = 16 << (depth - 1);
+    c->identity = !monochrome && matrix == kMatrixIdentity;
+    if (monochrome || c->identity) return !c->identity || !subsampled;
+    const double unit = 255.0 * (1 << kFraction) / (16 * uvRange);
+    auto fixed = [unit](double k) { return static_cast<int32_t>(std::lround(k * unit)); };
+    if (matrix == kMatrixYCgCo) {
+        // U is Cg, V is Co: G = Y + Cg, R = Y - Cg + Co, B = Y - Cg - Co.
+        c->ru = fixed(-1), c->rv = fixed(1), c->gu = fixed(1), c->gv = 0;
+        c->bu = fixed(-1), c->bv = fixed(-1);
+        return true;
+    }
+    const Weights w = MatrixWeights(matrix, primaries);
+    const double kg = 1 - w.kr - w.kb;
+    c->ru = 0, c->rv = fixed(2 * (1 - w.kr));
+    c->gu = fixed(-2 * w.kb * (1 - w.kb) / kg), c->gv = fixed(-2 * w.kr * (1 - w.kr) / kg);
+    c->bu = fixed(2 * (1 - w.kb)), c->bv = 0;
+    return true;
+}
+
+struct AlphaTable {
+    std::array<uint8_t, kMaxSamples> values;
+    uint32_t top = 0;
+};
+
+inline uint8_t Clamp8(int32_t v) {
+    return v <= 0 ? 0 : v >= (256 << kFraction) ? 255 : static_cast<uint8_t>(v >> kFraction);
+}
+
+// A row of the picture, columns [x0, x0 + count), as B, G, R with alpha 255. Chroma of
+// subsampled pictures is upsampled bilinearly: the nearest chroma sample weighs 9/16, its
+// neighbours across and along 3/16 each, the diagonal one 1/16 (edges repeat).
+template <typename T>
+void ConvertRow(const Dav1dPicture& pic, const Conversion& c, int32_t row, int32_t x0,
+                int32_t count, uint8_t* out) {
+    const T* y =
+        reinterpret_cast<const T*>(static_cast<const uint8_t*>(pic.data[0]) + pic.stride[0] * row);
+    const int32_t* luma = c.luma.data();
+    const uint32_t top = c.top;
+    auto L = [luma, top](uint32_t v) { return luma[v < top ? v : top]; };
+    if (pic.p.layout == DAV1D_PIXEL_LAYOUT_I400) {
+        for (int32_t i = 0; i < count; ++i) {
+            const uint8_t v = Clamp8(L(y[x0 + i]));
+            picture_bytes::StoreWord(out + 4 * i, picture_bytes::OpaqueWord(v, v, v));
+        }
+        return;
+    }
+    const int ssx = pic.p.layout != DAV1D_PIXEL_LAYOUT_I444 ? 1 : 0;
+    const int ssy = pic.p.layout == DAV1D_PIXEL_LAYOUT_I420 ? 1 : 0;
+    const int32_t chromaW = (pic.p.w + ssx) >> ssx;
+    const int32_t chromaH = (pic.p.h + ssy) >> ssy;
+    const int32_t near = row >> ssy;
+    int32_t far = near;
+    if (ssy) far = (row & 1) ? (near + 1 < chromaH ? near + 1 : near) : (near > 0 ? near - 1 : 0);
+    const uint8_t* u0 = static_cast<const uint8_t*>(pic.data[1]);
+    const uint8_t* v0 = static_cast<const uint8_t*>(pic.data[2]);
+    const T* un = reinterpret_cast<const T*>(u0 + pic.stride[1] * near);
+    const T* vn = reinterpret_cast<const T*>(v0 + pic.stride[1] * near);
+    const T* uf = reinterpret_cast<const T*>(u0 + pic.stride[1] * far);
+    const T* vf = reinterpret_cast<const T*>(v0 + pic.stride[1] * far);
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t x = x0 + i;
+        int32_t u16, v16;
+        if (!ssx) {
+            u16 = 16 * un[x];
+            v16 = 16 * vn[x];
+        } else {
+            const int32_t cx = x >> 1;
+            const int32_t ax = (x & 1) ? (cx + 1 < chromaW ? cx + 1 : cx) : (cx > 0 ? cx - 1 : 0);
+            u16 = 9 * un[cx] + 3 * un[ax] + 3 * uf[cx] + uf[ax];
+            v16 = 9 * vn[cx] + 3 * vn[ax] + 3 * vf[cx] + vf[ax];
+        }
+        if (c.identity) {
+            // G, B, R coded as Y, U, V, each with the luma's range; never subsampled.
+            picture_bytes::StoreWord(
+                out + 4 * i,
+                picture_bytes::OpaqueWord(Clamp8(L(un[x])), Clamp8(L(y[x])), Clamp8(L(vn[x]))));
+            continue;
+        }
+        const int32_t yv = L(y[x]);
+        const int32_t u = u16 - c.chromaOffset16;
+        const int32_t v = v16 - c.chromaOffset16;
+        const uint8_t r = Clamp8(yv + c.ru * u + c.rv * v);
+        const uint8_t g = Clamp8(yv + c.gu * u + c.gv * v);
+        const uint8_t b = Clamp8(yv + c.bu * u + c.bv * v);
+        picture_bytes::StoreWord(out + 4 * i, picture_bytes::OpaqueWord(b, g, r));
+    }
+}
+
+// The alpha plane's luma into the fourth bytes; a limited-range plane is stretched to full.
+// Returns whether any pixel of the row is translucent.
+template <typename T>
+bool AlphaRow(const Dav1dPicture& pic, const AlphaTable& table, int32_t row, int32_t x0,
+              int32_t count, bool premultiplied, uint8_t* out) {
+    const T* a =
+        reinterpret_cast<const T*>(static_cast<const uint8_t*>(pic.data[0]) + pic.stride[0] * row);
+    const uint32_t top = table.top;
+    bool translucent = false;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t sample = a[x0 + i];
+        const uint8_t alpha = table.values[sample < top ? sample : top];
+        uint8_t* px = out + 4 * i;
+        px[3] = alpha;
+        if (alpha == 255) continue;
+        translucent = true;
+        if (premultiplied) {
+            for (int k = 0; k < 3; ++k) {
+                const uint32_t straight = alpha ? (px[k] * 255u + alpha / 2u) / alpha : 0;
+                px[k] = static_cast<uint8_t>(straight < 255 ? straight : 255);
+            }
+        }
+    }
+    return translucent;
+}
+
+void MakeAlphaTable(const Dav1dPicture& pic, AlphaTable* table) {
+    const int depth = pic.p.bpc;
+    const double maxValue = (1 << depth) - 1;
+    const bool full = pic.seq_hdr && pic.seq_hdr->color_range;
+    const double offset = full ? 0 : 16 << (depth - 8);
+    const double range = full ? maxValue : 219 << (depth - 8);
+    table->top = (uint32_t{1} << depth) - 1;
+    for (size_t i = 0; i <= table->top; ++i) {
+        double v = (static_cast<double>(i) - offset) / range;
+        v = v < 0 ? 0 : v > 1 ? 1 : v;
+        table->values[i] = static_cast<uint8_t>(std::lround(v * 255));
+    }
+}
+
+// Where the decoded picture goes: the part kept (the clean aperture), then a linear map of
+// its pixel (x, y) to the output (quarter turns and mirroring), in pixels.
+struct Placement {
+    int32_t cropX = 0, cropY = 0, cropW = 0, cropH = 0;
+    int32_t outW = 0, outH = 0;
+    int64_t base = 0, stepX = 1, stepY = 0;
+};
+
+// The clean aperture as whole pixels inside the picture, as browsers take it: its size whole
+// numbers, its centre offset such that the left and top edges fall on whole pixels (on even
+// ones where chroma is subsampled that way). False: the aperture is ignored.
+bool CleanApertureRect(const avif::CleanAperture& clap, int32_t w, int32_t h, int layout,
+                       Placement* p) {
+    const auto signedD = [](uint32_t d) { return static_cast<int64_t>(static_cast<int32_t>(d)); };
+    const int64_t wd = signedD(clap.widthD), hd = signedD(clap.heightD);
+    const int64_t xd = signedD(clap.horizOffD), yd = signedD(clap.vertOffD);
+    const int64_t wn = static_cast<int32_t>(clap.widthN), hn = static_cast<int32_t>(clap.heightN);
+    if (wd <= 0 || hd <= 0 || xd <= 0 || yd <= 0 || wn <= 0 || hn <= 0 || wn % wd || hn % hd) {
+        return false;
+    }
+    const int64_t cw = wn / wd, ch = hn / hd;
+    if (cw > w || ch > h) return false;
+    // left = offset + (w - cw) / 2, as one fraction over 2 * d
+    const int64_t xn = 2 * int64_t{clap.horizOffN} + (w - cw) * xd;
+    const int64_t yn = 2 * int64_t{clap.vertOffN} + (h - ch) * yd;
+    if (xn % (2 * xd) || yn % (2 * yd)) return false;
+    const int64_t x = xn / (2 * xd), y = yn / (2 * yd);
+    if (x < 0 || y < 0 || x > w - cw || y > h - ch) return false;
+    if ((layout == DAV1D_PIXEL_LAYOUT_I420 || layout == DAV1D_PIXEL_LAYOUT_I422) && (x & 1)) {
+        return false;
+    }
+    if (layout == DAV1D_PIXEL_LAYOUT_I420 && (y & 1)) return false;
+    p->cropX = static_cast<int32_t>(x);
+    p->cropY = static_cast<int32_t>(y);
+    p->cropW = static_cast<int32_t>(cw);
+    p->cropH = static_cast<int32_t>(ch);
+    return true;
+}
+
+Placement Place(const avif::Transforms& t, int32_t w, int32_t h, int layout) {
+    Placement p;
+    p.cropW = w;
+    p.cropH = h;
+    if (t.clap.present && !CleanApertureRect(t.clap, w, h, layout, &p)) {
+        p.cropX = p.cropY = 0;
+        p.cropW = w;
+        p.cropH = h;
+    }
+    const int64_t cw = p.cropW, ch = p.cropH;
+    // (x, y) -> (X, Y) = (ax * x + bx * y + cx, ay * x + by * y + cy)
+    int64_t ax = 1, bx = 0, cx = 0, ay = 0, by = 1, cy = 0;
+    switch (t.quarterTurns) {
+    case 1: ax = 0, bx = 1, cx = 0, ay = -1, by = 0, cy = cw - 1; break;        // anticlockwise
+    case 2: ax = -1, bx = 0, cx = cw - 1, ay = 0, by = -1, cy = ch - 1; break;  // half turn
+    case 3: ax = 0, bx = -1, cx = ch - 1, ay = 1, by = 0, cy = 0; break;        // clockwise
+    default: break;
+    }
+    const bool across = (t.quarterTurns & 1) != 0;
+    p.outW = static_cast<int32_t>(across ? ch : cw);
+    p.outH = static_cast<int32_t>(across ? cw : ch);
+    if (t.mirrorAxis == 0) ay = -ay, by = -by, cy = p.outH - 1 - cy;  // top and bottom
+    if (t.mirrorAxis == 1) ax = -ax, bx = -bx, cx = p.outW - 1 - cx;  // left and right
+    p.stepX = ay * p.outW + ax;
+    p.stepY = by * p.outW + bx;
+    p.base = cy * p.outW + cx;
+    return p;
+}
+
+// Converts the decoded picture (and its alpha) through the placement into `out`
+// (place.outW x place.outH pixels). Returns false when the pictures cannot be converted.
+bool Render(const Dav1dPicture& color, const Dav1dPicture* alpha, const avif::Nclx& nclx,
+            bool premultiplied, const Placement& place, uint8_t* out, bool* translucent) {
+    const Dav1dSequenceHeader* seq = color.seq_hdr;
+    const uint16_t matrix = nclx.present ? nclx.matrix : seq ? static_cast<uint16_t>(seq->mtrx) : 2;
+    const uint16_t primaries = nclx.present ? nclx.primaries
+                               : seq        ? static_cast<uint16_t>(seq->pri)
+                                            : 2;
+    const bool fullRange = seq ? seq->color_range != 0 : nclx.fullRange;
+    Conversion c;
+    if (!MakeConversion(color.p.bpc, fullRange, matrix, primaries,
+                        color.p.layout == DAV1D_PIXEL_LAYOUT_I400,
+                        color.p.layout != DAV1D_PIXEL_LAYOUT_I444, &c)) {
+        return false;
+    }
+    AlphaTable alphaTable;
+    if (alpha) {
+        if (alpha->p.w != color.p.w || alpha->p.h != color.p.h || alpha->p.bpc < 8 ||
+            alpha->p.bpc > 12) {
+            return false;
+        }
+        MakeAlphaTable(*alpha, &alphaTable);
+    }
+    // A turned, mirrored or cropped picture goes through one row (only stills are, on the GUI
+    // thread); an animation's frames are converted in place.
+    const bool direct = place.base == 0 && place.stepX == 1 && place.stepY == place.cropW;
+    std::unique_ptr<uint8_t[]> rowBuffer(
+        direct ? nullptr : new (std::nothrow) uint8_t[static_cast<size_t>(place.cropW) * 4]);
+    if (!direct && !rowBuffer) return false;
+    const bool wide = color.p.bpc > 8;
+    *translucent = false;
+    for (int32_t y = 0; y < place.cropH; ++y) {
+        uint8_t* row = direct ? out + static_cast<size_t>(y) * static_cast<size_t>(place.cropW) * 4
+                              : rowBuffer.get();
+        const int32_t sourceRow = place.cropY + y;
+        if (wide) {
+            ConvertRow<uint16_t>(color, c, sourceRow, place.cropX, place.cropW, row);
+        } else {
+            ConvertRow<uint8_t>(color, c, sourceRow, place.cropX, place.cropW, row);
+        }
+        if (alpha) {
+            *translucent |= alpha->p.bpc > 8
+                                ? AlphaRow<uint16_t>(*alpha, alphaTable, sourceRow, place.cropX,
+                                                     place.cropW, premultiplied, row)
+                                : AlphaRow<uint8_t>(*alpha, alphaTable, sourceRow, place.cropX,
+                                                    place.cropW, premultiplied, row);
+        }
+        if (direct) continue;
+        const int64_t first = place.base + place.stepY * y;
+        for (int32_t x = 0; x < place.cropW; ++x) {
+            std::memcpy(out + 4 * (first + place.stepX * x), row + 4 * x, 4);
+        }
+    }
+    return true;
+}
+
+bool SameSize(const Dav1dPicture& pic, uint32_t width, uint32_t height) {
+    return pic.p.w > 0 && pic.p.h > 0 && static_cast<uint32_t>(pic.p.w) == width &&
+           static_cast<uint32_t>(pic.p.h) == height;
+}
+
+int Layout(avif::Chroma chroma) {
+    switch (chroma) {
+    case avif::Chroma::Monochrome: return DAV1D_PIXEL_LAYOUT_I400;
+    case avif::Chroma::Subsampled420: return DAV1D_PIXEL_LAYOUT_I420;
+    case avif::Chroma::Subsampled422: return DAV1D_PIXEL_LAYOUT_I422;
+    case avif::Chroma::Full444: break;
+    }
+    return DAV1D_PIXEL_LAYOUT_I444;
+}
+
+// The picture is placed and its pixels asked for from what the boxes declare, before dav1d is
+// opened; the decoded frame must then be what they declared.
+Refusal DecodeStill(const avif::Still& still, PixelSink& sink, ImageInfo* info) {
+    uint64_t pixels = 0;
+    if (still.width == 0 || still.height == 0) return Refusal::Malformed;
+    if (!picture_bytes::PicturePixels(still.width, still.height, &pixels)) {
+        return Refusal::TooLarge;
+    }
+    const int layout = Layout(still.chroma);
+    const Placement place = Place(still.transforms, static_cast<int32_t>(still.width),
+                                  static_cast<int32_t>(still.height), layout);
+    uint8_t* out = picture_bytes::AllocatePicture(sink, place.outW, place.outH);
+    Av1Decoder colorDecoder, alphaDecoder;
+    const bool hasAlpha = still.alpha.size > 0;
+    if (!out || !colorDecoder.Open(pixels) || (hasAlpha && !alphaDecoder.Open(pixels))) {
+        return Refusal::NoMemory;
+    }
+    Frame color, alpha;
+    if (!colorDecoder.Decode(still.color.data, still.color.size, &color) ||
+        !SameSize(color.pic, still.width, still.height) || color.pic.p.layout != layout ||
+        (hasAlpha && (!alphaDecoder.Decode(still.alpha.data, still.alpha.size, &alpha) ||
+                      !SameSize(alpha.pic, still.width, still.height)))) {
+        return Refusal::Malformed;
+    }
+    bool translucent = false;
+    if (!Render(color.pic, hasAlpha ? &alpha.pic : nullptr, still.nclx, still.premultiplied, place,
+                out, &translucent)) {
+        return Refusal::Unsupported;
+    }
+    picture_bytes::SetInfo(info, place.outW, place.outH, translucent);
+    return Refusal::None;
+}
+
+}  // namespace
+
+// --- image sequences -------------------------------------------------------------------
+
+struct AvifAnimation::State {
+    avif::Sequence sequence;
+    const uint8_t* data = nullptr;
+    Av1Decoder color;
+    Av1Decoder alpha;
+    Frame colorFrame;
+    Frame alphaFrame;
+    Placement place;
+    std::unique_ptr<uint8_t[]> canvas;  // the last frame unblended; only with alpha
+    bool canvasHeld = false;
+    size_t next = 0;
+    uint32_t passes = 0;
+    uint32_t background = 0;
+
+    size_t Pixels() const {
+        return static_cast<size_t>(place.outW) * static_cast<size_t>(place.outH);
+    }
+    // The frame just rendered (into the canvas, or the screen itself) onto the screen.
+    void Show(uint8_t* screen) const {
+        BlendOntoBackground(canvas ? canvas.get() : screen, screen, Pixels(),
+                            static_cast<uint8_t>(background), static_cast<uint8_t>(background >> 8),
+                            static_cast<uint8_t>(background >> 16));
+    }
+};
+
+AvifAnimation::AvifAnimation() = default;
+AvifAnimation::~AvifAnimation() = default;
+
+Refusal AvifAnimation::Open(const uint8_t* data, size_t size) {
+    state_.reset();
+    auto state = std::make_unique<State>();
+    const Refusal read = avif::ReadSequence(data, size, &state->sequence);
+    if (read != Refusal::None) return read;
+    const avif::Track& color = state->sequence.color;
+    uint64_t pixels = 0;
+    if (color.width == 0 || color.height == 0) return Refusal::Malformed;
+    if (!picture_bytes::PicturePixels(color.width, color.height, &pixels)) {
+        return Refusal::TooLarge;
+    }
+    const bool hasAlpha = !state->sequence.alpha.samples.empty();
+    if (hasAlpha) state->canvas.reset(new (std::nothrow) uint8_t[static_cast<size_t>(pixels) * 4]);
+    if (!state->color.Open(pixels) ||
+        (hasAlpha && (!state->canvas || !state->alpha.Open(pixels)))) {
+        return Refusal::NoMemory;
+    }
+    state->data = data;
+    state->place = Place(avif::Transforms{}, static_cast<int32_t>(color.width),
+                         static_cast<int32_t>(color.height), DAV1D_PIXEL_LAYOUT_I444);
+    state_ = std::move(state);
+    return Refusal::None;
+}
+
+int32_t AvifAnimation::Width() const {
+    return state_ ? state_->place.outW : 0;
+}
+
+int32_t AvifAnimation::Height() const {
+    return state_ ? state_->place.outH : 0;
+}
+
+bool AvifAnimation::IsStill() const {
+    return !state_ || state_->sequence.color.samples.size() <= 1;
+}
+
+uint32_t AvifAnimation::Passes() const {
+    return state_ ? state_->passes : 0;
+}
+
+bool AvifAnimation::NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent) {
+    State& s = *state_;
+    const avif::Track& color = s.sequence.color;
+    const avif::Track& alpha = s.sequence.alpha;
+    if (s.next >= color.samples.size()) {
+        s.color.Flush();
+        s.alpha.Flush();
+        s.next = 0;
+        ++s.passes;
+    }
+    const avif::Sample& sample = color.samples[s.next];
+    const bool hasAlpha = !alpha.samples.empty();
+    bool ok = s.color.Decode(s.data + sample.offset, sample.size, &s.colorFrame) &&
+              SameSize(s.colorFrame.pic, color.width, color.height);
+    if (ok && hasAlpha) {
+        const avif::Sample& a = alpha.samples[s.next];
+        ok = s.alpha.Decode(s.data + a.offset, a.size, &s.alphaFrame) &&
+             SameSize(s.alphaFrame.pic, color.width, color.height);
+    }
+    ok = ok && Render(s.colorFrame.pic, hasAlpha ? &s.alphaFrame.pic : nullptr, color.nclx,
+                      s.sequence.premultiplied, s.place, bgra, translucent);
+    s.colorFrame.Release();
+    s.alphaFrame.Release();
+    if (!ok) {
+        // Start again at the next step rather than stall on the broken frame.
+        s.next = color.samples.size();
+        return false;
+    }
+    ++s.next;
+    *delayMs = sample.durationMs > 0 ? static_cast<int32_t>(sample.durationMs) : kZeroDelayMs;
+    return true;
+}
+
+bool AvifAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) {
+    if (!state_) return false;
+    state_->color.Flush();
+    state_->alpha.Flush();
+    state_->next = 0;
+    state_->passes = 0;
+    state_->background = backgroundBgra;
+    state_->canvasHeld = false;
+    bool translucent = false;
+    uint8_t* frame = state_->canvas ? state_->canvas.get() : screenBgra;
+    if (!NextFrame(frame, delayMs, &translucent)) return false;
+    state_->canvasHeld = true;
+    state_->Show(screenBgra);
+    return true;
+}
+
+PictureAnimation::Step AvifAnimation::Next(uint8_t* screenBgra, int32_t* delayMs) {
+    bool translucent = false;
+    // A frame that fails leaves the screen as it was; the canvas may be half written then.
+    if (!state_ ||
+        !NextFrame(state_->canvas ? state_->canvas.get() : screenBgra, delayMs, &translucent)) {
+        if (state_) state_->canvasHeld = false;
+        *delayMs = kNoFrameWaitMs;
+        return Step::NoFrame;
+    }
+    state_->canvasHeld = true;
+    state_->Show(screenBgra);
+    return Step::Frame;
+}
+
+void AvifAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
+    if (!state_) return;
+    state_->background = backgroundBgra;
+    // An opaque sequence shows the same pixels on any background.
+    if (state_->canvas && state_->canvasHeld && screenBgra) state_->Show(screenBgra);
+}
+
+Refusal AvifAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
+    if (!state_) return Refusal::Malformed;
+    state_->color.Flush();
+    state_->alpha.Flush();
+    state_->next = 0;
+    uint8_t* out = picture_bytes::AllocatePicture(sink, state_->place.outW, state_->place.outH);
+    if (!out) return Refusal::NoMemory;
+    int32_t delay = 0;
+    bool translucent = false;
+    if (!NextFrame(out, &delay, &translucent)) return Refusal::Malformed;
+    picture_bytes::SetInfo(info, state_->place.outW, state_->place.outH, translucent);
+    return Refusal::None;
+}
+
+Refusal DecodeAvif(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+    // The primary image; a sequence without one shows its first frame.
+    avif::Still still;
+    const Refusal read = avif::ReadStill(data, size, &still);
+    if (read == Refusal::None) return DecodeStill(still, sink, info);
+    AvifAnimation sequence;
+    const Refusal opened = sequence.Open(data, size);
+    if (opened != Refusal::None) return read == Refusal::Malformed ? opened : read;
+    return sequence.FirstFrame(sink, info);
+}
