@@ -615,7 +615,8 @@ Refusal ReadStill(const uint8_t* data, size_t size, Still* still) {
         CodedBytes alpha;
         if (items[i].type == FourCc("av01") &&
             ReadProperties(items[i], properties, &alphaProperties) && alphaProperties.isAlpha &&
-            alphaProperties.hasAv1Config && ItemBytes(items[i], data, size, idat, &alpha)) {
+            alphaProperties.hasAv1Config &&
+            ItemBytes(items[i], data, size, idat, &alpha) == Refusal::None) {
             still->alpha = std::move(alpha);
             for (uint32_t id : premultipliedBy) still->premultiplied |= id == items[i].id;
             break;

@@ -41,7 +41,7 @@ TEST(AvifFile, EachDepthAndSubsamplingNearItsSource) {
         const Bytes avif = ReadFile(std::string(ORVESSA_AVIF_PICTURES) + "/" + c.avif);
         TestSink want, got;
         DecodedPicture picture;
-        ASSERT_TRUE(DecodePng(png.data(), png.size(), want, nullptr));
+        ASSERT_EQ(Refusal::None, DecodePng(png.data(), png.size(), want, nullptr));
         ASSERT_TRUE(DecodePicture(avif.data(), avif.size(), false, got, &picture));
         ASSERT_EQ(std::make_pair(want.width, want.height), std::make_pair(got.width, got.height));
         double total = 0;
