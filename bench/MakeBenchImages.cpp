@@ -254,6 +254,7 @@ Bytes LossyAvif(const Image& img, uint32_t depth, avifPixelFormat format, bool a
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, image);
     rgb.format = AVIF_RGB_FORMAT_RGBA;
+    rgb.depth = 8;
     rgb.pixels = px.data();
     rgb.rowBytes = static_cast<uint32_t>(img.width) * 4;
     avifEncoder* encoder = avifEncoderCreate();
