@@ -76,11 +76,7 @@ bool DecodePicture(const uint8_t* data, size_t size, bool animate, PixelSink& si
         break;
     case PictureKind::Avif:
         // A sequence of one frame is shown as a picture.
-        if (animate) {
-            auto avif = std::make_unique<AvifAnimation>();
-            if (avif->Open(data, size) == Refusal::None && !avif->IsStill())
-                out->animation = std::move(avif);
-        }
+        if (animate) out->animation = Played<AvifAnimation>(data, size, &open);
         refusal = out->animation ? Refusal::None : DecodeAvif(data, size, sink, &info);
         break;
     case PictureKind::None: break;
