@@ -606,7 +606,6 @@ struct AvifAnimation::State {
     std::unique_ptr<uint8_t[]> canvas;  // the last frame unblended; only with alpha
     bool canvasHeld = false;
     size_t next = 0;
-    uint32_t passes = 0;
     uint32_t background = 0;
 
     size_t Pixels() const {
@@ -625,6 +624,8 @@ AvifAnimation::~AvifAnimation() = default;
 
 Refusal AvifAnimation::Open(const uint8_t* data, size_t size) {
     state_.reset();
+    width_ = height_ = 0;
+    passes_ = 0;
     auto state = std::make_unique<State>();
     const Refusal read = avif::ReadSequence(data, size, &state->sequence);
     if (read != Refusal::None) return read;
@@ -644,23 +645,13 @@ Refusal AvifAnimation::Open(const uint8_t* data, size_t size) {
     state->place = Place(avif::Transforms{}, static_cast<int32_t>(color.width),
                          static_cast<int32_t>(color.height), DAV1D_PIXEL_LAYOUT_I444);
     state_ = std::move(state);
+    width_ = state_->place.outW;
+    height_ = state_->place.outH;
     return Refusal::None;
-}
-
-int32_t AvifAnimation::Width() const {
-    return state_ ? state_->place.outW : 0;
-}
-
-int32_t AvifAnimation::Height() const {
-    return state_ ? state_->place.outH : 0;
 }
 
 bool AvifAnimation::IsStill() const {
     return !state_ || state_->sequence.color.samples.size() <= 1;
-}
-
-uint32_t AvifAnimation::Passes() const {
-    return state_ ? state_->passes : 0;
 }
 
 bool AvifAnimation::NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent) {
@@ -671,7 +662,7 @@ bool AvifAnimation::NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent
         s.color.Flush();
         s.alpha.Flush();
         s.next = 0;
-        ++s.passes;
+        ++passes_;
     }
     const avif::Sample& sample = color.samples[s.next];
     const bool hasAlpha = !alpha.samples.empty();
@@ -701,7 +692,7 @@ bool AvifAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t*
     state_->color.Flush();
     state_->alpha.Flush();
     state_->next = 0;
-    state_->passes = 0;
+    passes_ = 0;
     state_->background = backgroundBgra;
     state_->canvasHeld = false;
     bool translucent = false;

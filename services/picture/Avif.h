@@ -33,19 +33,14 @@ class AvifAnimation final : public PictureAnimation {
 public:
     AvifAnimation();
     ~AvifAnimation() override;
-    AvifAnimation(const AvifAnimation&) = delete;
-    AvifAnimation& operator=(const AvifAnimation&) = delete;
 
     // Refused when the data is not an AVIF image sequence whose frames are within the pixel
     // cap. The data is not copied: it must stay alive and unchanged while this object is used.
     Refusal Open(const uint8_t* data, size_t size);
 
-    int32_t Width() const override;
-    int32_t Height() const override;
     bool IsStill() const override;
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
-    uint32_t Passes() const override;
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
     // The first frame, unblended, into the sink (the still picture of a sequence).
