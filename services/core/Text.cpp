@@ -41,19 +41,8 @@ Text::Text(const Text& other) {
 
 Text::Text(Text&& other) noexcept : buffer_(std::exchange(other.buffer_, nullptr)) {}
 
-Text& Text::operator=(const Text& other) {
-    if (this != &other) {
-        Text copy(other);
-        std::swap(buffer_, copy.buffer_);
-    }
-    return *this;
-}
-
-Text& Text::operator=(Text&& other) noexcept {
-    if (this != &other) {
-        FreeServiceBuffer(buffer_);
-        buffer_ = std::exchange(other.buffer_, nullptr);
-    }
+Text& Text::operator=(Text other) noexcept {
+    std::swap(buffer_, other.buffer_);
     return *this;
 }
 
@@ -89,21 +78,9 @@ Bytes::Bytes(const Bytes& other) : Bytes(other.data_, other.size_) {}
 Bytes::Bytes(Bytes&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
 
-Bytes& Bytes::operator=(const Bytes& other) {
-    if (this != &other) {
-        Bytes copy(other);
-        std::swap(data_, copy.data_);
-        std::swap(size_, copy.size_);
-    }
-    return *this;
-}
-
-Bytes& Bytes::operator=(Bytes&& other) noexcept {
-    if (this != &other) {
-        FreeServiceBuffer(data_);
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-    }
+Bytes& Bytes::operator=(Bytes other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
     return *this;
 }
 

@@ -23,8 +23,7 @@ public:
                                           // nullptr or a negative length: no buffer)
     Text(const Text& other);
     Text(Text&& other) noexcept;
-    Text& operator=(const Text& other);
-    Text& operator=(Text&& other) noexcept;
+    Text& operator=(Text other) noexcept;  // a copy or a move, taken by swapping
     ~Text();
 
     // Takes over a NUL-terminated buffer that came from AllocServiceBuffer.
@@ -51,8 +50,7 @@ public:
     Bytes(const void* data, int32_t size);  // copies; fatal report when it cannot allocate
     Bytes(const Bytes& other);
     Bytes(Bytes&& other) noexcept;
-    Bytes& operator=(const Bytes& other);
-    Bytes& operator=(Bytes&& other) noexcept;
+    Bytes& operator=(Bytes other) noexcept;
     ~Bytes();
 
     // A zero-filled buffer of size bytes; empty Bytes when it cannot be had (no report).

@@ -9,10 +9,6 @@ const char kFuzzTargetName[] = "bmp";
 // set before main, so the replay program still sets the real cap over it.
 static const bool kSinkCapSet = (fuzz::gSinkMaxPixels = int64_t{64} * 1024, true);
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Bmp;
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
     return fuzz::Decoded(DecodeBmp, data, size, fuzz::Alpha::Flagged, sink, [&](const ImageInfo&) {

@@ -5,10 +5,6 @@
 
 const char kFuzzTargetName[] = "drop";
 
-bool FuzzTargetSelects(PictureKind) {
-    return true;  // any bytes may come as a drop's file list
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     const DroppedPaths found = ReadDroppedPaths(data, size);
     const size_t unit = found.wide ? 2 : 1;

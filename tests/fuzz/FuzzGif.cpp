@@ -6,10 +6,6 @@
 
 const char kFuzzTargetName[] = "gif";
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Gif;
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
     const bool still = fuzz::Decoded(DecodeGifFirstFrame, data, size, fuzz::Alpha::Flagged, sink);

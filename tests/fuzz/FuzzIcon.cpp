@@ -5,10 +5,6 @@
 
 const char kFuzzTargetName[] = "icon";
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Ico || kind == PictureKind::Cur;
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     IconEntryChoice choice;
     if (ChooseIconEntry(data, size, &choice) != Refusal::None) {

@@ -4,10 +4,6 @@
 
 const char kFuzzTargetName[] = "jpeg";
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Jpeg;
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
     const bool whole = fuzz::Decoded(DecodeJpeg, data, size, fuzz::Alpha::Opaque, sink);

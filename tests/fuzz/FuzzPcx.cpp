@@ -4,10 +4,6 @@
 
 const char kFuzzTargetName[] = "pcx";
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Pcx8 || kind == PictureKind::Pcx1;
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
     return fuzz::Decoded(DecodePcx, data, size, fuzz::Alpha::Opaque, sink);

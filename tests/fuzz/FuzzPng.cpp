@@ -13,10 +13,6 @@
 
 const char kFuzzTargetName[] = "png";
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Png;
-}
-
 namespace {
 
 // Mutations seldom keep a chunk's CRC right, and a wrong one ends the decode before anything

@@ -21,8 +21,6 @@
 
 // Short name for messages and file names: "bmp", "gif", ...
 extern const char kFuzzTargetName[];
-// Whether RecognizePicture's answer is a kind this target's decoder is meant for.
-bool FuzzTargetSelects(PictureKind kind);
 // Runs the decoder over the data; true when it produced a picture.
 bool FuzzTargetRun(const uint8_t* data, size_t size);
 

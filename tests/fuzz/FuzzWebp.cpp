@@ -7,10 +7,6 @@
 
 const char kFuzzTargetName[] = "webp";
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Webp;
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
     const bool still = fuzz::Decoded(DecodeWebp, data, size, fuzz::Alpha::Header, sink);
