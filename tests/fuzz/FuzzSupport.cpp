@@ -92,9 +92,6 @@ bool Play(PictureAnimation& animation, bool opened, const char* withinCap, int64
     Require(delay > 0, "a frame stays a positive time");
     // Enough steps to go round a small animation a few times, disposal and restart included.
     for (int i = 0; i < 24; ++i) {
-        if (i == 12) {
-            animation.Recompose(screen.data(), 0xFF996633u);  // the system's colours changed
-        }
         delay = -1;
         const PictureAnimation::Step step = animation.Next(screen.data(), &delay);
         Require(step == PictureAnimation::Step::Frame ? delay > 0
