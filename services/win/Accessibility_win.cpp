@@ -16,12 +16,18 @@
 // picture box's value. The role is given for every kind: the standard objects of some systems
 // call every window a plain client. The roles are the ones the system's own objects give
 // standard controls.
+//
+// Annotation loads oleacc, which costs several milliseconds, so it waits until the window is
+// shown (AnnotateWaitingControls). Until then a control answers through the thin object, and a
+// client's first request to any waiting control annotates them all before it is answered.
 #include "Accessibility_win.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "Handles_win.h"
 #include "SystemLibrary_win.h"
@@ -46,7 +52,11 @@ struct Identity {
     std::wstring name;
     AccessibleValue value;
     bool annotated;  // named by annotation; the standard object answers for it
+    bool waiting;    // to be annotated (AnnotateWaitingControls)
 };
+
+// The controls whose annotation waits; the GUI thread's, as every window message is.
+std::vector<HWND> g_waiting;
 
 // The annotation service of oleacc, for one use. Null where the system has none.
 class AnnotationService {
@@ -322,6 +332,7 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     auto* identity = reinterpret_cast<Identity*>(data);
     switch (msg) {
     case WM_GETOBJECT:
+        if (identity->waiting) AnnotateWaitingControls();
         if (!identity->annotated &&
             static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
             if (const LRESULT answer = AnswerClientObject(hwnd, wParam, *identity)) return answer;
@@ -330,6 +341,7 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     case WM_NCDESTROY:
         // Annotations are kept by the system, not by the window: they go with it.
         if (identity->annotated) AnnotationService().Clear(hwnd);
+        g_waiting.erase(std::remove(g_waiting.begin(), g_waiting.end(), hwnd), g_waiting.end());
         RemoveWindowSubclass(hwnd, AccessibleSubclassProc, kAccessibleSubclassId);
         delete identity;
         break;
@@ -342,16 +354,32 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 
 void GiveAccessibleIdentity(HWND control, AccessibleRole role, const std::wstring& name,
                             AccessibleValue value) {
-    const LONG systemRole = SystemRole(role);
     // A control with a value of the program's answers through its own object.
-    const bool annotated = !value && !g_annotationNotImplemented && IsSystemControl(control) &&
-                           AnnotationService().Annotate(control, name);
-    auto* identity = new Identity{systemRole, name, value, annotated};
-    if (SetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId,
-                          reinterpret_cast<DWORD_PTR>(identity)))
+    const bool waiting = !value && !g_annotationNotImplemented && IsSystemControl(control);
+    auto* identity = new Identity{SystemRole(role), name, value, false, waiting};
+    if (!SetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId,
+                           reinterpret_cast<DWORD_PTR>(identity))) {
+        delete identity;
         return;
-    delete identity;
-    if (annotated) AnnotationService().Clear(control);
+    }
+    if (waiting) g_waiting.push_back(control);
+}
+
+void AnnotateWaitingControls() {
+    if (g_waiting.empty()) return;
+    std::vector<HWND> controls;
+    controls.swap(g_waiting);
+    // One service for them all: creating it is what loads oleacc.
+    AnnotationService service;
+    for (const HWND control : controls) {
+        DWORD_PTR data = 0;
+        if (!GetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId, &data))
+            continue;
+        auto* identity = reinterpret_cast<Identity*>(data);
+        identity->waiting = false;
+        identity->annotated =
+            !g_annotationNotImplemented && service.Annotate(control, identity->name);
+    }
 }
 
 void NotifyPictureChanged(HWND pictureBox) {

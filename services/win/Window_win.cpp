@@ -451,10 +451,14 @@ void CreateMainWindow() {
     // The focus is always drawn, not only once the keyboard has been used: a keyboard user
     // who starts the program with the mouse must still see where the focus is.
     SendMessageW(w.hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    if (d.dropFileDialog) RegisterFileDrop(w.hwnd);
 
     ShowWindow(w.hwnd, SW_SHOWNORMAL);
     UpdateWindow(w.hwnd);
+    // What no start-up step needs waits until the window is shown and drawn, before the loop
+    // takes input: the annotation, which loads oleacc (a client that asks first has it done
+    // then), and the drop target, which OLE marshals.
+    AnnotateWaitingControls();
+    if (d.dropFileDialog) RegisterFileDrop(w.hwnd);
 }
 
 void DestroyAllWindows() {
