@@ -28,7 +28,7 @@ public:
     // where one pass through the frames ends and the next begins.
     uint32_t Passes() const { return passes_; }
     // A single frame: nothing to animate.
-    virtual bool IsStill() const = 0;
+    virtual bool IsStill() const { return frames_ <= 1; }
     // Fills the screen with the background (0xAARRGGBB, stored as bytes B, G, R, A) and
     // composes the first frame; *delayMs receives how long it stays. False when the first frame
     // cannot be drawn.
@@ -47,4 +47,5 @@ protected:
     int32_t width_ = 0;
     int32_t height_ = 0;
     uint32_t passes_ = 0;
+    uint32_t frames_ = 0;  // as many as are known
 };

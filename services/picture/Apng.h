@@ -51,7 +51,6 @@ public:
     // and unchanged while this object is used.
     Refusal Open(const uint8_t* data, size_t size);
 
-    bool IsStill() const override { return frames_ <= 1; }
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     // Blends the whole canvas onto the background.
@@ -89,7 +88,6 @@ private:
     size_t sharedAt_[kMostSharedChunks] = {};
     size_t sharedBytes_[kMostSharedChunks] = {};
     int sharedCount_ = 0;
-    uint32_t frames_ = 0;
     size_t firstControl_ = 0;      // the first fcTL
     size_t imageDataAt_ = 0;       // the first IDAT
     size_t streamBytes_ = 0;       // the largest frame's stream

@@ -32,7 +32,6 @@ public:
     // The data is not copied: it must stay alive and unchanged while this object is used.
     Refusal Open(const uint8_t* data, size_t size);
 
-    bool IsStill() const override { return frames_ <= 1; }
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     // Blends the frame's canvas, which libwebp keeps until the next step, onto the background.
@@ -47,7 +46,6 @@ private:
     bool NextCanvas(const uint8_t** canvas, int32_t* delayMs);
 
     WebPAnimDecoder* decoder_ = nullptr;
-    uint32_t frames_ = 0;
     int lastTimestamp_ = 0;
     uint32_t background_ = 0;
     const uint8_t* canvas_ = nullptr;  // the last canvas given, libwebp's until the next step

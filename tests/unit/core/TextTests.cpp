@@ -95,27 +95,31 @@ TEST(ServiceAllocator, RefusedSizesReportTheRequestedCount) {
     FreeServiceBuffer(nullptr);
 }
 
-TEST(TextPrimitives, LeftText) {
-    struct Row {
+// nullptr: no buffer.
+TEST(TextPrimitives, LeftAndRepeatText) {
+    const struct {
         const char* name;
-        Text text;
-        int32_t count;
-        const char* expected;  // nullptr: no buffer
+        Text (*call)();
+        const char* expected;
+    } rows[] = {
+        {"left, count 0", [] { return LeftText("abc", 0); }, nullptr},
+        {"left, negative count", [] { return LeftText("abc", -1); }, nullptr},
+        {"left, count beyond length", [] { return LeftText("abc", 10); }, "abc"},
+        {"left, cut", [] { return LeftText("abc", 2); }, "ab"},
+        {"left of an empty text", [] { return LeftText("", 5); }, nullptr},
+        {"left of no buffer", [] { return LeftText(Text(), 5); }, nullptr},
+        // "年a" in CP936
+        {"left splits a double-byte character", [] { return LeftText("\xC4\xEA\x61", 1); }, "\xC4"},
+        {"repeat, negative count", [] { return RepeatText(-5, "0"); }, nullptr},
+        {"repeat, zero count", [] { return RepeatText(0, "0"); }, nullptr},
+        {"repeat one byte", [] { return RepeatText(2, "0"); }, "00"},
+        {"repeat several bytes", [] { return RepeatText(3, "ab"); }, "ababab"},
+        {"repeat an empty text", [] { return RepeatText(3, ""); }, nullptr},
+        {"repeat no buffer", [] { return RepeatText(3, Text()); }, nullptr},
     };
-    const Row rows[] = {
-        {"count 0", "abc", 0, nullptr},
-        {"negative count", "abc", -1, nullptr},
-        {"count beyond length", "abc", 10, "abc"},
-        {"cut", "abc", 2, "ab"},
-        {"empty text", "", 5, nullptr},
-        {"no buffer", Text(), 5, nullptr},
-        // clang-format off
-        {"splits a double-byte character", "\xC4\xEA" "a", 1, "\xC4"},  // "年a" in CP936
-        // clang-format on
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const Text result = LeftText(row.text, row.count);
+        const Text result = row.call();
         if (row.expected) {
             EXPECT_STREQ(result.c_str(), row.expected);
         } else {
@@ -123,29 +127,6 @@ TEST(TextPrimitives, LeftText) {
         }
     }
     EXPECT_EQ(TextLength("\xC4\xEA"), 2) << "lengths are in bytes";  // "年" in CP936
-}
-
-TEST(TextPrimitives, RepeatText) {
-    struct Row {
-        const char* name;
-        int32_t count;
-        Text text;
-        const char* expected;  // nullptr: no buffer
-    };
-    const Row rows[] = {
-        {"negative count", -5, "0", nullptr}, {"zero count", 0, "0", nullptr},
-        {"one byte filled", 2, "0", "00"},    {"several bytes", 3, "ab", "ababab"},
-        {"empty text", 3, "", nullptr},       {"no buffer", 3, Text(), nullptr},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const Text result = RepeatText(row.count, row.text);
-        if (row.expected) {
-            EXPECT_STREQ(result.c_str(), row.expected);
-        } else {
-            EXPECT_FALSE(result.HasBuffer());
-        }
-    }
 }
 
 // count × length must not wrap into a small buffer: in 32 bits INT32_MAX × 2 + 1 is -1 and
