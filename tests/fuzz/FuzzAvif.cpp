@@ -10,10 +10,6 @@ const char kFuzzTargetName[] = "avif";
 // fuzzed up to 64 Ki pixels. Set before main, so the replay program still sets the real cap.
 static const bool kSinkCapSet = (fuzz::gSinkMaxPixels = int64_t{64} * 1024, true);
 
-bool FuzzTargetSelects(PictureKind kind) {
-    return kind == PictureKind::Avif;
-}
-
 bool FuzzTargetRun(const uint8_t* data, size_t size) {
     fuzz::Sink sink;
     const bool still = fuzz::Decoded(DecodeAvif, data, size, fuzz::Alpha::Flagged, sink);

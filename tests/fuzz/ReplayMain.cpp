@@ -111,6 +111,7 @@ bool Selects(PictureKind kind) {
     case PictureKind::Jpeg: return name == "jpeg";
     case PictureKind::Png: return name == "png";
     case PictureKind::Webp: return name == "webp";
+    case PictureKind::Avif: return name == "avif";
     case PictureKind::None: break;
     }
     return false;
