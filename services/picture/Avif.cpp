@@ -625,7 +625,7 @@ AvifAnimation::~AvifAnimation() = default;
 Refusal AvifAnimation::Open(const uint8_t* data, size_t size) {
     state_.reset();
     width_ = height_ = 0;
-    passes_ = 0;
+    frames_ = passes_ = 0;
     auto state = std::make_unique<State>();
     const Refusal read = avif::ReadSequence(data, size, &state->sequence);
     if (read != Refusal::None) return read;
@@ -647,11 +647,8 @@ Refusal AvifAnimation::Open(const uint8_t* data, size_t size) {
     state_ = std::move(state);
     width_ = state_->place.outW;
     height_ = state_->place.outH;
+    frames_ = static_cast<uint32_t>(state_->sequence.color.samples.size());
     return Refusal::None;
-}
-
-bool AvifAnimation::IsStill() const {
-    return !state_ || state_->sequence.color.samples.size() <= 1;
 }
 
 bool AvifAnimation::NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent) {

@@ -38,7 +38,6 @@ public:
     // cap. The data is not copied: it must stay alive and unchanged while this object is used.
     Refusal Open(const uint8_t* data, size_t size);
 
-    bool IsStill() const override;
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
