@@ -275,6 +275,19 @@ void ExpectDrag(Check& check, const std::wstring& what, const DragResult& drag, 
 
 const wchar_t kNone[] = L"\x65E0\x56FE\x7247"; // 无图片
 
+// A blue 9 x 9 picture followed by 300 MB of zeros (sparse, so quick to make): read whole,
+// then shown.
+bool WriteLargeBmp(const std::wstring& path) {
+    bool made = WriteFileBytes(path, BmpFile(Filled(9, 9, kBlue), 24));
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER size{};
+    size.QuadPart = 300LL << 20;
+    made =
+        made && file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return made;
+}
+
 } // namespace
 
 void DropFiles(Check& check, const Options& options) {
@@ -293,18 +306,7 @@ void DropFiles(Check& check, const Options& options) {
         CreateDirectoryW((folder / L"sub").c_str(), nullptr) &&
         (!koreanFolder || WriteFileBytes(folder / korean + L"\\d.png", PngFile(Filled(6, 6, kGreen), false)));
     if (!check.Expect(files, L"cannot write the files")) return;
-    // A picture followed by 300 MB of zeros (sparse, so quick to make): read whole, then shown.
-    const std::wstring large = folder / L"large.bmp";
-    bool largeMade = WriteFileBytes(large, BmpFile(Filled(9, 9, kBlue), 24));
-    {
-        const HANDLE file = CreateFileW(large.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        LARGE_INTEGER size{};
-        size.QuadPart = 300LL << 20;
-        largeMade = largeMade && file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, size, nullptr, FILE_BEGIN) &&
-                    SetEndOfFile(file);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    }
-    if (!check.Expect(largeMade, L"cannot write the large file")) return;
+    if (!check.Expect(WriteLargeBmp(folder / L"large.bmp"), L"cannot write the large file")) return;
 
     enum class While { Idle, MessageBox };
     // The cursor over the window, and the drop's effect: a posted path is a copy, even one
@@ -435,6 +437,37 @@ void DropThenCancelRereads(Check& check, const Options& options) {
     check.ExpectEq(L"while the dialog is up", kNone, PictureValue(box));
     if (!picker.Cancel(dialog, IconPicker::Dismiss::CancelButton)) return;
     check.ExpectEq(L"after Cancel", L"PNG 8 \x00D7 8", WaitPictureValue(box, L"PNG 8 \x00D7 8"));
+}
+
+// While a dropped 300 MB file is read, the program shows a cursor other than its arrow (the
+// wait cursor), and the arrow comes back when it is done although the mouse has not moved.
+// The cursor read is the foreground program's, so the program is brought to the front at once.
+void WaitCursorWhileReading(Check& check, const Options& options) {
+    TempFolder folder;
+    Session session(check, options);
+    IconPicker picker(check, session);
+    OleScope ole;
+    if (!session.Ok() || !picker.Ok() ||
+        !check.Expect(ole.ok && WriteLargeBmp(folder / L"large.bmp"), L"no OLE or file") || !session.Front())
+        return;
+    const POINT onBox = CentreOf(picker.Box());
+    MouseAt(onBox, 0);
+    CURSORINFO info{sizeof info, 0, nullptr, {}};
+    if (!check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetCursorInfo(&info) && info.hCursor; }),
+                      L"no cursor over the box"))
+        return;
+    const HCURSOR arrow = info.hCursor;
+    const DragResult drag = DragFiles(WideList({folder / L"large.bmp"}), onBox, true);
+    if (!check.Expect(SUCCEEDED(drag.hr), L"the drag failed") || !BringToFront(session.Main())) return;
+    bool busy = false;
+    const bool back = WaitUntil(kStepTimeoutMs * 2, [&] {
+        GetCursorInfo(&info);
+        busy = busy || info.hCursor != arrow;
+        return busy && info.hCursor == arrow;
+    });
+    check.Expect(busy, L"no cursor but the arrow showed while the file was read");
+    check.Expect(back, L"the arrow did not come back after the file was read");
+    check.ExpectEq(L"value", std::wstring(L"BMP 9 \x00D7 9"), WaitPictureValue(picker.Box(), L"BMP 9 \x00D7 9"));
 }
 
 } // namespace driver

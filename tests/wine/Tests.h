@@ -76,5 +76,6 @@ void PictureValueAndEvents(Check&, const Options&);
 void FocusDrawn(Check&, const Options&);
 void DropFiles(Check&, const Options&);
 void DropThenCancelRereads(Check&, const Options&);
+void WaitCursorWhileReading(Check&, const Options&);
 
 } // namespace driver

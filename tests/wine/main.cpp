@@ -72,6 +72,7 @@ const TestCase kTests[] = {
     {"FocusDrawn", driver::FocusDrawn},
     {"DropFiles", driver::DropFiles},
     {"DropThenCancelRereads", driver::DropThenCancelRereads},
+    {"WaitCursorWhileReading", driver::WaitCursorWhileReading},
 };
 
 const TestCase* FindTest(const std::string& name) {
