@@ -171,7 +171,6 @@ TEST(JpegVariants, DecodedAtTheSizeShown) {
         {"turned 90: the upright picture's drawn size", 6, {1, 98, 200}, 300, 400},
         {"natural size: whole", 1, {0, 98, 98}, 800, 600},
         {"drawn at half its size: whole", 1, {1, 400, 300}, 800, 600},
-        {"no client area: whole", 1, {1, 0, 0}, 800, 600},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,14 +183,13 @@ TEST(JpegVariants, DecodedAtTheSizeShown) {
         EXPECT_EQ(std::make_pair(whole.width, whole.height),
                   std::make_pair(info.width, info.height));
         ASSERT_EQ(std::make_pair(c.wantW, c.wantH), std::make_pair(fit.width, fit.height));
-        // The centre of each quarter, as the whole picture has it.
-        for (const auto& [qx, qy] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
-            const Rgba want = whole.All()[static_cast<size_t>(qy * whole.height / 4 * whole.width +
-                                                              qx * whole.width / 4)];
-            const Rgba got = fit.All()[static_cast<size_t>(qy * fit.height / 4 * fit.width +
-                                                           qx * fit.width / 4)];
-            EXPECT_TRUE(Near(got, want))
-                << "quarter " << qx << "," << qy << ": " << testing::PrintToString(got);
+        const std::vector<Rgba> wholePx = whole.All(), fitPx = fit.All();
+        for (int q = 0; q < 4; ++q) {  // the centre of each quarter, as the whole picture has it
+            const auto centre = [q](const TestSink& p, const std::vector<Rgba>& px) {
+                return px[static_cast<size_t>((q / 2 * 2 + 1) * p.height / 4 * p.width +
+                                              (q % 2 * 2 + 1) * p.width / 4)];
+            };
+            EXPECT_TRUE(Near(centre(fit, fitPx), centre(whole, wholePx))) << "quarter " << q;
         }
     }
 }
