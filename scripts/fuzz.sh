@@ -140,11 +140,19 @@ build_targets() {
 }
 
 started=$SECONDS
+# The architectures build side by side: each build's serial steps (configuring, linking) leave
+# a core to the other.
+builds=() build_failed=0
 for arch in $archs; do
-    build_libraries "$arch"
-    build_dav1d "$arch"
-    build_targets "$arch"
+    (
+        build_libraries "$arch"
+        build_dav1d "$arch"
+        build_targets "$arch"
+    ) &
+    builds+=($!)
 done
+for build in "${builds[@]}"; do wait "$build" || build_failed=1; done
+[ "$build_failed" = 0 ] || exit 1
 first_arch=${archs%% *}
 seeds=$root/build/fuzz-seeds
 rm -rf "$seeds"

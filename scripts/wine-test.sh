@@ -23,6 +23,15 @@ fi
 locale_name=$1 driver=$2 program=$3 test_name=$4 probe=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
+# The second lane has a prefix and a screen of its own (see xvfb-run.sh); without that screen
+# its cases run in the first lane.
+if [ "${ORVESSA_WINE_LANE:-1}" = 2 ]; then
+    if [ -n "${ORVESSA_DISPLAY_2:-}" ]; then
+        DISPLAY=$ORVESSA_DISPLAY_2
+    else
+        ORVESSA_WINE_LANE=1
+    fi
+fi
 if [ -z "${DISPLAY:-}" ]; then
     exec "$here/xvfb-run.sh" "$0" "$@"
 fi
