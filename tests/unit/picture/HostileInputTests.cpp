@@ -40,8 +40,6 @@ bool WatchAllocations() {
     return installed;
 }
 
-using Decoder = Refusal (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
-
 Refusal ChooseIcon(const uint8_t* data, size_t size, PixelSink&, ImageInfo*) {
     IconEntryChoice choice;
     return ChooseIconEntry(data, size, &choice);

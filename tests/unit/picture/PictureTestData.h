@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <ostream>
 
+#include <gtest/gtest.h>
+
 #include "Picture.h"
 #include "TestPictures.h"
 
@@ -31,3 +33,10 @@ public:
 private:
     bool refuse_;
 };
+
+using Decoder = Refusal (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
+
+// Whether `decode` gives the file's picture into `sink` at width x height with that alpha flag;
+// a failure says which.
+testing::AssertionResult Decodes(Decoder decode, const Bytes& file, TestSink& sink, int32_t width,
+                                 int32_t height, bool hasAlpha);
