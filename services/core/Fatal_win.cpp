@@ -58,7 +58,16 @@ void ReportFatalError(const char* message, int32_t code, ErrorLocation where) {
         // The text is built on the stack: nothing is allocated for it. Without room for the full
         // text here, the message alone still tells what happened.
         char text[2048];
-        const bool built = BuildFatalReportText(text, sizeof text, message, code, where, *g_tags);
+        bool built = BuildFatalReportText(text, sizeof text, message, code, where, *g_tags);
+        // With the heap spent, the box cannot lay out the whole report reliably (under Wine it
+        // then stops answering); the message alone still shows. Asked before the reserve is given
+        // back, as much as the text would take.
+        if (built) {
+            const HANDLE heap = GetProcessHeap();
+            void* room = HeapAlloc(heap, 0, static_cast<SIZE_T>(lstrlenA(text)) + 1);
+            if (room) HeapFree(heap, 0, room);
+            built = room != nullptr;
+        }
         if (g_reportReserve) VirtualFree(g_reportReserve, 0, MEM_RELEASE);
         g_reportReserve = nullptr;
         wchar_t shown[2048];
