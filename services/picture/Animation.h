@@ -1,11 +1,14 @@
 // What the picture box's animation thread plays: an animated picture that composes its frames
 // onto a caller-owned screen of its size (B, G, R, A bytes, top row first, stride width * 4),
 // opaque on the box's background. The animation decides which frame comes next and how long it
-// stays; the caller owns the thread, the waiting, the lock and the drawing. GIF (Gif.h) and
-// WebP (Webp.h) animations play through it.
+// stays; the caller owns the thread, the waiting, the lock and the drawing. The GIF (Gif.h),
+// APNG (Apng.h), WebP (Webp.h) and AVIF (Avif.h) animations play through it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "Picture.h"
 
 class PictureAnimation {
 public:
@@ -48,4 +51,19 @@ protected:
     int32_t height_ = 0;
     uint32_t passes_ = 0;
     uint32_t frames_ = 0;  // as many as are known
+};
+
+// An animation read from a file's bytes. Its first frame, unblended, is the still picture the
+// box shows when animations are off.
+class FileAnimation : public PictureAnimation {
+public:
+    // Why the data is not such an animation within the pixel cap, if it is not. The data is not
+    // copied: it must stay alive and unchanged while this object is used.
+    virtual Refusal Open(const uint8_t* data, size_t size) = 0;
+    // Opens the data and puts its first frame into the sink.
+    Refusal FirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
+
+protected:
+    // The opened animation's first frame, unblended, into `out` (Width() x Height()).
+    virtual Refusal DrawFirstFrame(uint8_t* out) = 0;
 };

@@ -128,9 +128,6 @@ struct ApngAnimation::Frame {
     size_t data = 0;              // the first chunk after its fcTL
 };
 
-ApngAnimation::ApngAnimation() = default;
-ApngAnimation::~ApngAnimation() = default;
-
 Refusal ApngAnimation::Open(const uint8_t* data, size_t size) {
     width_ = height_ = 0;
     sharedCount_ = 0;
@@ -457,22 +454,16 @@ void ApngAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
     if (started_ && screenBgra) Show(screenBgra, Area{0, 0, width_, height_});
 }
 
-Refusal ApngAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
+Refusal ApngAnimation::DrawFirstFrame(uint8_t* out) {
     Frame frame;
     size_t next = 0;
     if (frames_ == 0 || !ReadFrame(firstControl_, &frame)) return Refusal::Malformed;
     if (!Allocate(false)) return Refusal::NoMemory;
-    uint8_t* out = picture_bytes::AllocatePicture(sink, width_, height_);
-    if (!out) return Refusal::NoMemory;
     const uint64_t pixels = uint64_t(width_) * uint64_t(height_);
     if (frame.area.Pixels() != pixels) std::memset(out, 0, static_cast<size_t>(pixels * 4));
-    if (!DrawFrame(frame, out, true, &next)) return Refusal::Malformed;
-    picture_bytes::SetInfo(info, width_, height_, picture_bytes::AnyTranslucent(out, pixels));
-    return Refusal::None;
+    return DrawFrame(frame, out, true, &next) ? Refusal::None : Refusal::Malformed;
 }
 
 Refusal DecodeApngFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
-    ApngAnimation animation;
-    const Refusal open = animation.Open(data, size);
-    return open != Refusal::None ? open : animation.FirstFrame(sink, info);
+    return ApngAnimation().FirstFrame(data, size, sink, info);
 }

@@ -41,26 +41,21 @@
 #include "Animation.h"
 #include "Picture.h"
 
-class ApngAnimation final : public PictureAnimation {
+class ApngAnimation final : public FileAnimation {
 public:
-    ApngAnimation();
-    ~ApngAnimation() override;
-
-    // Why not, when the data is a plain PNG (Unsupported), not a PNG, or an animation that is
-    // damaged or costs more than its data justifies. The data is not copied: it must stay alive
-    // and unchanged while this object is used.
-    Refusal Open(const uint8_t* data, size_t size);
+    // Refused for a plain PNG (Unsupported), and for an animation that is damaged or costs more
+    // than its data justifies.
+    Refusal Open(const uint8_t* data, size_t size) override;
 
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     // Blends the whole canvas onto the background.
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
-    // The first frame on a transparent canvas, unblended, into the sink: the still picture of
-    // an animation.
-    Refusal FirstFrame(PixelSink& sink, ImageInfo* info);
-
 private:
+    // On a transparent canvas.
+    Refusal DrawFirstFrame(uint8_t* out) override;
+
     struct Frame;
     struct Area {
         int32_t x = 0, y = 0, width = 0, height = 0;
@@ -107,8 +102,8 @@ private:
     Area disposalArea_;
 };
 
-// The first frame of an animated PNG (see ApngAnimation::FirstFrame); refused for a plain or
-// damaged one, which DecodePng shows as its default image.
+// The first frame of an animated PNG; refused for a plain or damaged one, which DecodePng shows
+// as its default image.
 Refusal DecodeApngFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info);
 
 // A PNG stream through libpng's simplified reader as DecodePng reads it, into `out` with rows

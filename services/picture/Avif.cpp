@@ -721,18 +721,13 @@ void AvifAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
     if (state_->canvas && state_->canvasHeld && screenBgra) state_->Show(screenBgra);
 }
 
-Refusal AvifAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
-    if (!state_) return Refusal::Malformed;
+Refusal AvifAnimation::DrawFirstFrame(uint8_t* out) {
     state_->color.Flush();
     state_->alpha.Flush();
     state_->next = 0;
-    uint8_t* out = picture_bytes::AllocatePicture(sink, state_->place.outW, state_->place.outH);
-    if (!out) return Refusal::NoMemory;
     int32_t delay = 0;
     bool translucent = false;
-    if (!NextFrame(out, &delay, &translucent)) return Refusal::Malformed;
-    picture_bytes::SetInfo(info, state_->place.outW, state_->place.outH, translucent);
-    return Refusal::None;
+    return NextFrame(out, &delay, &translucent) ? Refusal::None : Refusal::Malformed;
 }
 
 Refusal DecodeAvif(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
@@ -741,7 +736,8 @@ Refusal DecodeAvif(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo*
     const Refusal read = avif::ReadStill(data, size, &still);
     if (read == Refusal::None) return DecodeStill(still, sink, info);
     AvifAnimation sequence;
-    const Refusal opened = sequence.Open(data, size);
-    if (opened != Refusal::None) return read == Refusal::Malformed ? opened : read;
-    return sequence.FirstFrame(sink, info);
+    const Refusal first = sequence.FirstFrame(data, size, sink, info);
+    // Data that opens as neither tells the still's reason, unless that is only Malformed.
+    const bool opened = sequence.Width() != 0;
+    return opened || read == Refusal::Malformed ? first : read;
 }

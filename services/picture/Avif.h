@@ -29,24 +29,19 @@
 #include "Animation.h"
 #include "Picture.h"
 
-class AvifAnimation final : public PictureAnimation {
+class AvifAnimation final : public FileAnimation {
 public:
     AvifAnimation();
     ~AvifAnimation() override;
 
-    // Refused when the data is not an AVIF image sequence whose frames are within the pixel
-    // cap. The data is not copied: it must stay alive and unchanged while this object is used.
-    Refusal Open(const uint8_t* data, size_t size);
-
+    Refusal Open(const uint8_t* data, size_t size) override;
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
-    // The first frame, unblended, into the sink (the still picture of a sequence).
-    Refusal FirstFrame(PixelSink& sink, ImageInfo* info);
-
 private:
     struct State;
+    Refusal DrawFirstFrame(uint8_t* out) override;
     // Decodes the next frame into the screen, unblended; false when it cannot be decoded.
     bool NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent);
 

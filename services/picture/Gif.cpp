@@ -457,24 +457,11 @@ bool GifAnimation::DrawFrame(uint8_t* screen, const Frame& frame, const Control&
     return true;
 }
 
-Refusal DecodeGifFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
-    GifAnimation gif;
-    if (const Refusal open = gif.Open(data, size); open != Refusal::None) {
-        return open;
-    }
-    uint8_t* out = picture_bytes::AllocatePicture(sink, gif.Width(), gif.Height());
-    if (!out) {
-        return Refusal::NoMemory;
-    }
+Refusal GifAnimation::DrawFirstFrame(uint8_t* out) {
     int32_t delay = 0;
-    if (!gif.Start(out, 0x00000000u, &delay)) {
-        return Refusal::Malformed;  // the first frame's coded data
-    }
-    const size_t pixels = static_cast<size_t>(gif.Width()) * static_cast<size_t>(gif.Height());
-    bool hasAlpha = false;
-    for (size_t i = 0; i < pixels && !hasAlpha; ++i) {
-        hasAlpha = out[4 * i + 3] != 255;
-    }
-    picture_bytes::SetInfo(info, gif.Width(), gif.Height(), hasAlpha);
-    return Refusal::None;
+    return Start(out, 0x00000000u, &delay) ? Refusal::None : Refusal::Malformed;
+}
+
+Refusal DecodeGifFirstFrame(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {
+    return GifAnimation().FirstFrame(data, size, sink, info);
 }

@@ -38,16 +38,14 @@
 class GifLzwDecoder;
 
 // A frame whose graphic control delay is 0 (or which has none) stays kZeroDelayMs.
-class GifAnimation final : public PictureAnimation {
+class GifAnimation final : public FileAnimation {
 public:
     GifAnimation();
     ~GifAnimation() override;
 
     // Reads the signature (GIF87a or GIF89a, at least 14 bytes), the logical screen, the global
-    // colour table and the structure of the first frame; the rest is the frame stream. Why
-    // the data cannot give a first frame, if it cannot. The data is not copied: it must stay
-    // alive and unchanged while this object is used.
-    Refusal Open(const uint8_t* data, size_t size);
+    // colour table and the structure of the first frame; the rest is the frame stream.
+    Refusal Open(const uint8_t* data, size_t size) override;
 
     // At most one byte (the trailer) follows the first frame: nothing to animate.
     bool IsStill() const override { return still_; }
@@ -69,15 +67,15 @@ public:
     // a stream without frames costs a bounded amount of work per call.
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
 
-    // How many times the stream has started again from the first frame. A player can tell
-    // from it where one pass through the frames ends and the next begins.
-
     // Gives every pixel of alpha 0 (the background, where no frame has drawn or a disposal put
     // it back), on the screen and in the area a disposal will put back, the new background's
     // colour, alpha 0 kept.
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
 private:
+    // Started on a transparent background.
+    Refusal DrawFirstFrame(uint8_t* out) override;
+
     struct Control {
         int32_t delayMs = kZeroDelayMs;
         uint8_t disposal = 0;

@@ -7,6 +7,17 @@
 PixelSink::~PixelSink() = default;
 PictureAnimation::~PictureAnimation() = default;
 
+Refusal FileAnimation::FirstFrame(const uint8_t* data, size_t size, PixelSink& sink,
+                                  ImageInfo* info) {
+    if (const Refusal open = Open(data, size); open != Refusal::None) return open;
+    uint8_t* out = picture_bytes::AllocatePicture(sink, width_, height_);
+    if (!out) return Refusal::NoMemory;
+    if (const Refusal drawn = DrawFirstFrame(out); drawn != Refusal::None) return drawn;
+    const uint64_t pixels = uint64_t(width_) * uint64_t(height_);
+    picture_bytes::SetInfo(info, width_, height_, picture_bytes::AnyTranslucent(out, pixels));
+    return Refusal::None;
+}
+
 uint8_t* HeapPixelSink::Allocate(int32_t width, int32_t height) {
     pixels_.reset();
     width_ = 0;

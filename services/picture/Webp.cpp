@@ -173,10 +173,7 @@ void WebpAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
                         static_cast<uint8_t>(background_ >> 16));
 }
 
-Refusal WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
-    if (!decoder_) {
-        return Refusal::Malformed;
-    }
+Refusal WebpAnimation::DrawFirstFrame(uint8_t* out) {
     WebPAnimDecoderReset(decoder_);
     lastTimestamp_ = 0;
     const uint8_t* canvas = nullptr;
@@ -184,13 +181,7 @@ Refusal WebpAnimation::FirstFrame(PixelSink& sink, ImageInfo* info) {
     if (!NextCanvas(&canvas, &delay)) {
         return Refusal::Malformed;
     }
-    uint8_t* out = picture_bytes::AllocatePicture(sink, width_, height_);
-    if (!out) {
-        return Refusal::NoMemory;
-    }
-    const uint64_t pixels = static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_);
-    std::memcpy(out, canvas, static_cast<size_t>(pixels * 4));
-    picture_bytes::SetInfo(info, width_, height_, picture_bytes::AnyTranslucent(out, pixels));
+    std::memcpy(out, canvas, static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
     return Refusal::None;
 }
 
@@ -235,9 +226,7 @@ Refusal DecodeWebp(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo*
         return header;
     }
     if (features.has_animation) {
-        WebpAnimation animation;
-        const Refusal open = animation.Open(data, size);
-        return open != Refusal::None ? open : animation.FirstFrame(sink, info);
+        return WebpAnimation().FirstFrame(data, size, sink, info);
     }
     const int64_t width = features.width;
     const int64_t height = features.height;

@@ -23,24 +23,20 @@
 
 struct WebPAnimDecoder;
 
-class WebpAnimation final : public PictureAnimation {
+class WebpAnimation final : public FileAnimation {
 public:
     WebpAnimation() = default;
     ~WebpAnimation() override;
 
-    // Why the data is not a WebP animation whose canvas is within the pixel cap, if it is not.
-    // The data is not copied: it must stay alive and unchanged while this object is used.
-    Refusal Open(const uint8_t* data, size_t size);
-
+    Refusal Open(const uint8_t* data, size_t size) override;
     bool Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* delayMs) override;
     Step Next(uint8_t* screenBgra, int32_t* delayMs) override;
     // Blends the frame's canvas, which libwebp keeps until the next step, onto the background.
     void Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) override;
 
-    // The first frame's canvas, unblended, into the sink (the still picture of an animation).
-    Refusal FirstFrame(PixelSink& sink, ImageInfo* info);
-
 private:
+    // The first frame's canvas.
+    Refusal DrawFirstFrame(uint8_t* out) override;
     void Close();
     // The next canvas and how long it stays; false when it cannot be decoded.
     bool NextCanvas(const uint8_t** canvas, int32_t* delayMs);
