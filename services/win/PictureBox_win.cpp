@@ -569,25 +569,24 @@ PictureBox* PictureBoxFromHwnd(HWND hwnd) {
     return reinterpret_cast<PictureBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-void SetPicture(const WindowDescription& window, const char* control, Bytes&& data) {
+namespace {
+
+void Show(const WindowDescription& window, const char* control, Bytes&& data) {
     const LiveControl& c = ControlForWrite(window, control);
-    if (!c.picture) return;
-    if (data.empty()) {
-        c.picture->Set(Bytes());
-        return;
-    }
+    if (c.picture) c.picture->Set(std::move(data));
+}
+
+}  // namespace
+
+void SetPicture(const WindowDescription& window, const char* control, Bytes&& data) {
     const WaitCursor busy;
-    c.picture->Set(std::move(data));
+    Show(window, control, std::move(data));
 }
 
 void SetPicture(const WindowDescription& window, const char* control, const Bytes& data) {
-    if (data.empty()) {
-        SetPicture(window, control, Bytes());
-        return;
-    }
-    const WaitCursor busy;
+    const WaitCursor busy;  // over the copy too: a large picture's takes a while
     // A copy that cannot be had leaves the box blank rather than ending the program.
     Bytes copy = Bytes::TryAllocate(data.size());
     if (!copy.empty()) std::memcpy(copy.data(), data.data(), static_cast<size_t>(data.size()));
-    SetPicture(window, control, std::move(copy));
+    Show(window, control, std::move(copy));
 }

@@ -19,8 +19,7 @@ void AskForCursor() {
 }  // namespace
 
 WaitCursor::WaitCursor() : outermost_(g_depth++ == 0) {
-    if (outermost_)
-        previous_ = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+    if (outermost_) previous_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 }
 
 WaitCursor::~WaitCursor() {

@@ -359,7 +359,7 @@ void RegisterWindowClasses() {
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
     wc.hIcon = s.classIcon.Get();
     wc.hIconSm = s.classSmallIcon.Get();
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     // A colour index, not a system colour brush, which a class must not be given: the system
     // then paints with the current button face whatever the scheme becomes.
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
