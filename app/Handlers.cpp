@@ -69,7 +69,8 @@ void OnQueryClick() {
 
 namespace {
 
-// Shows the dialog's chosen file in the icon box: read whole, decoded by the box.
+// Shows the dialog's chosen file in the icon box: read whole, then decoded and drawn by the box
+// (services/win/PictureBox_win.cpp).
 void ShowChosenImage() {
     Bytes picture;
     {

@@ -1,5 +1,5 @@
-// The portable primitives. CurrentDateTime lives in CurrentDateTime_win.cpp and
-// CurrentDateTime_posix.cpp, the only part that reads the platform's clock.
+// The portable primitives. CurrentDateTime lives in Primitives_win.cpp and Primitives_posix.cpp,
+// the only part that reads the platform's clock.
 #include "Primitives.h"
 
 #include <algorithm>

@@ -17,6 +17,7 @@
 #include <new>
 
 #include "PictureBytes.h"
+#include "Png.h"
 
 using picture_bytes::RangeInside;
 using picture_bytes::ReadBE32;

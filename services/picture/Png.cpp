@@ -10,9 +10,9 @@
 
 #include <cstring>
 
-#include "Apng.h"
 #include "Picture.h"
 #include "PictureBytes.h"
+#include "Png.h"
 
 namespace {
 
