@@ -119,83 +119,69 @@ REG
     ) 9>"$cache/prefix.lock"
 }
 
+# What follows "NAME"= in the key SECTION of the prefix's saved user registry (SECTION as
+# user.reg spells it, backslashes doubled); empty when there is none.
+orvessa_wine_reg_value() {
+    SECTION="[$1]" NAME="\"$2\"=" awk '
+        index($0, "[") == 1 { m = index($0, ENVIRON["SECTION"]) == 1 }
+        m && index($0, ENVIRON["NAME"]) == 1 { print substr($0, length(ENVIRON["NAME"]) + 1) }' \
+        "$WINEPREFIX/user.reg"
+}
+
+# Puts LINE in place of the line of "NAME" in the key SECTION of the prefix's saved user
+# registry, or removes that line when LINE is empty. Wine reads the registry once, when its
+# server starts, so the server is stopped first and the file written for the next start.
+orvessa_wine_set_reg() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    python3 - "$WINEPREFIX/user.reg" "$@" <<'PY'
+import re, sys
+path, section, name, line = sys.argv[1:]
+text = open(path, encoding="utf-8").read()
+head = re.search(r'^\[%s\][^\n]*\n' % re.escape(section), text, re.M)
+if head is None:
+    text += '\n[%s]\n%s\n' % (section, line) if line else ''
+else:
+    end = text.find('\n[', head.end())
+    end = len(text) if end < 0 else end + 1
+    kept = [l for l in text[head.end():end].split('\n') if l and not l.startswith('"%s"=' % name)]
+    text = text[:head.end()] + '\n'.join(kept + ([line] if line else []) + ['', '']) + text[end:]
+open(path, "w", encoding="utf-8").write(text)
+PY
+}
+
 # Sets the screen's DPI of the test prefix (HKCU\Control Panel\Desktop, LogPixels) for the
-# next Wine start. Wine reads it once, when its server starts, so the server is stopped first
-# and the value written straight into the prefix's saved registry; every run names its DPI
-# (96 by default), so no run inherits another's.
+# next Wine start. Every run names its DPI (96 by default), so no run inherits another's.
 orvessa_wine_set_dpi() {
     local dpi=${1:-96} current
     orvessa_wine_env
     # What the prefix holds now (none means 96); most runs find it right and change nothing.
-    current=$(awk '/^\[/ { desk = ($0 ~ /^\[Control Panel\\\\Desktop\]/) }
-                   desk && /^"LogPixels"=dword:/ { sub(/.*dword:/, ""); print }' "$WINEPREFIX/user.reg")
+    current=$(orvessa_wine_reg_value 'Control Panel\\Desktop' LogPixels)
+    current=${current#dword:}
     [ "$((16#${current:-60}))" = "$dpi" ] && return 0
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    python3 - "$WINEPREFIX/user.reg" "$dpi" <<'PY'
-import re, sys
-path, dpi = sys.argv[1], int(sys.argv[2])
-text = open(path, encoding="utf-8").read()
-value = '"LogPixels"=dword:%08x' % dpi
-head = re.search(r'^\[Control Panel\\\\Desktop\][^\n]*\n', text, re.M)
-if head is None:
-    text += '\n[Control Panel\\\\Desktop]\n%s\n' % value
-else:
-    end = text.find('\n[', head.end())
-    end = len(text) if end < 0 else end + 1
-    body = text[head.end():end]
-    if re.search(r'^"LogPixels"=', body, re.M):
-        body = re.sub(r'^"LogPixels"=.*$', value, body, flags=re.M)
-    elif dpi != 96:
-        body = body.rstrip('\n') + '\n' + value + '\n\n'
-    text = text[:head.end()] + body + text[end:]
-open(path, "w", encoding="utf-8").write(text)
-PY
+    orvessa_wine_set_reg 'Control Panel\\Desktop' LogPixels "$(printf '"LogPixels"=dword:%08x' "$dpi")"
 }
 
 # The caption height the test prefix holds (HKCU\Control Panel\Desktop\WindowMetrics,
 # CaptionHeight), as written there; empty when there is none.
 orvessa_wine_caption_value() {
-    awk '/^\[/ { m = ($0 ~ /^\[Control Panel\\\\Desktop\\\\WindowMetrics\]/) }
-         m && /^"CaptionHeight"=/ { sub(/^"CaptionHeight"="/, ""); sub(/"$/, ""); print }' \
-        "$WINEPREFIX/user.reg"
+    orvessa_wine_reg_value 'Control Panel\\Desktop\\WindowMetrics' CaptionHeight | tr -d '"'
 }
 
 # Sets the caption height of the test prefix (in negative twips, as Windows writes it) for
 # the next Wine start, in pixels; none gives back the value Wine wrote when it made the
 # prefix (18 under Wine 8, more under Wine 10). As with the DPI, every run names its value.
 orvessa_wine_set_caption_height() {
-    local pixels=${1:-} value current
+    local pixels=${1:-} value
     orvessa_wine_env
     if [ -n "$pixels" ]; then
         value="-$((pixels * 15))"
     else
         value=$(cat "$WINEPREFIX/.orvessa-caption-default" 2>/dev/null || true)
     fi
-    current=$(orvessa_wine_caption_value)
-    [ "$current" = "$value" ] && return 0
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    python3 - "$WINEPREFIX/user.reg" "$value" <<'PY'
-import re, sys
-path, value = sys.argv[1], sys.argv[2]
-text = open(path, encoding="utf-8").read()
-line = '"CaptionHeight"="%s"' % value if value else None
-head = re.search(r'^\[Control Panel\\\\Desktop\\\\WindowMetrics\][^\n]*\n', text, re.M)
-if head is None:
-    if line:
-        text += '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n%s\n' % line
-else:
-    end = text.find('\n[', head.end())
-    end = len(text) if end < 0 else end + 1
-    body = text[head.end():end]
-    if re.search(r'^"CaptionHeight"=', body, re.M):
-        body = re.sub(r'^"CaptionHeight"=.*\n', line + '\n' if line else '', body, flags=re.M)
-    elif line:
-        body = body.rstrip('\n') + '\n' + line + '\n\n'
-    text = text[:head.end()] + body + text[end:]
-open(path, "w", encoding="utf-8").write(text)
-PY
+    [ "$(orvessa_wine_caption_value)" = "$value" ] && return 0
+    orvessa_wine_set_reg 'Control Panel\\Desktop\\WindowMetrics' CaptionHeight \
+        "${value:+\"CaptionHeight\"=\"$value\"}"
 }
 
 # Ends every process of the test prefix, the Wine server included.

@@ -179,17 +179,7 @@ HWND WaitDialogOf(DWORD pid, const wchar_t* caption, DWORD timeoutMs) {
 }
 
 HWND WaitOtherDialogOf(DWORD pid, HWND except, DWORD timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(timeoutMs, [&] {
-        for (HWND hwnd : TopLevelWindowsOf(pid)) {
-            if (hwnd != except && ClassOf(hwnd) == L"#32770") {
-                found = hwnd;
-                return true;
-            }
-        }
-        return false;
-    });
-    return found;
+    return WaitWindowOf(pid, L"#32770", nullptr, timeoutMs, except);
 }
 
 void PressDialogButton(HWND dialog, int id) {

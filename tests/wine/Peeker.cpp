@@ -2,6 +2,7 @@
 
 #include "Ui.h"
 
+#include <cstring>
 #include <string>
 
 namespace driver {
@@ -10,24 +11,21 @@ namespace {
 
 const wchar_t kReceiverClass[] = L"OrvessaPeekReceiver";
 
+// Where the answer to a request goes: copied there when its tag and size are the request's.
 struct Received {
+    ULONG_PTR tag;
+    void* into;
+    DWORD size;
     bool got = false;
-    peek::Report report{};
-    bool gotResources = false;
-    peek::Resources resources{};
 };
 
 LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COPYDATA) {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         auto* received = reinterpret_cast<Received*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (received != nullptr && data->dwData == peek::kReportTag && data->cbData == sizeof(peek::Report)) {
-            received->report = *static_cast<const peek::Report*>(data->lpData);
+        if (received != nullptr && data->dwData == received->tag && data->cbData == received->size) {
+            std::memcpy(received->into, data->lpData, received->size);
             received->got = true;
-        }
-        if (received != nullptr && data->dwData == peek::kResourcesTag && data->cbData == sizeof(peek::Resources)) {
-            received->resources = *static_cast<const peek::Resources*>(data->lpData);
-            received->gotResources = true;
         }
         return TRUE;
     }
@@ -65,25 +63,22 @@ Peeker::~Peeker() {
     if (library_ != nullptr) FreeLibrary(library_);
 }
 
-bool Peeker::Read(peek::Report& report) {
+bool Peeker::Request(const wchar_t* message, ULONG_PTR tag, void* into, DWORD size) {
     if (!Ok()) return false;
-    Received received;
+    Received received{tag, into, size};
     SetWindowLongPtrW(receiver_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received));
-    // The report comes as a message sent to this thread while it waits for the answer.
-    Ask(main_, RegisterWindowMessageW(peek::kReadMessage), reinterpret_cast<WPARAM>(receiver_));
+    // The answer comes as a message sent to this thread while it waits.
+    Ask(main_, RegisterWindowMessageW(message), reinterpret_cast<WPARAM>(receiver_));
     SetWindowLongPtrW(receiver_, GWLP_USERDATA, 0);
-    if (received.got) report = received.report;
     return received.got;
 }
 
+bool Peeker::Read(peek::Report& report) {
+    return Request(peek::kReadMessage, peek::kReportTag, &report, sizeof report);
+}
+
 bool Peeker::ReadResources(peek::Resources& resources) {
-    if (!Ok()) return false;
-    Received received;
-    SetWindowLongPtrW(receiver_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received));
-    Ask(main_, RegisterWindowMessageW(peek::kResourcesMessage), reinterpret_cast<WPARAM>(receiver_));
-    SetWindowLongPtrW(receiver_, GWLP_USERDATA, 0);
-    if (received.gotResources) resources = received.resources;
-    return received.gotResources;
+    return Request(peek::kResourcesMessage, peek::kResourcesTag, &resources, sizeof resources);
 }
 
 bool Peeker::ChangeDpi(UINT dpi, int outerWidth, int outerHeight) {

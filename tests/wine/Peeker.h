@@ -22,6 +22,9 @@ public:
     bool ChangeDpi(UINT dpi, int outerWidth, int outerHeight);
 
 private:
+    // Sends the request and waits for the answer tagged `tag`, copied into `into`.
+    bool Request(const wchar_t* message, ULONG_PTR tag, void* into, DWORD size);
+
     HWND main_;
     HMODULE library_ = nullptr;
     HHOOK hook_ = nullptr;

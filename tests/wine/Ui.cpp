@@ -124,10 +124,11 @@ std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
     return search.found;
 }
 
-HWND WaitWindowOf(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD timeoutMs) {
+HWND WaitWindowOf(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD timeoutMs, HWND except) {
     HWND found = nullptr;
     WaitUntil(timeoutMs, [&] {
         for (HWND hwnd : TopLevelWindowsOf(pid)) {
+            if (hwnd == except) continue;
             if (className != nullptr && ClassOf(hwnd) != className) continue;
             if (caption != nullptr && TextOf(hwnd) != caption) continue;
             found = hwnd;

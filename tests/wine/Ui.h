@@ -74,7 +74,7 @@ private:
 
 // Visible top-level windows of a process, in Z order.
 std::vector<HWND> TopLevelWindowsOf(DWORD pid);
-HWND WaitWindowOf(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD timeoutMs);
+HWND WaitWindowOf(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD timeoutMs, HWND except = nullptr);
 
 // A descendant of `root` by control ID, searched through group boxes too.
 HWND FindControl(HWND root, int id);
