@@ -212,7 +212,7 @@ private:
     bool MakeIcon(const IconEntryChoice& entry);
     bool StartPlayer(std::unique_ptr<PictureAnimation> animation);
     void FollowBackground(COLORREF background);
-    void DrawBitmap(HDC dc, const RECT& client);
+    void DrawBitmap(HDC dc, const PlacedRect& to);
     void DrawScreen(HDC dc);
     void StartAnimation();
     static DWORD WINAPI AnimationThread(LPVOID self);
@@ -382,16 +382,15 @@ void PictureBox::Paint(HDC dc) {
         }
         return;
     }
-    const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+    const PlacedRect to = Placement();
     if (icon_) {
         DrawIconEx(dc, to.x, to.y, icon_.Get(), to.width, to.height, 0, nullptr, DI_NORMAL);
         return;
     }
-    DrawBitmap(dc, client);
+    DrawBitmap(dc, to);
 }
 
-void PictureBox::DrawBitmap(HDC dc, const RECT& client) {
-    const PlacedRect to = PlacePicture(DisplayMode(), client.right, client.bottom, width_, height_);
+void PictureBox::DrawBitmap(HDC dc, const PlacedRect& to) {
     if (to.width <= 0 || to.height <= 0) return;
     const Dib* source = &picture_;
     if (hasAlpha_) {

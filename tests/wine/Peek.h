@@ -43,7 +43,6 @@ struct Report {
 // handle table, and the kernel handles everywhere by asking after each possible value.
 struct Resources {
     DWORD gdiObjects;
-    DWORD userObjects; // 0 where the system does not count them (Wine)
     DWORD kernelHandles;
     DWORD registryKeys;   // of those, open registry keys
     ULONGLONG workingSet; // bytes

@@ -185,7 +185,6 @@ void SendResources(HWND main, HWND to) {
         resources.privateBytes = memory.PrivateUsage;
     }
     resources.gdiObjects = CountGdiObjects();
-    resources.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     CountKernelHandles(resources);
     COPYDATASTRUCT data{peek::kResourcesTag, sizeof resources, &resources};
     SendMessageW(to, WM_COPYDATA, reinterpret_cast<WPARAM>(main), reinterpret_cast<LPARAM>(&data));

@@ -3,7 +3,6 @@
 // the data fails the row too, and so does any single allocation above the decoders' cap, the
 // library's own included.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <cstring>
@@ -45,16 +44,13 @@ Refusal ChooseIcon(const uint8_t* data, size_t size, PixelSink&, ImageInfo*) {
     return ChooseIconEntry(data, size, &choice);
 }
 
-Bytes WithIhdrSize(Bytes png, uint32_t width, uint32_t height) {
-    png = Patched(png, 16,
-                  {static_cast<uint8_t>(width >> 24), static_cast<uint8_t>(width >> 16),
-                   static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width),
-                   static_cast<uint8_t>(height >> 24), static_cast<uint8_t>(height >> 16),
-                   static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height)});
-    const uLong crc = crc32(0, png.data() + 12, 17);
-    return Patched(png, 29,
-                   {static_cast<uint8_t>(crc >> 24), static_cast<uint8_t>(crc >> 16),
-                    static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc)});
+Bytes WithIhdrSize(const Bytes& png, uint32_t width, uint32_t height) {
+    const auto byte = [](uint32_t v, int shift) { return static_cast<uint8_t>(v >> shift); };
+    return Rechecked(
+        Patched(png, 16,
+                {byte(width, 24), byte(width, 16), byte(width, 8), byte(width, 0), byte(height, 24),
+                 byte(height, 16), byte(height, 8), byte(height, 0)}),
+        8);
 }
 
 // A copy of `png` with a chunk inserted after IHDR (at 33) whose length field claims `length`
