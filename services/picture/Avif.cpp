@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -205,8 +206,9 @@ struct Conversion {
     std::array<int32_t, kMaxSamples> luma;  // identity: every channel's table
     uint32_t top = 0;                       // the largest sample of the depth
     int32_t chromaOffset16 = 0;
-    int32_t ru = 0, rv = 0, gu = 0, gv = 0, bu = 0, bv = 0;
+    int32_t ru = 0, rv = 0, gu = 0, gv = 0, bu = 0, bv = 0;  // each fits 16 bits signed
     bool identity = false;
+    bool linearLuma = false;  // luma[Y] is Y whole steps and a half (8-bit full range)
 };
 
 bool MakeConversion(int depth, bool fullRange, uint16_t matrix, uint16_t primaries, bool monochrome,
@@ -223,6 +225,10 @@ bool MakeConversion(int depth, bool fullRange, uint16_t matrix, uint16_t primari
         c->luma[i] = static_cast<int32_t>(std::lround(v * 255 * (1 << kFraction))) + kHalf;
     }
     c->chromaOffset16 = 16 << (depth - 1);
+    c->linearLuma = depth == 8;
+    for (int32_t i = 0; i < 256 && c->linearLuma; ++i) {
+        c->linearLuma = c->luma[static_cast<size_t>(i)] == i * (1 << kFraction) + kHalf;
+    }
     c->identity = !monochrome && matrix == kMatrixIdentity;
     if (monochrome || c->identity) return !c->identity || !subsampled;
     const double unit = 255.0 * (1 << kFraction) / (16 * uvRange);
@@ -238,6 +244,11 @@ bool MakeConversion(int depth, bool fullRange, uint16_t matrix, uint16_t primari
     c->ru = 0, c->rv = fixed(2 * (1 - w.kr));
     c->gu = fixed(-2 * w.kb * (1 - w.kb) / kg), c->gv = fixed(-2 * w.kr * (1 - w.kr) / kg);
     c->bu = fixed(2 * (1 - w.kb)), c->bv = 0;
+    // At most about 2 * 4663 (two whole chroma ranges of limited 8-bit); the vector kernel
+    // multiplies in 16 bits.
+    for (const int32_t k : {c->ru, c->rv, c->gu, c->gv, c->bu, c->bv}) {
+        if (k < INT16_MIN || k > INT16_MAX) return false;
+    }
     return true;
 }
 
@@ -254,39 +265,149 @@ inline uint8_t Clamp8(int32_t v) {
 // on the stack, so the loop that makes the pixels has no branches.
 constexpr int32_t kChunk = 256;
 
+#ifdef ORVESSA_AVIF_SSE2
+// Eight samples as 16-bit lanes.
+inline __m128i Load8(const uint8_t* p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                             _mm_setzero_si128());
+}
+
+inline __m128i Load8(const uint16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+inline __m128i Times3(__m128i v) {
+    return _mm_add_epi16(v, _mm_add_epi16(v, v));
+}
+#endif
+
 // The chroma of pixels [x0, x0 + n) of a row as sums weighing 16, less `offset16`. Subsampled
 // chroma is upsampled bilinearly, as libavif does: the nearest sample weighs 9/16, its
 // neighbours across and along 3/16 each, the diagonal one 1/16 (edges repeat). The two rows
 // are blended first (3 : 1), each column once, then the columns (3 : 1).
+// Every result fits 16 bits signed (16 * 4095 less the offset 32768 at 12 bits); sums on the
+// way may wrap in 16-bit lanes, which the last subtraction undoes.
 template <typename T>
 void UpsampleChroma(const T* nearRow, const T* farRow, bool subsampledX, int32_t chromaW,
-                    int32_t x0, int32_t n, int32_t offset16, int32_t* out) {
+                    int32_t x0, int32_t n, int32_t offset16, int16_t* out) {
+    int32_t i = 0;
+#ifdef ORVESSA_AVIF_SSE2
+    const __m128i offset = _mm_set1_epi16(static_cast<int16_t>(offset16));
+#endif
     if (!subsampledX) {
-        for (int32_t i = 0; i < n; ++i) {
-            out[i] = 12 * nearRow[x0 + i] + 4 * farRow[x0 + i] - offset16;
+#ifdef ORVESSA_AVIF_SSE2
+        for (; i + 8 <= n; i += 8) {
+            const __m128i sum =
+                _mm_add_epi16(Times3(Load8(nearRow + x0 + i)), Load8(farRow + x0 + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                             _mm_sub_epi16(_mm_slli_epi16(sum, 2), offset));
+        }
+#endif
+        for (; i < n; ++i) {
+            out[i] = static_cast<int16_t>(12 * nearRow[x0 + i] + 4 * farRow[x0 + i] - offset16);
         }
         return;
     }
     const int32_t c0 = x0 >> 1, c1 = (x0 + n - 1) >> 1;
-    int32_t columns[kChunk / 2 + 3];  // chroma columns c0 - 1 .. c1 + 1
-    for (int32_t c = c0 - 1; c <= c1 + 1; ++c) {
-        const int32_t k = std::min(std::max(c, 0), chromaW - 1);
-        columns[c - c0 + 1] = 3 * nearRow[k] + farRow[k];
+    int16_t columns[kChunk / 2 + 3];  // chroma columns c0 - 1 .. c1 + 1
+    int32_t c = c0 - 1;
+    // Only columns inside the row are read: the edges repeat by index, and the vectors stop
+    // short of the row's end.
+    for (; c < 0; ++c) columns[c - c0 + 1] = static_cast<int16_t>(3 * nearRow[0] + farRow[0]);
+#ifdef ORVESSA_AVIF_SSE2
+    for (; c + 8 <= c1 + 2 && c + 8 <= chromaW; c += 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + (c - c0 + 1)),
+                         _mm_add_epi16(Times3(Load8(nearRow + c)), Load8(farRow + c)));
+    }
+#endif
+    for (; c <= c1 + 1; ++c) {
+        const int32_t k = std::min(c, chromaW - 1);
+        columns[c - c0 + 1] = static_cast<int16_t>(3 * nearRow[k] + farRow[k]);
     }
     // An even pixel takes its column's left neighbour, an odd one the right: pairs at a time.
-    const int32_t* m = columns + 1;
-    int32_t i = 0;
+    const int16_t* m = columns + 1;
     if (x0 & 1) {
-        out[i++] = 3 * m[0] + m[1] - offset16;
+        out[i++] = static_cast<int16_t>(3 * m[0] + m[1] - offset16);
         ++m;
     }
+#ifdef ORVESSA_AVIF_SSE2
+    for (; i + 16 <= n; i += 16, m += 8) {
+        const __m128i centre =
+            _mm_sub_epi16(Times3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m))), offset);
+        const __m128i even =
+            _mm_add_epi16(centre, _mm_loadu_si128(reinterpret_cast<const __m128i*>(m - 1)));
+        const __m128i odd =
+            _mm_add_epi16(centre, _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(even, odd));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi16(even, odd));
+    }
+#endif
     for (; i + 1 < n; i += 2, ++m) {
         const int32_t centre = 3 * m[0] - offset16;
-        out[i] = centre + m[-1];
-        out[i + 1] = centre + m[1];
+        out[i] = static_cast<int16_t>(centre + m[-1]);
+        out[i + 1] = static_cast<int16_t>(centre + m[1]);
     }
-    if (i < n) out[i] = 3 * m[0] + m[-1] - offset16;
+    if (i < n) out[i] = static_cast<int16_t>(3 * m[0] + m[-1] - offset16);
 }
+
+#ifdef ORVESSA_AVIF_SSE2
+// A channel's pair of chroma weights for _mm_madd_epi16 over U and V interleaved.
+inline __m128i WeightPair(int32_t cu, int32_t cv) {
+    return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(cv) << 16) |
+                                               (static_cast<uint32_t>(cu) & 0xFFFF)));
+}
+
+// One channel of eight pixels in 16-bit lanes: luma plus the chroma weights, in whole steps.
+// The products and sums are exact in 32 bits, so this is the scalar arithmetic to the bit.
+inline __m128i Channel8(__m128i lumaLo, __m128i lumaHi, __m128i uvLo, __m128i uvHi,
+                        __m128i weights) {
+    const __m128i lo = _mm_add_epi32(lumaLo, _mm_madd_epi16(uvLo, weights));
+    const __m128i hi = _mm_add_epi32(lumaHi, _mm_madd_epi16(uvHi, weights));
+    return _mm_packs_epi32(_mm_srai_epi32(lo, kFraction), _mm_srai_epi32(hi, kFraction));
+}
+
+// Pixels [0, n) less a remainder of under eight: B, G, R and alpha 255. With `kLinearLuma`
+// (8-bit full range), luma[Y] is Y whole steps and a half, made from Y in the lanes rather than
+// looked up. Returns how many pixels were made.
+template <typename T, bool kLinearLuma>
+int32_t ConvertPixels(const T* ys, const int16_t* us, const int16_t* vs, int32_t n,
+                      const Conversion& c, uint8_t* px) {
+    const int32_t* luma = c.luma.data();
+    const uint32_t top = c.top;
+    auto L = [luma, top](uint32_t v) { return luma[v < top ? v : top]; };
+    const __m128i wr = WeightPair(c.ru, c.rv), wg = WeightPair(c.gu, c.gv);
+    const __m128i wb = WeightPair(c.bu, c.bv);
+    const __m128i half = _mm_set1_epi16(static_cast<int16_t>(kHalf));
+    const __m128i opaque = _mm_set1_epi16(255);
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m128i lumaLo, lumaHi;
+        if (kLinearLuma) {
+            const __m128i y = Load8(ys + i);
+            lumaLo = _mm_unpacklo_epi16(half, y);
+            lumaHi = _mm_unpackhi_epi16(half, y);
+        } else {
+            lumaLo = _mm_setr_epi32(L(ys[i]), L(ys[i + 1]), L(ys[i + 2]), L(ys[i + 3]));
+            lumaHi = _mm_setr_epi32(L(ys[i + 4]), L(ys[i + 5]), L(ys[i + 6]), L(ys[i + 7]));
+        }
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(us + i));
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(vs + i));
+        const __m128i uvLo = _mm_unpacklo_epi16(u, v), uvHi = _mm_unpackhi_epi16(u, v);
+        const __m128i r = Channel8(lumaLo, lumaHi, uvLo, uvHi, wr);
+        const __m128i g = Channel8(lumaLo, lumaHi, uvLo, uvHi, wg);
+        const __m128i b = Channel8(lumaLo, lumaHi, uvLo, uvHi, wb);
+        // Clamped to bytes by the packing: B0..B7 G0..G7 and R0..R7 then 255s, interleaved.
+        const __m128i bg = _mm_packus_epi16(b, g), ra = _mm_packus_epi16(r, opaque);
+        const __m128i bgPairs = _mm_unpacklo_epi8(bg, _mm_srli_si128(bg, 8));
+        const __m128i raPairs = _mm_unpacklo_epi8(ra, _mm_srli_si128(ra, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 4 * i),
+                         _mm_unpacklo_epi16(bgPairs, raPairs));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 4 * i + 16),
+                         _mm_unpackhi_epi16(bgPairs, raPairs));
+    }
+    return i;
+}
+#endif
 
 // A row of the picture, columns [x0, x0 + count), as B, G, R with alpha 255.
 template <typename T>
@@ -327,7 +448,7 @@ void ConvertRow(const Dav1dPicture& pic, const Conversion& c, int32_t row, int32
     }
     const T* uf = reinterpret_cast<const T*>(u0 + pic.stride[1] * far);
     const T* vf = reinterpret_cast<const T*>(v0 + pic.stride[1] * far);
-    int32_t us[kChunk], vs[kChunk];
+    int16_t us[kChunk], vs[kChunk];
     for (int32_t done = 0; done < count; done += kChunk) {
         const int32_t n = std::min(kChunk, count - done);
         UpsampleChroma(un, uf, ssx != 0, chromaW, x0 + done, n, c.chromaOffset16, us);
@@ -336,36 +457,9 @@ void ConvertRow(const Dav1dPicture& pic, const Conversion& c, int32_t row, int32
         uint8_t* px = out + 4 * done;
         int32_t i = 0;
 #ifdef ORVESSA_AVIF_SSE2
-        // In single precision: every product and sum stays below 2^25, so at most the last
-        // of 16 fraction bits is rounded.
-        const __m128 ru = _mm_set1_ps(static_cast<float>(c.ru));
-        const __m128 rv = _mm_set1_ps(static_cast<float>(c.rv));
-        const __m128 gu = _mm_set1_ps(static_cast<float>(c.gu));
-        const __m128 gv = _mm_set1_ps(static_cast<float>(c.gv));
-        const __m128 bu = _mm_set1_ps(static_cast<float>(c.bu));
-        const __m128 bv = _mm_set1_ps(static_cast<float>(c.bv));
-        const __m128 low = _mm_setzero_ps();
-        const __m128 high = _mm_set1_ps(static_cast<float>((256 << kFraction) - 1));
-        const __m128i opaque = _mm_set1_epi32(static_cast<int>(picture_bytes::kOpaqueAlpha));
-        const auto channel = [low, high](__m128 yv, __m128 ku, __m128 u, __m128 kv, __m128 v) {
-            const __m128 sum = _mm_add_ps(yv, _mm_add_ps(_mm_mul_ps(ku, u), _mm_mul_ps(kv, v)));
-            return _mm_srli_epi32(_mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(sum, low), high)),
-                                  kFraction);
-        };
-        for (; i + 4 <= n; i += 4) {
-            const __m128 yv =
-                _mm_cvtepi32_ps(_mm_setr_epi32(L(ys[i]), L(ys[i + 1]), L(ys[i + 2]), L(ys[i + 3])));
-            const __m128 u =
-                _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(us + i)));
-            const __m128 v =
-                _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(vs + i)));
-            const __m128i r = channel(yv, ru, u, rv, v);
-            const __m128i g = channel(yv, gu, u, gv, v);
-            const __m128i b = channel(yv, bu, u, bv, v);
-            const __m128i word = _mm_or_si128(_mm_or_si128(opaque, _mm_slli_epi32(r, 16)),
-                                              _mm_or_si128(_mm_slli_epi32(g, 8), b));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 4 * i), word);
-        }
+        constexpr bool kBytes = sizeof(T) == 1;
+        i = kBytes && c.linearLuma ? ConvertPixels<T, kBytes>(ys, us, vs, n, c, px)
+                                   : ConvertPixels<T, false>(ys, us, vs, n, c, px);
 #endif
         for (; i < n; ++i) {
             const int32_t yv = L(ys[i]);
