@@ -17,11 +17,12 @@
 // SSE2 makes eight pixels at a time where the compiler targets it (the Windows program and any
 // x86-64 build); elsewhere the same arithmetic runs a pixel at a time. An x86-64 build by GCC or
 // Clang also has AVX2 loops of sixteen, taken when the processor has AVX2. The 32-bit program
-// meets its speed mark with SSE2 alone, so it keeps the one path its tests cover.
+// meets its speed mark with SSE2 alone, so it keeps the one path its Wine tests cover; Windows
+// builds keep to SSE2 too, since GCC does not align AVX spills on their stack.
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define ORVESSA_AVIF_SSE2 1
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
 #include <immintrin.h>
 #define ORVESSA_AVIF_AVX2 1
 #define ORVESSA_AVX2_FUNCTION __attribute__((target("avx2")))
@@ -251,8 +252,8 @@ bool MakeConversion(int depth, bool fullRange, uint16_t matrix, uint16_t primari
     c->ru = 0, c->rv = fixed(2 * (1 - w.kr));
     c->gu = fixed(-2 * w.kb * (1 - w.kb) / kg), c->gv = fixed(-2 * w.kr * (1 - w.kr) / kg);
     c->bu = fixed(2 * (1 - w.kb)), c->bv = 0;
-    // At most about 2 * 4663 (two whole chroma ranges of limited 8-bit); the vector kernel
-    // multiplies in 16 bits.
+    // The vector loops multiply in 16 bits. Every matrix gives at most about 2 * 4663 (twice a
+    // chroma step of limited 8-bit); one beyond 16 bits would be refused, never wrapped.
     for (const int32_t k : {c->ru, c->rv, c->gu, c->gv, c->bu, c->bv}) {
         if (k < INT16_MIN || k > INT16_MAX) return false;
     }
