@@ -40,7 +40,27 @@ orvessa_wine_env() {
     if [ "$#" -gt 0 ]; then
         LC_ALL=$1
         export LC_ALL
+        if [ -f "$WINEPREFIX/.orvessa-stamp" ]; then orvessa_wine_font_links; fi
     fi
+}
+
+# The default GUI font has no Chinese glyphs of its own; as on Windows, font linking supplies
+# them from a Chinese font, here the one the set-up installs. Without it a Western code page
+# draws the Chinese captions as empty boxes. Wine writes its own links over these whenever a
+# process starts under another code page than the one before, so after such a switch (the
+# prefix remembers the last one) they are written again, by a process of the new code page.
+# A Chinese code page finds the font by its character set and keeps Wine's links.
+orvessa_wine_font_links() {
+    local acp=1252 last=$WINEPREFIX/.orvessa-code-page face
+    case "${LC_ALL:-}" in zh_CN.GBK | zh_CN.gbk) acp=936 ;; esac
+    [ "$(cat "$last" 2>/dev/null)" = "$acp" ] && return 0
+    if [ "$acp" != 936 ]; then
+        for face in "Tahoma" "MS Shell Dlg" "Microsoft Sans Serif"; do
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+        done
+    fi
+    printf '%s\n' "$acp" >"$last"
 }
 
 orvessa_wine_stamp_text() {
@@ -97,15 +117,7 @@ REGEDIT4
 REG
         env -u DISPLAY LC_ALL=C.UTF-8 wine regedit /S "$(winepath -w "$cache/settings.reg" 2>/dev/null)" \
             >>"$cache/wineboot.log" 2>&1
-        # The default GUI font has no Chinese glyphs of its own; as on Windows, font linking
-        # supplies them from a Chinese font, here the one the set-up installs. Without this a
-        # Western-locale prefix draws the Chinese captions as empty boxes.
-        for face in "Tahoma" "MS Shell Dlg" "Microsoft Sans Serif"; do
-            env -u DISPLAY LC_ALL=C.UTF-8 wine reg add \
-                'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-                /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
-                >>"$cache/wineboot.log" 2>&1
-        done
+        (unset DISPLAY; LC_ALL=C.UTF-8 orvessa_wine_font_links)
         # Wine draws the title-bar buttons with its Marlett font; Debian ships it apart from Wine
         # (fonts-wine), and a prefix only finds it in its own Fonts folder.
         if [ -f /usr/share/wine/fonts/marlett.ttf ]; then

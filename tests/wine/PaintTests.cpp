@@ -87,11 +87,16 @@ std::vector<std::wstring> Peek(Session& session, COLORREF ink) {
     }
 
     // Labels fill their whole rectangle and draw their captions in the ink; group titles are
-    // drawn in it at the top left of their frame. Font smoothing blends the edges of the
-    // strokes, so ink is anything near it.
+    // drawn in it at the top left of their frame. Font smoothing blends the strokes with the
+    // face, and a thin Chinese stroke may cover no pixel whole, so ink is any colour nearer
+    // the ink than the face.
     const auto inked = [&](COLORREF c) {
-        return std::abs(GetRValue(c) - GetRValue(ink)) < 0x40 && std::abs(GetGValue(c) - GetGValue(ink)) < 0x40 &&
-               std::abs(GetBValue(c) - GetBValue(ink)) < 0x40;
+        const auto nearer = [](int got, int want, int under) {
+            return std::abs(got - want) * 2 < std::abs(under - want);
+        };
+        return nearer(GetRValue(c), GetRValue(ink), GetRValue(face)) &&
+               nearer(GetGValue(c), GetGValue(ink), GetGValue(face)) &&
+               nearer(GetBValue(c), GetBValue(ink), GetBValue(face));
     };
     const int captioned[] = {kLabel1, kLabel2, kLabel3, kLabel4, kLabel5, kLabel6, kLabel7, kLabel8, kGroup1, kGroup2};
     for (const int id : captioned) {
