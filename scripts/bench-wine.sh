@@ -3,6 +3,8 @@
 # picture box repaint cost, peak memory and time while showing large JPEGs, CPU cost of a
 # playing GIF (the program, its Wine server and the X server), and start-up time against a bare
 # window at 96 and 144 DPI.
+#   scripts/bench-wine.sh            everything
+#   scripts/bench-wine.sh startup    the start-up figures alone (STARTUP_RUNS, STARTUP_DPIS)
 # Needs a configured and built `windows` preset (scripts/test.sh does both).
 set -euo pipefail
 
@@ -42,6 +44,23 @@ wait_line() {  # file, line, seconds
         sleep 0.05
     done
 }
+
+# At 150% too: the prefix's DPI is set before its Wine server starts again, and put back.
+startup_figures() {
+    local dpi
+    for dpi in ${STARTUP_DPIS:-96 144}; do
+        echo "== start-up against a bare one-window program, $dpi DPI (load: $(cut -d' ' -f1-3 /proc/loadavg))"
+        orvessa_wine_set_dpi "$dpi"
+        orvessa_wine_env C.UTF-8
+        wine "$bench/StartupBench.exe" "$(winepath -w "$build/app/Orvessa.exe")" \
+            "$(winepath -w "$bench/BareWindow.exe")" "${STARTUP_RUNS:-30}"
+    done
+    orvessa_wine_set_dpi 96
+}
+if [ "${1:-}" = startup ]; then
+    startup_figures
+    exit 0
+fi
 
 echo "== picture box repaint"
 wine "$bench/PictureBench.exe" repaint
@@ -86,12 +105,4 @@ for mode in animate noframe; do
         printf "  wine server %.2f%%, X server %.2f%% of one core\n", 100 * s / hz / 10, 100 * x / hz / 10 }'
 done
 
-# At 150% too: the prefix's DPI is set before its Wine server starts again, and put back.
-for dpi in 96 144; do
-    echo "== start-up against a bare one-window program, $dpi DPI"
-    orvessa_wine_set_dpi "$dpi"
-    orvessa_wine_env C.UTF-8
-    wine "$bench/StartupBench.exe" "$(winepath -w "$build/app/Orvessa.exe")" \
-        "$(winepath -w "$bench/BareWindow.exe")" "${STARTUP_RUNS:-30}"
-done
-orvessa_wine_set_dpi 96
+startup_figures
