@@ -20,21 +20,22 @@
 // Annotation loads oleacc, which costs several milliseconds, so it waits until the window is
 // shown (AnnotateWaitingControls). Until then a control answers through the thin object, and a
 // client's first request to any waiting control annotates them all before it is answered.
+
 #include "Accessibility_win.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "Handles_win.h"
 #include "SystemLibrary_win.h"
+#include "WindowProcedure_win.h"
 
 namespace {
-
-constexpr UINT_PTR kAccessibleSubclassId = 2;
 
 // Defined here rather than taken from a library: the program does not link oleacc.
 constexpr CLSID kAccPropServicesClass = {
@@ -48,6 +49,7 @@ constexpr MSAAPROPID kNameProperty = {
 bool g_annotationNotImplemented = false;
 
 struct Identity {
+    HWND control;
     LONG role;
     std::wstring name;
     AccessibleValue value;
@@ -55,8 +57,16 @@ struct Identity {
     bool waiting;    // to be annotated (AnnotateWaitingControls)
 };
 
-// The controls whose annotation waits; the GUI thread's, as every window message is.
+// The controls given an identity, and those whose annotation waits; the GUI thread's, as every
+// window message is.
+std::vector<std::unique_ptr<Identity>> g_identities;
 std::vector<HWND> g_waiting;
+
+Identity* IdentityOf(HWND control) {
+    for (const std::unique_ptr<Identity>& identity : g_identities)
+        if (identity->control == control) return identity.get();
+    return nullptr;
+}
 
 // The annotation service of oleacc, for one use. Null where the system has none.
 class AnnotationService {
@@ -327,9 +337,9 @@ LRESULT AnswerClientObject(HWND hwnd, WPARAM wParam, const Identity& identity) {
     return fromObject(IID_IAccessible, wParam, object.Get());
 }
 
-LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                        DWORD_PTR data) {
-    auto* identity = reinterpret_cast<Identity*>(data);
+LRESULT CALLBACK AccessibleControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Identity* identity = IdentityOf(hwnd);
+    if (!identity) return CallProcedureBehind(AccessibleControlProc, hwnd, msg, wParam, lParam);
     switch (msg) {
     case WM_GETOBJECT:
         if (identity->waiting) AnnotateWaitingControls();
@@ -338,28 +348,35 @@ LRESULT CALLBACK AccessibleSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
             if (const LRESULT answer = AnswerClientObject(hwnd, wParam, *identity)) return answer;
         }
         break;
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
         // Annotations are kept by the system, not by the window: they go with it.
         if (identity->annotated) AnnotationService().Clear(hwnd);
         g_waiting.erase(std::remove(g_waiting.begin(), g_waiting.end(), hwnd), g_waiting.end());
-        RemoveWindowSubclass(hwnd, AccessibleSubclassProc, kAccessibleSubclassId);
-        delete identity;
-        break;
+        const LRESULT result =
+            CallProcedureBehind(AccessibleControlProc, hwnd, msg, wParam, lParam);
+        g_identities.erase(std::remove_if(g_identities.begin(), g_identities.end(),
+                                          [hwnd](const std::unique_ptr<Identity>& i) {
+                                              return i->control == hwnd;
+                                          }),
+                           g_identities.end());
+        return result;
+    }
     default: break;
     }
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
+    return CallProcedureBehind(AccessibleControlProc, hwnd, msg, wParam, lParam);
 }
 
 }  // namespace
 
 void GiveAccessibleIdentity(HWND control, AccessibleRole role, const std::wstring& name,
                             AccessibleValue value) {
+    if (!control || IdentityOf(control)) return;
     // A control with a value of the program's answers through its own object.
     const bool waiting = !value && !g_annotationNotImplemented && IsSystemControl(control);
-    auto* identity = new Identity{SystemRole(role), name, value, false, waiting};
-    if (!SetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId,
-                           reinterpret_cast<DWORD_PTR>(identity))) {
-        delete identity;
+    g_identities.push_back(std::unique_ptr<Identity>(
+        new Identity{control, SystemRole(role), name, value, false, waiting}));
+    if (!PutProcedureInFront(control, AccessibleControlProc)) {
+        g_identities.pop_back();
         return;
     }
     if (waiting) g_waiting.push_back(control);
@@ -372,10 +389,8 @@ void AnnotateWaitingControls() {
     // One service for them all: creating it is what loads oleacc.
     AnnotationService service;
     for (const HWND control : controls) {
-        DWORD_PTR data = 0;
-        if (!GetWindowSubclass(control, AccessibleSubclassProc, kAccessibleSubclassId, &data))
-            continue;
-        auto* identity = reinterpret_cast<Identity*>(data);
+        Identity* identity = IdentityOf(control);
+        if (!identity) continue;
         identity->waiting = false;
         identity->annotated =
             !g_annotationNotImplemented && service.Annotate(control, identity->name);

@@ -9,6 +9,12 @@
 
 namespace {
 
+int32_t Signed(UINT dpi) {
+    return static_cast<int32_t>(dpi);
+}
+
+}  // namespace
+
 int EditMinimumHeight(UINT dpi) {
     const WindowDc dc(nullptr);
     const SelectedObject font(dc.Get(), GuiFontForDpi(dpi));
@@ -17,14 +23,8 @@ int EditMinimumHeight(UINT dpi) {
     return tm.tmHeight + 2 * SystemMetricForDpi(SM_CYEDGE, dpi);
 }
 
-int32_t Signed(UINT dpi) {
-    return static_cast<int32_t>(dpi);
-}
-
-}  // namespace
-
-RECT ControlRectAt(const ControlDescription& d, UINT dpi) {
-    const ScaledRect s = ScaledControlRect(d, Signed(dpi), EditMinimumHeight(dpi));
+RECT ControlRectAt(const ControlDescription& d, UINT dpi, int editMinimumHeight) {
+    const ScaledRect s = ScaledControlRect(d, Signed(dpi), editMinimumHeight);
     return RECT{s.left, s.top, s.left + s.width, s.top + s.height};
 }
 
@@ -82,6 +82,7 @@ void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
     // Nothing is redrawn while the window is laid out; it is repainted whole at the end.
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS;
     SendMessageW(w.hwnd, WM_SETFONT, fontParam, FALSE);
+    const int editHeight = EditMinimumHeight(dpi);
     // The system suggests the old size scaled, or the size answered to WM_GETDPISCALEDSIZE
     // where it asks; the frame does not scale linearly, so the size is always worked out here.
     // A minimized window would take the size as its icon's: the size it is restored to
@@ -98,7 +99,7 @@ void ApplyWindowDpi(LiveWindow& w, UINT dpi, const RECT& outer) {
         const bool multiLine = c.desc->kind == ControlKind::EditBox && c.desc->edit.multiLine;
         const LRESULT topChar = multiLine ? editbox::TopCharacter(c.hwnd) : 0;
         SendMessageW(c.hwnd, WM_SETFONT, fontParam, FALSE);
-        const RECT r = ControlRectAt(*c.desc, dpi);
+        const RECT r = ControlRectAt(*c.desc, dpi, editHeight);
         SetWindowPos(c.hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags);
         if (multiLine) editbox::ScrollToTop(c.hwnd, topChar);
     }

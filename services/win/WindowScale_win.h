@@ -17,9 +17,12 @@ constexpr DWORD kProgramWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 DWORD ProgramWindowExStyle(const WindowDescription& window);
 
-// A control's rectangle in its parent at `dpi` (ScaledControlRect, with the edit boxes' minimum
-// height measured from the font at that DPI).
-RECT ControlRectAt(const ControlDescription& control, UINT dpi);
+// The least height of a single-line edit box at `dpi`: a line of the font at that DPI and the
+// edges. Measured on the screen, so a layout measures it once for all its controls.
+int EditMinimumHeight(UINT dpi);
+
+// A control's rectangle in its parent at `dpi` (ScaledControlRect with that minimum height).
+RECT ControlRectAt(const ControlDescription& control, UINT dpi, int editMinimumHeight);
 
 // The window's outer size at `dpi`: OuterSizeAt with this frame's metrics and that minimum.
 SIZE WindowSizeAt(const WindowDescription& window, UINT dpi);

@@ -20,6 +20,7 @@
 #include "RuntimeState_win.h"
 #include "Window.h"
 #include "Window_win.h"
+#include "WindowProcedure_win.h"
 #include "WindowRules.h"
 #include "WindowScale_win.h"
 
@@ -27,7 +28,6 @@ namespace {
 
 const wchar_t kWindowClass[] = L"OrvessaWindow";
 const wchar_t kLabelClass[] = L"OrvessaLabel";
-constexpr UINT_PTR kGroupSubclassId = 1;
 // WM_GETDPISCALEDSIZE, sent from Windows 10 1703 on; the headers for Windows 7 lack it.
 constexpr UINT kGetDpiScaledSize = 0x02E4;
 
@@ -248,16 +248,14 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 // A group box is the real parent of the controls drawn inside it: it hands their notifications
 // and colour requests to the window, and paints its own interior.
-LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                              DWORD_PTR) {
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT handled = 0;
     if (HandleChildMessage(hwnd, msg, wParam, lParam, &handled)) return handled;
-    switch (msg) {
-    case WM_ERASEBKGND: PaintGroupBoxBackground(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
-    case WM_NCDESTROY: RemoveWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId); break;
-    default: break;
+    if (msg == WM_ERASEBKGND) {
+        PaintGroupBoxBackground(hwnd, reinterpret_cast<HDC>(wParam));
+        return 1;
     }
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
+    return CallProcedureBehind(GroupBoxProc, hwnd, msg, wParam, lParam);
 }
 
 // A label keeps its font and text here; Colors_win paints it.
@@ -280,7 +278,7 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
+HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi, int editMinimumHeight) {
     const ControlDescription& d = *c.desc;
     DWORD style = WS_CHILD;
     if (d.visible) style |= WS_VISIBLE;
@@ -316,7 +314,7 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     case ControlKind::CommonDlg: return nullptr;
     }
     const WideText text(d.text);
-    const RECT r = ControlRectAt(d, dpi);
+    const RECT r = ControlRectAt(d, dpi, editMinimumHeight);
     const HWND hwnd = CreateWindowExW(
         0, cls, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlWindowId(c.index))),
@@ -331,7 +329,7 @@ HWND CreateControlWindow(LiveControl& c, HWND parent, UINT dpi) {
     case ControlKind::Label:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&d));
         break;
-    case ControlKind::GroupBox: SetWindowSubclass(hwnd, GroupBoxProc, kGroupSubclassId, 0); break;
+    case ControlKind::GroupBox: PutProcedureInFront(hwnd, GroupBoxProc); break;
     case ControlKind::PicBox: c.picture = PictureBoxFromHwnd(hwnd); break;
     default: break;
     }
@@ -393,7 +391,9 @@ void CreateMainWindow() {
     // Made at its place for the system's DPI on the primary monitor; where its own monitor
     // turns out to have another DPI, it is placed again below before anything is drawn.
     w.dpi = SystemDpi();
-    const RECT at = WindowRectAt(d, MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), w.dpi);
+    const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    const UINT madeAt = w.dpi;
+    const RECT at = WindowRectAt(d, primary, madeAt);
     ChooseColors(w);
     loaded.live = std::move(live);
     const WideText caption(d.caption);
@@ -406,7 +406,8 @@ void CreateMainWindow() {
     // The monitor it is on decides its DPI, and so its outer size and every control's place
     // and font.
     w.dpi = DpiOfWindow(w.hwnd);
-    const RECT want = WindowRectAt(d, MonitorFromWindow(w.hwnd, MONITOR_DEFAULTTOPRIMARY), w.dpi);
+    const HMONITOR monitor = MonitorFromWindow(w.hwnd, MONITOR_DEFAULTTOPRIMARY);
+    const RECT want = monitor == primary && w.dpi == madeAt ? at : WindowRectAt(d, monitor, w.dpi);
     RECT r;
     GetWindowRect(w.hwnd, &r);
     if (!EqualRect(&r, &want))
@@ -430,8 +431,9 @@ void CreateMainWindow() {
             c.dialog->exactPath = WideFromText(c.desc->dialog.fileName);
         }
     }
+    const int editHeight = EditMinimumHeight(w.dpi);
     const auto make = [&](LiveControl& c, HWND parent) {
-        c.hwnd = CreateControlWindow(c, parent, w.dpi);
+        c.hwnd = CreateControlWindow(c, parent, w.dpi, editHeight);
         if (!c.hwnd) ReportFatalError(kStartupWindowFailed, 0, {d.number, c.desc->number});
         if (w.systemColors) FollowColorsInTheme(c, true);
         GiveAccessibleIdentity(c.hwnd, AccessibleRoleOf(c.desc->kind),
