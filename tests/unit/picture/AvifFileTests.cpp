@@ -7,21 +7,12 @@
 
 #include <cstdlib>
 #include <utility>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "DecodePicture.h"
 #include "PictureTestData.h"
 
 namespace {
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_FALSE(bytes.empty()) << path << " is missing";
-    return bytes;
-}
 
 TEST(AvifFile, EachDepthAndSubsamplingNearItsSource) {
     const struct {
@@ -37,8 +28,8 @@ TEST(AvifFile, EachDepthAndSubsamplingNearItsSource) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.avif);
-        const Bytes png = ReadFile(std::string(ORVESSA_AVIF_SOURCES) + "/" + c.png);
-        const Bytes avif = ReadFile(std::string(ORVESSA_AVIF_PICTURES) + "/" + c.avif);
+        const Bytes png = ReadWholeFile(std::string(ORVESSA_AVIF_SOURCES) + "/" + c.png);
+        const Bytes avif = ReadWholeFile(std::string(ORVESSA_AVIF_PICTURES) + "/" + c.avif);
         TestSink want, got;
         DecodedPicture picture;
         ASSERT_EQ(Refusal::None, DecodePng(png.data(), png.size(), want, nullptr));

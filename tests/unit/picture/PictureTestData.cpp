@@ -1,5 +1,8 @@
 #include "PictureTestData.h"
 
+#include <fstream>
+#include <iterator>
+
 uint8_t* TestSink::Allocate(int32_t w, int32_t h) {
     if (refuse_) {
         return nullptr;
@@ -19,4 +22,11 @@ testing::AssertionResult Decodes(Decoder decode, const Bytes& file, TestSink& si
         return testing::AssertionFailure() << "have " << info.width << " x " << info.height
                                            << (info.hasAlpha ? " with" : " without") << " alpha";
     return testing::AssertionSuccess();
+}
+
+Bytes ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_FALSE(bytes.empty()) << path << " is missing";
+    return bytes;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,9 @@ public:
 private:
     bool refuse_;
 };
+
+// The whole file; a failure when it is missing or empty.
+Bytes ReadWholeFile(const std::string& path);
 
 using Decoder = Refusal (*)(const uint8_t*, size_t, PixelSink&, ImageInfo*);
 

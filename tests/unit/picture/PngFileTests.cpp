@@ -2,8 +2,6 @@
 // scripts/build-deps.sh keeps beside the native libpng it builds from the program's sources.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "Picture.h"
@@ -18,13 +16,6 @@ struct Decoded {
     int32_t width = 0, height = 0;
     std::vector<Rgba> pixels;
 };
-
-Bytes ReadPicture(const std::string& relative) {
-    std::ifstream in(kPictures + "/" + relative, std::ios::binary);
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_FALSE(bytes.empty()) << relative << " is missing";
-    return bytes;
-}
 
 // The file without its gAMA chunk (the other chunks' CRCs do not cover it).
 Bytes WithoutGamma(Bytes png) {
@@ -53,7 +44,7 @@ Decoded DecodeBytes(const Bytes& bytes) {
 }
 
 Decoded DecodeFile(const std::string& relative) {
-    return DecodeBytes(ReadPicture(relative));
+    return DecodeBytes(ReadWholeFile(kPictures + "/" + relative));
 }
 
 void ExpectSamePicture(const std::string& a, const Decoded& da, const std::string& b,
@@ -97,8 +88,8 @@ TEST(PngFiles, InterlacedAsItsTwin) {
           "ftp0n2c08", "ftp0n3p08", "ftp1n3p08"}) {
         const std::string plain = std::string("pngsuite/") + name + ".png";
         const std::string interlaced = std::string("pngsuite/i") + name + ".png";
-        ExpectSamePicture(plain, DecodeBytes(WithoutGamma(ReadPicture(plain))), interlaced,
-                          DecodeFile(interlaced));
+        ExpectSamePicture(plain, DecodeBytes(WithoutGamma(ReadWholeFile(kPictures + "/" + plain))),
+                          interlaced, DecodeFile(interlaced));
     }
 }
 
