@@ -227,9 +227,7 @@ DragResult DragFiles(const Bytes& list, POINT to, bool cursor) {
     MouseSource source;
     source.target = to;
     DriverWindow start;
-    RECT client = ClientOnScreen(start.Handle());
-    DragPlan plan{&source, POINT{(client.left + client.right) / 2, (client.top + client.bottom) / 2}, to,
-                  cursor ? DROPEFFECT_COPY : DROPEFFECT_NONE};
+    DragPlan plan{&source, CentreOf(start.Handle()), to, cursor ? DROPEFFECT_COPY : DROPEFFECT_NONE};
     MouseAt(plan.from, 0);
     MouseAt(plan.from, MOUSEEVENTF_LEFTDOWN);
     DragResult result;
@@ -252,12 +250,6 @@ DragResult DragFiles(const Bytes& list, POINT to, bool cursor) {
     result.feedbacks = source.feedbacks;
     result.queries = source.queries;
     return result;
-}
-
-POINT CentreOf(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
 // Expects the cursor over the window (copy when the window takes a file list now: it decides

@@ -75,12 +75,6 @@ void MoveAside(HWND main) {
     });
 }
 
-POINT CentreOf(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
 // A real click on "count" that is known to have been handled: the button takes the mouse on
 // the press and lets it go only after it has told its window of the click.
 bool ClickCount(Check& check, HWND count) {

@@ -130,9 +130,7 @@ bool UncoveredButton(Session& session, HWND box, HWND& button, POINT& point) {
     for (const int id : ids) {
         HWND hwnd = FindControl(session.Main(), id);
         if (hwnd == nullptr) continue;
-        RECT r{};
-        GetWindowRect(hwnd, &r);
-        const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        const POINT centre = CentreOf(hwnd);
         if (!PtInRect(&boxRect, centre)) {
             button = hwnd;
             point = centre;
@@ -197,9 +195,7 @@ void PackagingMessageBox(Check& check, const Options& options) {
             }
             const BoxView view = ReadBox(box);
             if (!view.buttons.empty() && BringToFront(box)) {
-                RECT r{};
-                GetWindowRect(view.buttons.front(), &r);
-                FirmClick(view.buttons.front(), POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+                FirmClick(view.buttons.front(), CentreOf(view.buttons.front()));
             }
             break;
         }

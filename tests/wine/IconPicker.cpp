@@ -182,9 +182,7 @@ bool IconPicker::Clear() {
     // Input is handled after anything sent to the program, so a check right after the click
     // could see the box as it was. The button lets the mouse go just before it reports the
     // click; a message sent after that is answered once the handler has returned.
-    RECT rect{};
-    GetWindowRect(clearButton_, &rect);
-    FirmClick(clearButton_, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    FirmClick(clearButton_, CentreOf(clearButton_));
     return check_.Expect(session_.Sync(), L"the program did not become idle after the clear button");
 }
 

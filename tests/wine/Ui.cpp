@@ -265,10 +265,14 @@ void ClickAt(POINT screen) {
     MouseAt(screen, MOUSEEVENTF_LEFTUP);
 }
 
-void ClickCentre(HWND hwnd) {
+POINT CentreOf(HWND hwnd) {
     RECT rect{};
     GetWindowRect(hwnd, &rect);
-    ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+void ClickCentre(HWND hwnd) {
+    ClickAt(CentreOf(hwnd));
 }
 
 } // namespace driver

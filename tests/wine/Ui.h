@@ -101,6 +101,8 @@ void TypeKeys(const std::wstring& text);
 void MouseAt(POINT screen, DWORD flags);
 // Moves the mouse to a screen point and clicks the left button there.
 void ClickAt(POINT screen);
+// The centre of a window on the screen.
+POINT CentreOf(HWND hwnd);
 // Clicks the centre of a window.
 void ClickCentre(HWND hwnd);
 
