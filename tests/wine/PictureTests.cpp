@@ -232,6 +232,7 @@ Bytes TrafficLight(int delayCs, int loopCount = -1) {
 struct Sample {
     ULONGLONG at;
     int frame; // 0 red, 1 green, 2 blue, -1 anything else
+    COLORREF colour;
 };
 
 int FrameOf(COLORREF colour) {
@@ -249,7 +250,8 @@ std::vector<Sample> SampleCentre(const IconPicker& picker, DWORD ms) {
     HDC screen = GetDC(nullptr);
     const ULONGLONG start = GetTickCount64();
     for (ULONGLONG now = start; now - start < ms; now = GetTickCount64()) {
-        samples.push_back(Sample{now - start, FrameOf(GetPixel(screen, centre.x, centre.y))});
+        const COLORREF colour = GetPixel(screen, centre.x, centre.y);
+        samples.push_back(Sample{now - start, FrameOf(colour), colour});
         PumpMessages();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 4, QS_ALLINPUT);
     }
@@ -285,7 +287,7 @@ bool WaitAnimating(const IconPicker& picker) {
     const POINT centre = picker.CentreOnScreen();
     HDC screen = GetDC(nullptr);
     const bool ok = WaitUntil(kStepTimeoutMs, [&] {
-        seen.push_back(Sample{GetTickCount64(), FrameOf(GetPixel(screen, centre.x, centre.y))});
+        seen.push_back(Sample{GetTickCount64(), FrameOf(GetPixel(screen, centre.x, centre.y)), 0});
         return Runs(seen).size() >= 3;
     });
     ReleaseDC(nullptr, screen);
@@ -655,22 +657,13 @@ void NewPictureStopsAnimation(Check& check, const Options& options) {
         const std::wstring problems = picker.WaitProbes(Everywhere(wanted));
         if (!check.Expect(problems.empty(), Cat(row.what, L": ", problems))) continue;
         // Frames of 50 ms: a second holds twenty chances for a left-over frame to show.
-        const POINT centre = picker.CentreOnScreen();
-        HDC screen = GetDC(nullptr);
-        int samples = 0, other = 0;
-        COLORREF firstOther = CLR_INVALID;
-        const ULONGLONG start = GetTickCount64();
-        while (GetTickCount64() - start < 1000) {
-            const COLORREF got = GetPixel(screen, centre.x, centre.y);
-            ++samples;
-            if (got != wanted && other++ == 0) firstOther = got;
-            PumpMessages();
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 4, QS_ALLINPUT);
-        }
-        ReleaseDC(nullptr, screen);
-        check.Expect(other == 0,
-                     Cat(row.what, L": within 1 s after, ", other, L" of ", samples, L" looks at the box were not ",
-                         ColourText(wanted), L"; the first was ", ColourText(firstOther)));
+        const std::vector<Sample> samples = SampleCentre(picker, 1000);
+        const auto other = [&](const Sample& sample) { return sample.colour != wanted; };
+        const auto first = std::find_if(samples.begin(), samples.end(), other);
+        check.Expect(first == samples.end(),
+                     Cat(row.what, L": within 1 s after, ", std::count_if(samples.begin(), samples.end(), other),
+                         L" of ", samples.size(), L" looks at the box were not ", ColourText(wanted),
+                         L"; the first was ", ColourText(first == samples.end() ? CLR_INVALID : first->colour)));
     }
 }
 
