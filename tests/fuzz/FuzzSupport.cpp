@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "FuzzTarget.h"
+#include "PictureBytes.h"
 
 namespace fuzz {
 
@@ -37,23 +38,13 @@ void CheckDecoded(const Sink& sink, const ImageInfo& info) {
 }
 
 void CheckOpaque(const Sink& sink) {
-    const uint8_t* p = sink.Pixels();
-    const size_t n = sink.PixelCount();
-    for (size_t i = 0; i < n; ++i) {
-        if (p[4 * i + 3] != 255) {
-            Broken("an opaque picture has alpha 255 in every pixel (one was never written?)");
-        }
-    }
+    Require(!picture_bytes::AnyTranslucent(sink.Pixels(), sink.PixelCount()),
+            "an opaque picture has alpha 255 in every pixel (one was never written?)");
 }
 
 void CheckAlphaFlag(const Sink& sink, const ImageInfo& info) {
-    const uint8_t* p = sink.Pixels();
-    const size_t n = sink.PixelCount();
-    bool translucent = false;
-    for (size_t i = 0; i < n && !translucent; ++i) {
-        translucent = p[4 * i + 3] != 255;
-    }
-    Require(translucent == info.hasAlpha, "hasAlpha is set exactly when a pixel is not opaque");
+    Require(picture_bytes::AnyTranslucent(sink.Pixels(), sink.PixelCount()) == info.hasAlpha,
+            "hasAlpha is set exactly when a pixel is not opaque");
 }
 
 bool Decoded(Decoder decode, const uint8_t* data, size_t size, Alpha alpha, Sink& sink,
