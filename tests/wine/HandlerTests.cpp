@@ -206,10 +206,7 @@ void PackagingMessageBox(Check& check, const Options& options) {
             POINT point{};
             if (!check.Expect(FindCloseButton(box, point), what + L": the box has no close button")) break;
             BringToFront(box);
-            MouseAt(point, 0);
-            MouseAt(point, MOUSEEVENTF_LEFTDOWN);
-            WaitUntil(kStepTimeoutMs, [&] { return InputStateOf(box).hwndCapture != nullptr; });
-            MouseAt(point, MOUSEEVENTF_LEFTUP);
+            FirmClick(box, point);
             break;
         }
         }

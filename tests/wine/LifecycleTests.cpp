@@ -44,13 +44,7 @@ void CloseOne(Check& check, const Options& options, const CloseRow& row) {
     case CloseBy::CloseButtonClick: {
         POINT point{};
         if (!check.Expect(FindCloseButton(session.Main(), point), L"found no close button on the title bar")) return;
-        // Pressed, the button captures the mouse until the release; waiting for that
-        // makes sure the release is not taken before the press.
-        MouseAt(point, 0);
-        MouseAt(point, MOUSEEVENTF_LEFTDOWN);
-        check.Expect(WaitUntil(kStepTimeoutMs, [&] { return InputStateOf(session.Main()).hwndCapture != nullptr; }),
-                     L"pressing the close button did not capture the mouse");
-        MouseAt(point, MOUSEEVENTF_LEFTUP);
+        FirmClick(session.Main(), point);
         break;
     }
     }
