@@ -68,21 +68,6 @@ std::vector<Probe> Everywhere(COLORREF colour, int tolerance) {
             {L"bottom right", 94, 94, colour, tolerance}};
 }
 
-// --- BoxShot ---------------------------------------------------------------------------
-
-BoxShot::BoxShot(HWND box) : copy_(ClientOnScreen(box)) {
-    RECT client{};
-    GetClientRect(box, &client);
-    ClientToScreen(box, &origin_);
-    width_ = client.right;
-    height_ = client.bottom;
-}
-
-COLORREF BoxShot::At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
-    return copy_.At(origin_.x + x, origin_.y + y);
-}
-
 // --- IconPicker ------------------------------------------------------------------------
 
 IconPicker::IconPicker(Check& check, Session& session) : check_(check), session_(session) {
@@ -189,10 +174,11 @@ bool IconPicker::Clear() {
 std::wstring IconPicker::WaitProbes(const std::vector<Probe>& probes, DWORD timeoutMs) {
     std::wstring problems;
     WaitUntil(timeoutMs, [&] {
-        const BoxShot shot(box_);
+        const RECT inside = ClientOnScreen(box_);
+        const ScreenCopy shot(inside);
         problems.clear();
         for (const Probe& probe : probes) {
-            const COLORREF got = shot.At(probe.x, probe.y);
+            const COLORREF got = shot.At(inside.left + probe.x, inside.top + probe.y);
             if (Near(got, probe.colour, probe.tolerance)) continue;
             problems += Cat(problems.empty() ? L"" : L"; ", probe.where, L" (", probe.x, L",", probe.y, L"): wanted ",
                             ColourText(probe.colour), probe.tolerance ? Cat(L" +/-", probe.tolerance) : L"", L", got ",
@@ -207,20 +193,21 @@ std::wstring IconPicker::WaitBlank(DWORD timeoutMs) {
     const COLORREF face = Background();
     std::wstring problems;
     WaitUntil(timeoutMs, [&] {
-        const BoxShot shot(box_);
-        if (shot.Width() <= 0 || shot.Height() <= 0) {
+        const RECT inside = ClientOnScreen(box_);
+        const ScreenCopy shot(inside);
+        if (inside.right <= inside.left || inside.bottom <= inside.top) {
             problems = L"the box has no client area";
             return false;
         }
         int other = 0;
         COLORREF first = CLR_INVALID;
         POINT at{0, 0};
-        for (int y = 0; y < shot.Height(); ++y) {
-            for (int x = 0; x < shot.Width(); ++x) {
+        for (int y = inside.top; y < inside.bottom; ++y) {
+            for (int x = inside.left; x < inside.right; ++x) {
                 if (shot.At(x, y) == face) continue;
                 if (other++ == 0) {
                     first = shot.At(x, y);
-                    at = POINT{x, y};
+                    at = POINT{x - inside.left, y - inside.top};
                 }
             }
         }

@@ -23,22 +23,6 @@ struct Probe {
 std::wstring ColourText(COLORREF colour);
 bool Near(COLORREF a, COLORREF b, int tolerance);
 
-// A copy of the box's client area as it is on the screen.
-class BoxShot {
-public:
-    explicit BoxShot(HWND box);
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    // CLR_INVALID outside the client area or when the screen could not be read.
-    COLORREF At(int x, int y) const;
-
-private:
-    int width_ = 0;
-    int height_ = 0;
-    POINT origin_{0, 0};
-    ScreenCopy copy_;
-};
-
 class IconPicker {
 public:
     IconPicker(Check& check, Session& session);

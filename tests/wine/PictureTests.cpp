@@ -462,11 +462,8 @@ void PictureFormatsShow(Check& check, const Options& options) {
         if (!problems.empty()) {
             check.Fail(Cat(row.what, L" (", row.file, L"): ", problems));
         } else if (row.coversAll) {
-            const BoxShot shot(picker.Box());
-            int background = 0;
-            for (int y = 0; y < shot.Height(); ++y) {
-                for (int x = 0; x < shot.Width(); ++x) background += shot.At(x, y) == face;
-            }
+            const RECT inside = ClientOnScreen(picker.Box());
+            const int background = ScreenCopy(inside).CountNear(inside, face, 0);
             check.Expect(background == 0, Cat(row.what, L": ", background,
                                               L" pixels of the client area show the "
                                               L"background"));
