@@ -6,6 +6,7 @@
 #include "Tests.h"
 
 #include "Fixtures.h"
+#include "IconPicker.h"
 #include "Session.h"
 #include "TestPictures.h"
 
@@ -107,30 +108,12 @@ bool WaitClosed(HWND dialog) {
     return WaitUntil(kStepTimeoutMs, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
 }
 
-// Pixels of the picture box's inside that differ from the empty box, and those near `colour`.
-struct PictureLook {
-    int notBackground = 0;
-    int nearColour = 0;
-};
-
-PictureLook LookAtPicture(HWND picture, COLORREF colour) {
-    const RECT inside = ClientOnScreen(picture);
-    const ScreenCopy shot(inside);
-    return PictureLook{shot.CountOther(inside, GetSysColor(COLOR_BTNFACE)), shot.CountNear(inside, colour, 16)};
-}
-
 // The dialog goes before its handler reads the file and sets the picture: a box that already
-// looks as wanted proves nothing until the program is idle again.
-bool WaitPicture(Session& session, HWND picture, COLORREF colour) {
+// looks as wanted proves nothing until the program is idle again. CLR_INVALID: blank.
+bool WaitShows(Session& session, IconPicker& picker, COLORREF colour) {
     session.Front();
     if (!session.Sync()) return false;
-    return WaitUntil(kStepTimeoutMs, [&] { return LookAtPicture(picture, colour).nearColour > 100; });
-}
-
-bool WaitBlank(Session& session, HWND picture) {
-    session.Front();
-    if (!session.Sync()) return false;
-    return WaitUntil(kStepTimeoutMs, [&] { return LookAtPicture(picture, 0).notBackground == 0; });
+    return (colour == CLR_INVALID ? picker.WaitBlank() : picker.WaitProbes(Everywhere(colour, 16))).empty();
 }
 
 } // namespace
@@ -149,9 +132,9 @@ void OpenDialogSettings(Check& check, const Options& options) {
 
     Session session(check, options);
     if (!session.Ok()) return;
-    HWND picture = session.Control(kPicture1);
+    IconPicker picker(check, session);
     HWND selectButton = session.Control(kButton1);
-    if (picture == nullptr || selectButton == nullptr) return;
+    if (!picker.Ok() || selectButton == nullptr) return;
 
     // First run: nothing chosen yet.
     OpenDialog open;
@@ -173,7 +156,8 @@ void OpenDialogSettings(Check& check, const Options& options) {
     check.Expect(IsWindowEnabled(session.Main()) != FALSE, L"the main window stays disabled after the dialog");
     check.Expect(WaitUntil(kStepTimeoutMs, [&] { return session.Focus() == selectButton; }),
                  L"after the dialog the focus is on " + session.FocusName() + L", not on " + ControlName(kButton1));
-    check.Expect(WaitBlank(session, picture), L"the picture box is not blank after a first run was cancelled");
+    check.Expect(WaitShows(session, picker, CLR_INVALID),
+                 L"the picture box is not blank after a first run was cancelled");
 
     // Second run: still nothing chosen; a name that does not exist is refused with the
     // dialog's own warning; an existing file is taken.
@@ -191,7 +175,7 @@ void OpenDialogSettings(Check& check, const Options& options) {
     const std::wstring chosen = folder / L"one.bmp";
     open.Enter(chosen);
     if (!check.Expect(WaitClosed(open.dialog), L"the dialog did not close on an existing file")) return;
-    check.Expect(WaitPicture(session, picture, red), L"the chosen picture does not show");
+    check.Expect(WaitShows(session, picker, red), L"the chosen picture does not show");
 
     // Third run: the last chosen path is offered again. The system may show it whole, or
     // open its folder and show the name.
@@ -208,11 +192,11 @@ void OpenDialogSettings(Check& check, const Options& options) {
     if (!check.Expect(WaitClosed(open.dialog), L"Cancel did not close the dialog")) return;
     // Sent, so it returns once the handler has.
     Ask(session.Control(kButton2), BM_CLICK);
-    check.Expect(WaitBlank(session, picture), ControlName(kButton2) + L" did not empty the picture box");
+    check.Expect(WaitShows(session, picker, CLR_INVALID), ControlName(kButton2) + L" did not empty the picture box");
     if (!OpenTheDialog(check, session, open)) return;
     PressDialogButton(open.dialog, IDOK);
     if (!check.Expect(WaitClosed(open.dialog), L"the dialog did not close on the offered name")) return;
-    check.Expect(WaitPicture(session, picture, red), L"the offered name did not show the picture again");
+    check.Expect(WaitShows(session, picker, red), L"the offered name did not show the picture again");
 }
 
 // ReadFileBytes as the probe reports it: "size:" and the bytes in hex.
@@ -349,8 +333,8 @@ void FoldersOutsideGbk(Check& check, const Options& options) {
     };
     Session session(check, options);
     if (!session.Ok()) return;
-    HWND picture = session.Control(kPicture1);
-    if (picture == nullptr) return;
+    IconPicker picker(check, session);
+    if (!picker.Ok()) return;
     for (const Row& row : rows) {
         const std::wstring folder = top / row.folder;
         const std::wstring file = folder + L"\\" + row.file;
@@ -377,7 +361,7 @@ void FoldersOutsideGbk(Check& check, const Options& options) {
             WaitClosed(open.dialog);
             continue;
         }
-        check.Expect(WaitPicture(session, picture, row.colour),
+        check.Expect(WaitShows(session, picker, row.colour),
                      Cat(row.what, L": the picture chosen there does not show"));
     }
 }

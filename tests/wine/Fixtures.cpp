@@ -299,14 +299,6 @@ COLORREF ScreenCopy::At(int x, int y) const {
     return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
 }
 
-int ScreenCopy::CountOther(const RECT& inside, COLORREF colour) const {
-    int other = 0;
-    for (int y = inside.top; y < inside.bottom; ++y) {
-        for (int x = inside.left; x < inside.right; ++x) other += At(x, y) != colour;
-    }
-    return other;
-}
-
 int ScreenCopy::CountNear(const RECT& inside, COLORREF colour, int tolerance) const {
     int matching = 0;
     for (int y = inside.top; y < inside.bottom; ++y) {

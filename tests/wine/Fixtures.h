@@ -76,8 +76,7 @@ class ScreenCopy {
 public:
     explicit ScreenCopy(const RECT& screen);
     COLORREF At(int x, int y) const; // screen coordinates; CLR_INVALID outside
-    // Pixels of `inside` (screen coordinates) that differ from `colour`.
-    int CountOther(const RECT& inside, COLORREF colour) const;
+    // Pixels of `inside` (screen coordinates) within `tolerance` of `colour` in each channel.
     int CountNear(const RECT& inside, COLORREF colour, int tolerance) const;
 
 private:
