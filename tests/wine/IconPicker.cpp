@@ -227,4 +227,18 @@ POINT IconPicker::CentreOnScreen() const {
     return centre;
 }
 
+bool IconPicker::WaitAnimating() const {
+    const POINT centre = CentreOnScreen();
+    const COLORREF frames[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)};
+    bool seen[3] = {};
+    HDC screen = GetDC(nullptr);
+    const bool ok = WaitUntil(kStepTimeoutMs, [&] {
+        const COLORREF colour = GetPixel(screen, centre.x, centre.y);
+        for (int i = 0; i < 3; ++i) seen[i] = seen[i] || Near(colour, frames[i], 8);
+        return seen[0] && seen[1] && seen[2];
+    });
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
 } // namespace driver

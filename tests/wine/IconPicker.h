@@ -53,6 +53,9 @@ public:
     std::wstring WaitBlank(DWORD timeoutMs = kStepTimeoutMs);
     // A screen point in the middle of the client area, for sampling over time.
     POINT CentreOnScreen() const;
+    // Waits until the middle of the box has shown red, green and blue: an animation of those
+    // frames runs.
+    bool WaitAnimating() const;
 
 private:
     bool WaitClosed(HWND dialog, const std::wstring& after);

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <set>
 
 namespace driver {
 
@@ -552,17 +551,6 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
         return;
     Ask(edit, EM_SETSEL, 1, 3);
 
-    auto animating = [&] {
-        std::set<COLORREF> seen;
-        const POINT centre = picker.CentreOnScreen();
-        HDC screen = GetDC(nullptr);
-        const bool ok = WaitUntil(kStepTimeoutMs, [&] {
-            seen.insert(GetPixel(screen, centre.x, centre.y));
-            return seen.count(RGB(255, 0, 0)) + seen.count(RGB(0, 255, 0)) + seen.count(RGB(0, 0, 255)) == 3;
-        });
-        ReleaseDC(nullptr, screen);
-        return ok;
-    };
     RECT outer144{};
     for (const UINT dpi : {144u, 96u}) {
         const std::wstring at = Cat(L" after the change to ", dpi, L" DPI");
@@ -579,7 +567,7 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
         const LRESULT first = Ask(echo, EM_GETFIRSTVISIBLELINE);
         check.ExpectEq(L"first character in view in the echo box" + at, topChar,
                        Ask(echo, EM_LINEINDEX, static_cast<WPARAM>(first)));
-        check.Expect(animating(), L"the animation does not run" + at);
+        check.Expect(picker.WaitAnimating(), L"the animation does not run" + at);
         // Its frames fill the box at its new size.
         RECT client{};
         GetClientRect(picker.Box(), &client);

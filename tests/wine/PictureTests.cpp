@@ -281,19 +281,6 @@ std::wstring Describe(const std::vector<Run>& runs) {
     return text.empty() ? L"no frame colour at all" : text;
 }
 
-// Waits until the box has changed frames twice: the animation runs.
-bool WaitAnimating(const IconPicker& picker) {
-    std::vector<Sample> seen;
-    const POINT centre = picker.CentreOnScreen();
-    HDC screen = GetDC(nullptr);
-    const bool ok = WaitUntil(kStepTimeoutMs, [&] {
-        seen.push_back(Sample{GetTickCount64(), FrameOf(GetPixel(screen, centre.x, centre.y)), 0});
-        return Runs(seen).size() >= 3;
-    });
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
 struct TimingRow {
     const wchar_t* what;
     int delayCs;
@@ -613,7 +600,7 @@ void GifAnimates(Check& check, const Options& options) {
     for (const TimingRow& row : kTimingRows) {
         check.Note(row.what);
         if (!bench.Show(check, L"lights.gif", TrafficLight(row.delayCs, row.loopCount))) return;
-        if (!check.Expect(WaitAnimating(bench.picker),
+        if (!check.Expect(bench.picker.WaitAnimating(),
                           Cat(row.what, L": the box did not change frames twice within ", kStepTimeoutMs, L" ms")))
             continue;
         CheckTiming(check, row, SampleCentre(bench.picker, kSampleMs));
@@ -623,7 +610,7 @@ void GifAnimates(Check& check, const Options& options) {
     check.Note(webp.what);
     const Bytes lights = AnimatedWebpFile({Filled(4, 4, kRed), Filled(4, 4, kGreen), Filled(4, 4, kBlue)}, 100);
     if (!bench.Show(check, L"lights.webp", lights)) return;
-    if (check.Expect(WaitAnimating(bench.picker),
+    if (check.Expect(bench.picker.WaitAnimating(),
                      Cat(webp.what, L": the box did not change frames twice within ", kStepTimeoutMs, L" ms")))
         CheckTiming(check, webp, SampleCentre(bench.picker, kSampleMs));
 }
@@ -644,7 +631,7 @@ void NewPictureStopsAnimation(Check& check, const Options& options) {
     for (const auto& row : rows) {
         check.Note(row.what);
         if (!bench.Show(check, L"lights.gif", gif)) return;
-        if (!check.Expect(WaitAnimating(picker), Cat(L"before ", row.what, L": the GIF does not animate"))) return;
+        if (!check.Expect(picker.WaitAnimating(), Cat(L"before ", row.what, L": the GIF does not animate"))) return;
         const COLORREF wanted = row.clear ? picker.Background() : Ref(kYellow);
         if (row.clear) {
             if (!picker.Clear()) return;
@@ -670,7 +657,7 @@ void CloseWhileAnimating(Check& check, const Options& options) {
     Bench bench(check, options);
     if (!bench.Ok()) return;
     if (!bench.Show(check, L"lights.gif", TrafficLight(0))) return;
-    if (!check.Expect(WaitAnimating(bench.picker), L"the GIF does not animate")) return;
+    if (!check.Expect(bench.picker.WaitAnimating(), L"the GIF does not animate")) return;
     if (!bench.session.Front()) return;
     const ULONGLONG start = GetTickCount64();
     PressKey(VK_ESCAPE);
@@ -738,7 +725,7 @@ void AnimationThreadLifetime(Check& check, const Options& options) {
     for (int i = 0; i < 60; ++i) sixty.Frame(SolidFrame(200, 200, static_cast<uint8_t>(i % 4), 2));
     Peeker peeker(bench.session.Main());
     if (!check.Expect(peeker.Ok(), L"cannot hook the program's GUI thread") ||
-        !bench.Show(check, L"sixty.gif", sixty.Trailer()) || !check.Expect(WaitAnimating(picker), L"60 frames"))
+        !bench.Show(check, L"sixty.gif", sixty.Trailer()) || !check.Expect(picker.WaitAnimating(), L"60 frames"))
         return;
     peek::Resources at{};
     DWORD fewest = MAXDWORD, most = 0;
@@ -760,7 +747,7 @@ void AnimationThreadLifetime(Check& check, const Options& options) {
     for (const auto& row : rows) {
         if (row.animated) {
             if (!bench.Show(check, L"lights.gif", TrafficLight(10))) return;
-            if (!check.Expect(WaitAnimating(picker), Cat(row.what, L": does not animate"))) return;
+            if (!check.Expect(picker.WaitAnimating(), Cat(row.what, L": does not animate"))) return;
         } else if (!picker.Clear()) {
             return;
         }
@@ -798,7 +785,7 @@ void PictureSurvivesRepaint(Check& check, const Options& options) {
         if (!bench.Show(check, row.file, row.bytes)) return;
         auto shows = [&](const wchar_t* after) {
             if (row.probes.empty()) {
-                return check.Expect(WaitAnimating(picker), Cat(row.what, after, L": the GIF does not animate"));
+                return check.Expect(picker.WaitAnimating(), Cat(row.what, after, L": the GIF does not animate"));
             }
             const std::wstring problems = picker.WaitProbes(row.probes);
             return check.Expect(problems.empty(), Cat(row.what, after, L": ", problems));
