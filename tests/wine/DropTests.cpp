@@ -270,14 +270,7 @@ const wchar_t kNone[] = L"\x65E0\x56FE\x7247"; // 无图片
 // A blue 9 x 9 picture followed by 300 MB of zeros (sparse, so quick to make): read whole,
 // then shown.
 bool WriteLargeBmp(const std::wstring& path) {
-    bool made = WriteFileBytes(path, BmpFile(Filled(9, 9, kBlue), 24));
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    LARGE_INTEGER size{};
-    size.QuadPart = 300LL << 20;
-    made =
-        made && file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return made;
+    return WriteFileBytes(path, BmpFile(Filled(9, 9, kBlue), 24)) && SetFileLength(path, 300LL << 20);
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include "TestPictures.h"
 
 #include <commctrl.h>
-#include <winioctl.h>
 
 namespace driver {
 
@@ -23,20 +22,6 @@ namespace {
 constexpr int kTypeCombo = 0x470; // cmb1, the file-type list
 constexpr int kNameCombo = 0x47C; // cmb13, the file name in the Explorer style
 constexpr int kNameEdit = 0x480;  // edt1, the file name in the older layout
-
-// A file of `size` bytes that holds no data, so a test can have one of any length.
-bool MakeSparse(const std::wstring& path, long long size) {
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD unused = 0;
-    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr); // a hint only
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    return ok;
-}
 
 // A 24-bit BMP of one colour.
 Bytes SolidBmp(int width, int height, COLORREF colour) {
@@ -242,7 +227,7 @@ void ReadFileCases(Check& check, const Options& options) {
                                            Cat(row.what, L": cannot write the file"))) {
             continue;
         }
-        if (row.sparse != 0 && !check.Expect(MakeSparse(file, row.sparse),
+        if (row.sparse != 0 && !check.Expect(SetFileLength(file, row.sparse),
                                              Cat(row.what, L": cannot make the file ", row.sparse, L" long"))) {
             continue;
         }

@@ -3,6 +3,7 @@
 #include "Orvessa.h"
 
 #include <tlhelp32.h>
+#include <winioctl.h>
 
 #include <climits>
 #include <cwctype>
@@ -98,6 +99,19 @@ bool ReadFileText(const std::wstring& path, std::string& bytes) {
     while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
     CloseHandle(file);
     return true;
+}
+
+bool SetFileLength(const std::wstring& path, long long size) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD unused = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr); // a hint only
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
 }
 
 bool FileExists(const std::wstring& path) {
