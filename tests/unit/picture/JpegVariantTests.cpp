@@ -212,10 +212,7 @@ TEST(JpegVariants, BrokenExifShowsAsStored) {
         SCOPED_TRACE(c.name);
         const Bytes file = WithExif(stored, c.tiff);
         TestSink sink;
-        ImageInfo info;
-        ASSERT_EQ(Refusal::None, DecodeJpeg(file.data(), file.size(), sink, &info));
-        EXPECT_EQ(16, info.width);
-        EXPECT_EQ(8, info.height);
+        EXPECT_TRUE(Decodes(DecodeJpeg, file, sink, 16, 8, false));
     }
 }
 
