@@ -3,7 +3,6 @@
 #include "Orvessa.h"
 
 #include <tlhelp32.h>
-#include <winioctl.h>
 
 #include <climits>
 #include <cwctype>
@@ -105,8 +104,6 @@ bool SetFileLength(const std::wstring& path, long long size) {
     const HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD unused = 0;
-    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr); // a hint only
     LARGE_INTEGER end;
     end.QuadPart = size;
     const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
