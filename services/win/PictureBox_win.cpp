@@ -578,11 +578,13 @@ void Show(const WindowDescription& window, const char* control, Bytes&& data) {
 }  // namespace
 
 void SetPicture(const WindowDescription& window, const char* control, Bytes&& data) {
+    if (data.empty()) return Show(window, control, Bytes());  // clearing takes no time to show
     const WaitCursor busy;
     Show(window, control, std::move(data));
 }
 
 void SetPicture(const WindowDescription& window, const char* control, const Bytes& data) {
+    if (data.empty()) return Show(window, control, Bytes());
     const WaitCursor busy;  // over the copy too: a large picture's takes a while
     // A copy that cannot be had leaves the box blank rather than ending the program.
     Bytes copy = Bytes::TryAllocate(data.size());
