@@ -102,12 +102,11 @@ namespace driver {
 // The picture box's value after each way its picture is set, and one value-change event per
 // set, heard from outside the program.
 void PictureValueAndEvents(Check& check, const Options& options) {
-    TempFolder folder;
-    Session session(check, options);
-    IconPicker picker(check, session);
+    Bench bench(check, options);
+    Session& session = bench.session;
+    IconPicker& picker = bench.picker;
     OleScope com;
-    if (!session.Ok() || !picker.Ok() || !check.Expect(com.ok && folder.Ok(), L"cannot initialise COM or a folder"))
-        return;
+    if (!bench.Ok() || !check.Expect(com.ok, L"cannot initialise COM")) return;
     const std::wstring none = L"\x65E0\x56FE\x7247"; // 无图片
     check.ExpectEq(L"at start", none, PictureValue(picker.Box()));
 
@@ -141,10 +140,7 @@ void PictureValueAndEvents(Check& check, const Options& options) {
     };
     for (const Row& row : rows) {
         const int before = g_valueChanges;
-        const bool done = row.file
-                              ? check.Expect(WriteFileBytes(folder / row.file, row.bytes), L"cannot write a file") &&
-                                    picker.Choose(folder / row.file)
-                              : picker.Clear();
+        const bool done = row.file ? bench.Show(check, row.file, row.bytes) : picker.Clear();
         if (!done) break;
         check.ExpectEq(Cat(row.what, L": value"), row.value, WaitPictureValue(picker.Box(), row.value));
         WaitUntil(kStepTimeoutMs, [&] { return g_valueChanges > before; });

@@ -276,12 +276,10 @@ bool WriteLargeBmp(const std::wstring& path) {
 } // namespace
 
 void DropFiles(Check& check, const Options& options) {
-    TempFolder folder;
-    Session session(check, options);
-    IconPicker picker(check, session);
+    Bench bench(check, options);
+    auto& [folder, session, picker] = bench;
     OleScope ole;
-    if (!session.Ok() || !picker.Ok() || !check.Expect(ole.ok && folder.Ok(), L"cannot initialise OLE or a folder"))
-        return;
+    if (!bench.Ok() || !check.Expect(ole.ok, L"cannot initialise OLE")) return;
     const std::wstring korean = L"\xD55C\xAE00"; // 한글
     const bool koreanFolder = CreateDirectoryW((folder / korean).c_str(), nullptr) != FALSE;
     const bool files =
@@ -394,12 +392,10 @@ void DropFiles(Check& check, const Options& options) {
 // A dropped file is the open dialog's choice from then on: the dialog opens on it, refuses
 // drops while it is up, and Cancel reads the file again.
 void DropThenCancelRereads(Check& check, const Options& options) {
-    TempFolder folder;
-    Session session(check, options);
-    IconPicker picker(check, session);
+    Bench bench(check, options);
+    auto& [folder, session, picker] = bench;
     OleScope ole;
-    if (!session.Ok() || !picker.Ok() || !check.Expect(ole.ok && folder.Ok(), L"cannot initialise OLE or a folder"))
-        return;
+    if (!bench.Ok() || !check.Expect(ole.ok, L"cannot initialise OLE")) return;
     const std::wstring path = folder / L"dropped.png";
     if (!check.Expect(WriteFileBytes(folder / L"dropped.png", PngFile(Filled(7, 7, kRed), false)),
                       L"cannot write a file"))
@@ -428,12 +424,11 @@ void DropThenCancelRereads(Check& check, const Options& options) {
 // wait cursor), and the arrow comes back when it is done although the mouse has not moved.
 // The cursor read is the foreground program's, so the program is brought to the front at once.
 void WaitCursorWhileReading(Check& check, const Options& options) {
-    TempFolder folder;
-    Session session(check, options);
-    IconPicker picker(check, session);
+    Bench bench(check, options);
+    auto& [folder, session, picker] = bench;
     OleScope ole;
-    if (!session.Ok() || !picker.Ok() ||
-        !check.Expect(ole.ok && WriteLargeBmp(folder / L"large.bmp"), L"no OLE or file") || !session.Front())
+    if (!bench.Ok() || !check.Expect(ole.ok && WriteLargeBmp(folder / L"large.bmp"), L"no OLE or file") ||
+        !session.Front())
         return;
     const POINT onBox = CentreOf(picker.Box());
     CURSORINFO info{sizeof info, 0, nullptr, {}};

@@ -458,9 +458,10 @@ void DpiLayout(Check& check, const Options& options) {
     if (GetEnvironmentVariableW(L"ORVESSA_CAPTION_HEIGHT", caption, 16) > 0)
         check.ExpectEq(L"caption height (SM_CYCAPTION, with its border line)",
                        static_cast<int>(std::wcstol(caption, nullptr, 10)) + 1, GetSystemMetrics(SM_CYCAPTION));
-    TempFolder folder;
-    Session session(check, options);
-    if (!session.Ok()) return;
+    Bench bench(check, options);
+    Session& session = bench.session;
+    IconPicker& picker = bench.picker;
+    if (!bench.Ok()) return;
     Peeker peeker(session.Main());
     if (!check.Expect(peeker.Ok(), L"cannot hook the program's thread")) return;
     CheckScaledLayout(check, session, peeker, dpi, dpi);
@@ -480,13 +481,9 @@ void DpiLayout(Check& check, const Options& options) {
     ExpectNear(check, L"outer left", left, outer.left);
     ExpectNear(check, L"outer top", top, outer.top);
 
-    IconPicker picker(check, session);
-    if (!picker.Ok() || !session.Front()) return;
-    const std::wstring file = folder / L"quarters.bmp";
     using namespace testpictures;
-    if (!check.Expect(WriteFileBytes(file, BmpFile(Quarters(4, 4, kRed, kGreen, kBlue, kYellow), 24)),
-                      L"cannot write " + file) ||
-        !picker.Choose(file))
+    if (!session.Front() ||
+        !bench.Show(check, L"quarters.bmp", BmpFile(Quarters(4, 4, kRed, kGreen, kBlue, kYellow), 24)))
         return;
     RECT box{};
     GetWindowRect(picker.Box(), &box);
@@ -521,11 +518,10 @@ void DpiLayout(Check& check, const Options& options) {
 // animation all stay.
 void DpiChangeKeepsState(Check& check, const Options& options) {
     const UINT systemDpi = ScreenDpi();
-    TempFolder folder;
-    Session session(check, options);
-    if (!session.Ok()) return;
-    IconPicker picker(check, session);
-    if (!picker.Ok() || !session.Front()) return;
+    Bench bench(check, options);
+    Session& session = bench.session;
+    IconPicker& picker = bench.picker;
+    if (!bench.Ok() || !session.Front()) return;
     Peeker peeker(session.Main());
     if (!check.Expect(peeker.Ok(), L"cannot hook the program's thread")) return;
 
@@ -534,8 +530,7 @@ void DpiChangeKeepsState(Check& check, const Options& options) {
     using testpictures::kWhite;
     GifWriter gif(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite}));
     for (uint8_t index = 0; index < 3; ++index) gif.Frame(SolidFrame(4, 4, index, 10));
-    const std::wstring file = folder / L"lights.gif";
-    if (!check.Expect(WriteFileBytes(file, gif.Trailer()), L"cannot write " + file) || !picker.Choose(file)) return;
+    if (!bench.Show(check, L"lights.gif", gif.Trailer())) return;
 
     HWND echo = session.Control(kEdit6);
     std::wstring lines;

@@ -54,25 +54,6 @@ COLORREF Blended(Rgba c, COLORREF background) {
                Blended(c.b, GetBValue(background), c.a));
 }
 
-// A program with its icon row, and a scratch folder for the files it is shown. The folder
-// is made first so that it goes last, after the program has ended.
-struct Bench {
-    Bench(Check& check, const Options& options) : session(check, options), picker(check, session) {
-        check.Expect(folder.Ok(), L"cannot make a scratch folder under the temporary folder");
-    }
-    bool Ok() const { return folder.Ok() && picker.Ok(); }
-    // Writes the file and chooses it in the program's dialog.
-    bool Show(Check& check, const std::wstring& name, const Bytes& bytes,
-              IconPicker::Press how = IconPicker::Press::Click) {
-        return check.Expect(WriteFileBytes(folder / name, bytes), L"cannot write " + folder / name) &&
-               picker.Choose(folder / name, how);
-    }
-
-    TempFolder folder;
-    Session session;
-    IconPicker picker;
-};
-
 // --- Formats -----------------------------------------------------------------------------
 
 struct FormatRow {
