@@ -28,6 +28,11 @@
 #define ORVESSA_AVX2_FUNCTION __attribute__((target("avx2")))
 #endif
 #endif
+#if defined(__GNUC__)
+#define ORVESSA_AVIF_LOOP __attribute__((always_inline))
+#else
+#define ORVESSA_AVIF_LOOP
+#endif
 
 namespace {
 
@@ -273,20 +278,62 @@ inline uint8_t Clamp8(int32_t v) {
 // on the stack, so the loop that makes the pixels has no branches.
 constexpr int32_t kChunk = 1024;
 
+inline int32_t Luma(const Conversion& c, uint32_t sample) {
+    return c.luma[sample < c.top ? sample : c.top];
+}
+
+// The vector loops below are written once over the lanes of a width: `L::kWidth` 16-bit lanes,
+// or half as many 32-bit ones. Unpacking and packing work within each 128-bit half, so a
+// 256-bit vector holds pixels 0-3 and 8-11 where a 128-bit one holds 0-3, until StoreInOrder
+// puts the halves in order. The vectors are wrapped in a struct, so that loops with no target
+// of their own may name AVX2 ones.
 #ifdef ORVESSA_AVIF_SSE2
-// Eight samples as 16-bit lanes.
-inline __m128i Load8(const uint8_t* p) {
-    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
-                             _mm_setzero_si128());
-}
-
-inline __m128i Load8(const uint16_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-inline __m128i Times3(__m128i v) {
-    return _mm_add_epi16(v, _mm_add_epi16(v, v));
-}
+struct Sse2Lanes {
+    struct V {
+        __m128i v;
+    };
+    static constexpr int32_t kWidth = 8;
+    // kWidth samples as 16-bit lanes.
+    static V Widen(const uint8_t* p) {
+        return {_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                  _mm_setzero_si128())};
+    }
+    static V Widen(const uint16_t* p) { return Load(reinterpret_cast<const int16_t*>(p)); }
+    static V Load(const int16_t* p) {
+        return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))};
+    }
+    static void Store(int16_t* p, const V& a) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a.v);
+    }
+    // `lo` and `hi` as made by unpacking: the lanes of lo, then those of hi.
+    static void StoreInOrder(void* p, const V& lo, const V& hi) {
+        _mm_storeu_si128(static_cast<__m128i*>(p), lo.v);
+        _mm_storeu_si128(static_cast<__m128i*>(p) + 1, hi.v);
+    }
+    static V Set16(int32_t x) { return {_mm_set1_epi16(static_cast<int16_t>(x))}; }
+    static V Set32(int32_t x) { return {_mm_set1_epi32(x)}; }
+    static V Add16(const V& a, const V& b) { return {_mm_add_epi16(a.v, b.v)}; }
+    static V Sub16(const V& a, const V& b) { return {_mm_sub_epi16(a.v, b.v)}; }
+    static V Times3(const V& a) { return Add16(a, Add16(a, a)); }
+    static V Times4(const V& a) { return {_mm_slli_epi16(a.v, 2)}; }
+    static V UnpackLo8(const V& a, const V& b) { return {_mm_unpacklo_epi8(a.v, b.v)}; }
+    static V UnpackHi8(const V& a, const V& b) { return {_mm_unpackhi_epi8(a.v, b.v)}; }
+    static V UnpackLo16(const V& a, const V& b) { return {_mm_unpacklo_epi16(a.v, b.v)}; }
+    static V UnpackHi16(const V& a, const V& b) { return {_mm_unpackhi_epi16(a.v, b.v)}; }
+    static V PackBytes(const V& a, const V& b) { return {_mm_packus_epi16(a.v, b.v)}; }
+    // Luma plus the 16-bit multiply-add of chroma and `weights`, back to 16 bits.
+    static V Channel(const V& lumaLo, const V& lumaHi, const V& uvLo, const V& uvHi, const V& w) {
+        const __m128i lo = _mm_add_epi32(lumaLo.v, _mm_madd_epi16(uvLo.v, w.v));
+        const __m128i hi = _mm_add_epi32(lumaHi.v, _mm_madd_epi16(uvHi.v, w.v));
+        return {_mm_packs_epi32(_mm_srai_epi32(lo, kFraction), _mm_srai_epi32(hi, kFraction))};
+    }
+    // Looked-up luma of kWidth samples, in the 32-bit lanes that unpacking them would give.
+    template <typename T>
+    static void LookUpLuma(const Conversion& c, const T* s, V* lo, V* hi) {
+        lo->v = _mm_setr_epi32(Luma(c, s[0]), Luma(c, s[1]), Luma(c, s[2]), Luma(c, s[3]));
+        hi->v = _mm_setr_epi32(Luma(c, s[4]), Luma(c, s[5]), Luma(c, s[6]), Luma(c, s[7]));
+    }
+};
 #endif
 
 #ifdef ORVESSA_AVIF_AVX2
@@ -295,69 +342,95 @@ bool HasAvx2() {
     return has;
 }
 
-// The AVX2 loops below do what the SSE2 loops after them do, sixteen lanes at a time; each
-// returns how far it went, a multiple of 16, and leaves the rest to them.
-ORVESSA_AVX2_FUNCTION inline __m256i Load16(const uint8_t* p) {
-    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
-ORVESSA_AVX2_FUNCTION inline __m256i Load16(const uint16_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-ORVESSA_AVX2_FUNCTION inline __m256i Times3(__m256i v) {
-    return _mm256_add_epi16(v, _mm256_add_epi16(v, v));
-}
-
-ORVESSA_AVX2_FUNCTION inline void Store16(int16_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-
-// 4 * (3 * near + far) less the offset, for chroma not subsampled across.
-template <typename T>
-ORVESSA_AVX2_FUNCTION int32_t FullChromaAvx2(const T* nearRow, const T* farRow, int32_t n,
-                                             int16_t offset16, int16_t* out) {
-    const __m256i offset = _mm256_set1_epi16(offset16);
-    int32_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m256i sum = _mm256_add_epi16(Times3(Load16(nearRow + i)), Load16(farRow + i));
-        Store16(out + i, _mm256_sub_epi16(_mm256_slli_epi16(sum, 2), offset));
+struct Avx2Lanes {
+    struct V {
+        __m256i v;
+    };
+    static constexpr int32_t kWidth = 16;
+    ORVESSA_AVX2_FUNCTION static V Widen(const uint8_t* p) {
+        return {_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))};
     }
-    return i;
-}
-
-// 3 * near + far of n columns.
-template <typename T>
-ORVESSA_AVX2_FUNCTION int32_t ColumnsAvx2(const T* nearRow, const T* farRow, int32_t n,
-                                          int16_t* columns) {
-    int32_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        Store16(columns + i, _mm256_add_epi16(Times3(Load16(nearRow + i)), Load16(farRow + i)));
+    ORVESSA_AVX2_FUNCTION static V Widen(const uint16_t* p) {
+        return Load(reinterpret_cast<const int16_t*>(p));
     }
-    return i;
-}
-
-// Pixel pairs from the columns at m (m[-1] and m[n / 2] readable): 3 * centre + the neighbour
-// on the pixel's side, less the offset.
-ORVESSA_AVX2_FUNCTION int32_t PairsAvx2(const int16_t* m, int32_t n, int16_t offset16,
-                                        int16_t* out) {
-    const __m256i offset = _mm256_set1_epi16(offset16);
-    int32_t i = 0;
-    for (; i + 32 <= n; i += 32, m += 16) {
-        const __m256i centre = _mm256_sub_epi16(
-            Times3(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(m))), offset);
-        const __m256i even =
-            _mm256_add_epi16(centre, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m - 1)));
-        const __m256i odd =
-            _mm256_add_epi16(centre, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + 1)));
-        // Unpacking works within each 128-bit half: pixels 0-7 and 16-23, then 8-15 and 24-31.
-        const __m256i lo = _mm256_unpacklo_epi16(even, odd), hi = _mm256_unpackhi_epi16(even, odd);
-        Store16(out + i, _mm256_permute2x128_si256(lo, hi, 0x20));
-        Store16(out + i + 16, _mm256_permute2x128_si256(lo, hi, 0x31));
+    ORVESSA_AVX2_FUNCTION static V Load(const int16_t* p) {
+        return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))};
     }
-    return i;
+    ORVESSA_AVX2_FUNCTION static void Store(int16_t* p, const V& a) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), a.v);
+    }
+    ORVESSA_AVX2_FUNCTION static void StoreInOrder(void* p, const V& lo, const V& hi) {
+        _mm256_storeu_si256(static_cast<__m256i*>(p), _mm256_permute2x128_si256(lo.v, hi.v, 0x20));
+        _mm256_storeu_si256(static_cast<__m256i*>(p) + 1,
+                            _mm256_permute2x128_si256(lo.v, hi.v, 0x31));
+    }
+    ORVESSA_AVX2_FUNCTION static V Set16(int32_t x) {
+        return {_mm256_set1_epi16(static_cast<int16_t>(x))};
+    }
+    ORVESSA_AVX2_FUNCTION static V Set32(int32_t x) { return {_mm256_set1_epi32(x)}; }
+    ORVESSA_AVX2_FUNCTION static V Add16(const V& a, const V& b) {
+        return {_mm256_add_epi16(a.v, b.v)};
+    }
+    ORVESSA_AVX2_FUNCTION static V Sub16(const V& a, const V& b) {
+        return {_mm256_sub_epi16(a.v, b.v)};
+    }
+    ORVESSA_AVX2_FUNCTION static V Times3(const V& a) { return Add16(a, Add16(a, a)); }
+    ORVESSA_AVX2_FUNCTION static V Times4(const V& a) { return {_mm256_slli_epi16(a.v, 2)}; }
+    ORVESSA_AVX2_FUNCTION static V UnpackLo8(const V& a, const V& b) {
+        return {_mm256_unpacklo_epi8(a.v, b.v)};
+    }
+    ORVESSA_AVX2_FUNCTION static V UnpackHi8(const V& a, const V& b) {
+        return {_mm256_unpackhi_epi8(a.v, b.v)};
+    }
+    ORVESSA_AVX2_FUNCTION static V UnpackLo16(const V& a, const V& b) {
+        return {_mm256_unpacklo_epi16(a.v, b.v)};
+    }
+    ORVESSA_AVX2_FUNCTION static V UnpackHi16(const V& a, const V& b) {
+        return {_mm256_unpackhi_epi16(a.v, b.v)};
+    }
+    ORVESSA_AVX2_FUNCTION static V PackBytes(const V& a, const V& b) {
+        return {_mm256_packus_epi16(a.v, b.v)};
+    }
+    ORVESSA_AVX2_FUNCTION static V Channel(const V& lumaLo, const V& lumaHi, const V& uvLo,
+                                           const V& uvHi, const V& w) {
+        const __m256i lo = _mm256_add_epi32(lumaLo.v, _mm256_madd_epi16(uvLo.v, w.v));
+        const __m256i hi = _mm256_add_epi32(lumaHi.v, _mm256_madd_epi16(uvHi.v, w.v));
+        return {
+            _mm256_packs_epi32(_mm256_srai_epi32(lo, kFraction), _mm256_srai_epi32(hi, kFraction))};
+    }
+    template <typename T>
+    ORVESSA_AVX2_FUNCTION static void LookUpLuma(const Conversion& c, const T* s, V* lo, V* hi) {
+        lo->v = _mm256_setr_epi32(Luma(c, s[0]), Luma(c, s[1]), Luma(c, s[2]), Luma(c, s[3]),
+                                  Luma(c, s[8]), Luma(c, s[9]), Luma(c, s[10]), Luma(c, s[11]));
+        hi->v = _mm256_setr_epi32(Luma(c, s[4]), Luma(c, s[5]), Luma(c, s[6]), Luma(c, s[7]),
+                                  Luma(c, s[12]), Luma(c, s[13]), Luma(c, s[14]), Luma(c, s[15]));
+    }
+};
+
+// The loop over AVX2 lanes, inlined here: GCC gives each function the vector ABI of its own
+// target, so AVX2 vectors may only be passed about within code of that target. The loop comes
+// by value, so that what it captured is this function's own and stays in registers while the
+// loop stores pixels (bytes, which may alias anything behind a pointer).
+template <typename Loop>
+ORVESSA_AVX2_FUNCTION int32_t WithAvx2(Loop loop, int32_t i) {
+    return loop(Avx2Lanes{}, i);
 }
 #endif
+
+// Runs `loop(lanes, i)`, which goes on from i while whole vectors fit and returns where it
+// stopped: sixteen lanes at a time where the processor has AVX2, then eight with SSE2. Without
+// SIMD, i is returned as it is and the scalar loop after does everything. Each loop is a
+// lambda marked ORVESSA_AVIF_LOOP, always inlined, that captures by value (see WithAvx2).
+template <typename Loop>
+int32_t InLanes(int32_t i, [[maybe_unused]] Loop loop) {
+#ifdef ORVESSA_AVIF_AVX2
+    if (HasAvx2()) i = WithAvx2(loop, i);
+#endif
+#ifdef ORVESSA_AVIF_SSE2
+    i = loop(Sse2Lanes{}, i);
+#endif
+    return i;
+}
 
 // Chroma as sums weighing 16, less `offset16`, for pixels of a row. Subsampled chroma is
 // upsampled bilinearly, as libavif does: the nearest sample weighs 9/16, its neighbours across
@@ -366,21 +439,19 @@ ORVESSA_AVX2_FUNCTION int32_t PairsAvx2(const int16_t* m, int32_t n, int16_t off
 // (16 * 4095 less the offset 32768 at 12 bits); sums on the way may wrap in 16-bit lanes, which
 // the last subtraction undoes.
 
-// Chroma not subsampled across: n pixels from the rows' own columns.
+// Chroma not subsampled across: n pixels from the rows' own columns, 4 * (3 * near + far).
 template <typename T>
 void FullChroma(const T* nearRow, const T* farRow, int32_t n, int32_t offset16, int16_t* out) {
-    int32_t i = 0;
-#ifdef ORVESSA_AVIF_AVX2
-    if (HasAvx2()) i = FullChromaAvx2(nearRow, farRow, n, static_cast<int16_t>(offset16), out);
-#endif
-#ifdef ORVESSA_AVIF_SSE2
-    const __m128i offset = _mm_set1_epi16(static_cast<int16_t>(offset16));
-    for (; i + 8 <= n; i += 8) {
-        const __m128i sum = _mm_add_epi16(Times3(Load8(nearRow + i)), Load8(farRow + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                         _mm_sub_epi16(_mm_slli_epi16(sum, 2), offset));
-    }
-#endif
+    int32_t i = InLanes(0, [=](auto lanes, int32_t at) ORVESSA_AVIF_LOOP {
+        using L = decltype(lanes);
+        const typename L::V offset = L::Set16(offset16);
+        for (; at + L::kWidth <= n; at += L::kWidth) {
+            const typename L::V sum =
+                L::Add16(L::Times3(L::Widen(nearRow + at)), L::Widen(farRow + at));
+            L::Store(out + at, L::Sub16(L::Times4(sum), offset));
+        }
+        return at;
+    });
     for (; i < n; ++i) out[i] = static_cast<int16_t>(12 * nearRow[i] + 4 * farRow[i] - offset16);
 }
 
@@ -391,18 +462,15 @@ void BlendRows(const T* nearRow, const T* farRow, int32_t chromaW, int32_t c0, i
                int16_t* columns) {
     int32_t c = c0 - 1;
     for (; c < 0; ++c) columns[c - c0 + 1] = static_cast<int16_t>(3 * nearRow[0] + farRow[0]);
-#ifdef ORVESSA_AVIF_AVX2
-    if (HasAvx2()) {
-        c += ColumnsAvx2(nearRow + c, farRow + c, std::min(c1 + 2, chromaW) - c,
-                         columns + (c - c0 + 1));
-    }
-#endif
-#ifdef ORVESSA_AVIF_SSE2
-    for (; c + 8 <= c1 + 2 && c + 8 <= chromaW; c += 8) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + (c - c0 + 1)),
-                         _mm_add_epi16(Times3(Load8(nearRow + c)), Load8(farRow + c)));
-    }
-#endif
+    const int32_t inside = std::min(c1 + 2, chromaW);
+    c = InLanes(c, [=](auto lanes, int32_t at) ORVESSA_AVIF_LOOP {
+        using L = decltype(lanes);
+        for (; at + L::kWidth <= inside; at += L::kWidth) {
+            L::Store(columns + (at - c0 + 1),
+                     L::Add16(L::Times3(L::Widen(nearRow + at)), L::Widen(farRow + at)));
+        }
+        return at;
+    });
     for (; c <= c1 + 1; ++c) {
         const int32_t k = std::min(c, chromaW - 1);
         columns[c - c0 + 1] = static_cast<int16_t>(3 * nearRow[k] + farRow[k]);
@@ -410,7 +478,8 @@ void BlendRows(const T* nearRow, const T* farRow, int32_t chromaW, int32_t c0, i
 }
 
 // Pixels x0 .. x0 + n - 1 from the blended columns of BlendRows: an even pixel takes its
-// column's left neighbour, an odd one the right, pairs at a time.
+// column's left neighbour, an odd one the right, pairs at a time: 3 * centre + the neighbour
+// on the pixel's side, less the offset.
 inline void BlendColumns(const int16_t* columns, int32_t x0, int32_t n, int32_t offset16,
                          int16_t* out) {
     const int16_t* m = columns + 1;
@@ -419,36 +488,26 @@ inline void BlendColumns(const int16_t* columns, int32_t x0, int32_t n, int32_t 
         out[i++] = static_cast<int16_t>(3 * m[0] + m[1] - offset16);
         ++m;
     }
-#ifdef ORVESSA_AVIF_AVX2
-    if (HasAvx2()) {
-        const int32_t done = PairsAvx2(m, n - i, static_cast<int16_t>(offset16), out + i);
-        i += done;
-        m += done / 2;
-    }
-#endif
-#ifdef ORVESSA_AVIF_SSE2
-    const __m128i offset = _mm_set1_epi16(static_cast<int16_t>(offset16));
-    for (; i + 16 <= n; i += 16, m += 8) {
-        const __m128i centre =
-            _mm_sub_epi16(Times3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m))), offset);
-        const __m128i even =
-            _mm_add_epi16(centre, _mm_loadu_si128(reinterpret_cast<const __m128i*>(m - 1)));
-        const __m128i odd =
-            _mm_add_epi16(centre, _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 1)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(even, odd));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi16(even, odd));
-    }
-#endif
+    const int32_t first = i;
+    i = InLanes(i, [=](auto lanes, int32_t at) ORVESSA_AVIF_LOOP {
+        using L = decltype(lanes);
+        const typename L::V offset = L::Set16(offset16);
+        const int16_t* centres = m + (at - first) / 2;
+        for (; at + 2 * L::kWidth <= n; at += 2 * L::kWidth, centres += L::kWidth) {
+            const typename L::V centre = L::Sub16(L::Times3(L::Load(centres)), offset);
+            const typename L::V even = L::Add16(centre, L::Load(centres - 1));
+            const typename L::V odd = L::Add16(centre, L::Load(centres + 1));
+            L::StoreInOrder(out + at, L::UnpackLo16(even, odd), L::UnpackHi16(even, odd));
+        }
+        return at;
+    });
+    m += (i - first) / 2;
     for (; i + 1 < n; i += 2, ++m) {
         const int32_t centre = 3 * m[0] - offset16;
         out[i] = static_cast<int16_t>(centre + m[-1]);
         out[i + 1] = static_cast<int16_t>(centre + m[1]);
     }
     if (i < n) out[i] = static_cast<int16_t>(3 * m[0] + m[-1] - offset16);
-}
-
-inline int32_t Luma(const Conversion& c, uint32_t sample) {
-    return c.luma[sample < c.top ? sample : c.top];
 }
 
 // A channel's pair of chroma weights as one lane for a 16-bit multiply-add over U and V
@@ -458,110 +517,43 @@ inline int32_t WeightPair(int32_t cu, int32_t cv) {
                                 (static_cast<uint32_t>(cu) & 0xFFFF));
 }
 
-// The loops below make B, G, R and alpha 255 for pixels [i, n) of a chunk, less a remainder,
-// and return how far they went. With `kLinearLuma` (8-bit full range), luma[Y] is Y whole
-// steps and a half, made from Y in the lanes rather than looked up. The products and sums are
-// exact in 32 bits, so they are the scalar arithmetic to the bit; the packing clamps.
-#ifdef ORVESSA_AVIF_SSE2
-inline __m128i Channel8(__m128i lumaLo, __m128i lumaHi, __m128i uvLo, __m128i uvHi,
-                        __m128i weights) {
-    const __m128i lo = _mm_add_epi32(lumaLo, _mm_madd_epi16(uvLo, weights));
-    const __m128i hi = _mm_add_epi32(lumaHi, _mm_madd_epi16(uvHi, weights));
-    return _mm_packs_epi32(_mm_srai_epi32(lo, kFraction), _mm_srai_epi32(hi, kFraction));
-}
-
+// B, G, R and alpha 255 for pixels [0, n) of a chunk, less a remainder; returns how far it
+// went. With `kLinearLuma` (8-bit full range), luma[Y] is Y whole steps and a half, made from
+// Y in the lanes rather than looked up. The products and sums are exact in 32 bits, so they
+// are the scalar arithmetic to the bit; the packing clamps.
 template <typename T, bool kLinearLuma>
-int32_t ConvertPixels(const T* ys, const int16_t* us, const int16_t* vs, int32_t i, int32_t n,
+int32_t ConvertPixels(const T* ys, const int16_t* us, const int16_t* vs, int32_t n,
                       const Conversion& c, uint8_t* px) {
-    const __m128i wr = _mm_set1_epi32(WeightPair(c.ru, c.rv));
-    const __m128i wg = _mm_set1_epi32(WeightPair(c.gu, c.gv));
-    const __m128i wb = _mm_set1_epi32(WeightPair(c.bu, c.bv));
-    const __m128i half = _mm_set1_epi16(static_cast<int16_t>(kHalf));
-    const __m128i opaque = _mm_set1_epi16(255);
-    for (; i + 8 <= n; i += 8) {
-        __m128i lumaLo, lumaHi;
-        if (kLinearLuma) {
-            const __m128i y = Load8(ys + i);
-            lumaLo = _mm_unpacklo_epi16(half, y);
-            lumaHi = _mm_unpackhi_epi16(half, y);
-        } else {
-            lumaLo = _mm_setr_epi32(Luma(c, ys[i]), Luma(c, ys[i + 1]), Luma(c, ys[i + 2]),
-                                    Luma(c, ys[i + 3]));
-            lumaHi = _mm_setr_epi32(Luma(c, ys[i + 4]), Luma(c, ys[i + 5]), Luma(c, ys[i + 6]),
-                                    Luma(c, ys[i + 7]));
+    return InLanes(0, [=, &c](auto lanes, int32_t i) ORVESSA_AVIF_LOOP {
+        using L = decltype(lanes);
+        using V = typename L::V;
+        const V wr = L::Set32(WeightPair(c.ru, c.rv));
+        const V wg = L::Set32(WeightPair(c.gu, c.gv));
+        const V wb = L::Set32(WeightPair(c.bu, c.bv));
+        const V half = L::Set16(kHalf), opaque = L::Set16(255);
+        for (; i + L::kWidth <= n; i += L::kWidth) {
+            V lumaLo, lumaHi;
+            if (kLinearLuma) {
+                const V y = L::Widen(ys + i);
+                lumaLo = L::UnpackLo16(half, y);
+                lumaHi = L::UnpackHi16(half, y);
+            } else {
+                L::LookUpLuma(c, ys + i, &lumaLo, &lumaHi);
+            }
+            const V u = L::Load(us + i), v = L::Load(vs + i);
+            const V uvLo = L::UnpackLo16(u, v), uvHi = L::UnpackHi16(u, v);
+            const V r = L::Channel(lumaLo, lumaHi, uvLo, uvHi, wr);
+            const V g = L::Channel(lumaLo, lumaHi, uvLo, uvHi, wg);
+            const V b = L::Channel(lumaLo, lumaHi, uvLo, uvHi, wb);
+            // B0..B7 R0..R7 and G0..G7 then 255s (in each 128-bit half), interleaved.
+            const V br = L::PackBytes(b, r), ga = L::PackBytes(g, opaque);
+            const V bgPairs = L::UnpackLo8(br, ga), raPairs = L::UnpackHi8(br, ga);
+            L::StoreInOrder(px + 4 * i, L::UnpackLo16(bgPairs, raPairs),
+                            L::UnpackHi16(bgPairs, raPairs));
         }
-        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(us + i));
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(vs + i));
-        const __m128i uvLo = _mm_unpacklo_epi16(u, v), uvHi = _mm_unpackhi_epi16(u, v);
-        const __m128i r = Channel8(lumaLo, lumaHi, uvLo, uvHi, wr);
-        const __m128i g = Channel8(lumaLo, lumaHi, uvLo, uvHi, wg);
-        const __m128i b = Channel8(lumaLo, lumaHi, uvLo, uvHi, wb);
-        // B0..B7 R0..R7 and G0..G7 then 255s, interleaved.
-        const __m128i br = _mm_packus_epi16(b, r), ga = _mm_packus_epi16(g, opaque);
-        const __m128i bgPairs = _mm_unpacklo_epi8(br, ga);
-        const __m128i raPairs = _mm_unpackhi_epi8(br, ga);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 4 * i),
-                         _mm_unpacklo_epi16(bgPairs, raPairs));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 4 * i + 16),
-                         _mm_unpackhi_epi16(bgPairs, raPairs));
-    }
-    return i;
+        return i;
+    });
 }
-#endif
-
-#ifdef ORVESSA_AVIF_AVX2
-ORVESSA_AVX2_FUNCTION inline __m256i Channel16(__m256i lumaLo, __m256i lumaHi, __m256i uvLo,
-                                               __m256i uvHi, __m256i weights) {
-    const __m256i lo = _mm256_add_epi32(lumaLo, _mm256_madd_epi16(uvLo, weights));
-    const __m256i hi = _mm256_add_epi32(lumaHi, _mm256_madd_epi16(uvHi, weights));
-    return _mm256_packs_epi32(_mm256_srai_epi32(lo, kFraction), _mm256_srai_epi32(hi, kFraction));
-}
-
-// Unpacking and packing work within each 128-bit half, so the low lanes hold pixels 0-3 and
-// 8-11, the high ones 4-7 and 12-15, until the halves are put in order for the stores.
-template <typename T, bool kLinearLuma>
-ORVESSA_AVX2_FUNCTION int32_t ConvertPixelsAvx2(const T* ys, const int16_t* us, const int16_t* vs,
-                                                int32_t n, const Conversion& c, uint8_t* px) {
-    const __m256i wr = _mm256_set1_epi32(WeightPair(c.ru, c.rv));
-    const __m256i wg = _mm256_set1_epi32(WeightPair(c.gu, c.gv));
-    const __m256i wb = _mm256_set1_epi32(WeightPair(c.bu, c.bv));
-    const __m256i half = _mm256_set1_epi16(static_cast<int16_t>(kHalf));
-    const __m256i opaque = _mm256_set1_epi16(255);
-    int32_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        __m256i lumaLo, lumaHi;
-        if (kLinearLuma) {
-            const __m256i y = Load16(ys + i);
-            lumaLo = _mm256_unpacklo_epi16(half, y);
-            lumaHi = _mm256_unpackhi_epi16(half, y);
-        } else {
-            const T* s = ys + i;
-            lumaLo =
-                _mm256_setr_epi32(Luma(c, s[0]), Luma(c, s[1]), Luma(c, s[2]), Luma(c, s[3]),
-                                  Luma(c, s[8]), Luma(c, s[9]), Luma(c, s[10]), Luma(c, s[11]));
-            lumaHi =
-                _mm256_setr_epi32(Luma(c, s[4]), Luma(c, s[5]), Luma(c, s[6]), Luma(c, s[7]),
-                                  Luma(c, s[12]), Luma(c, s[13]), Luma(c, s[14]), Luma(c, s[15]));
-        }
-        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(us + i));
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(vs + i));
-        const __m256i uvLo = _mm256_unpacklo_epi16(u, v), uvHi = _mm256_unpackhi_epi16(u, v);
-        const __m256i r = Channel16(lumaLo, lumaHi, uvLo, uvHi, wr);
-        const __m256i g = Channel16(lumaLo, lumaHi, uvLo, uvHi, wg);
-        const __m256i b = Channel16(lumaLo, lumaHi, uvLo, uvHi, wb);
-        const __m256i br = _mm256_packus_epi16(b, r), ga = _mm256_packus_epi16(g, opaque);
-        const __m256i bgPairs = _mm256_unpacklo_epi8(br, ga);
-        const __m256i raPairs = _mm256_unpackhi_epi8(br, ga);
-        const __m256i lo = _mm256_unpacklo_epi16(bgPairs, raPairs);  // pixels 0-3, 8-11
-        const __m256i hi = _mm256_unpackhi_epi16(bgPairs, raPairs);  // pixels 4-7, 12-15
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 4 * i),
-                            _mm256_permute2x128_si256(lo, hi, 0x20));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 4 * i + 32),
-                            _mm256_permute2x128_si256(lo, hi, 0x31));
-    }
-    return i;
-}
-#endif
 
 // A row of the picture, columns [x0, x0 + count), as B, G, R with alpha 255.
 template <typename T>
@@ -620,19 +612,9 @@ void ConvertRow(const Dav1dPicture& pic, const Conversion& c, int32_t row, int32
         }
         const T* ys = y + x0 + done;
         uint8_t* px = out + 4 * done;
-        int32_t i = 0;
         constexpr bool kBytes = sizeof(T) == 1;
-        const bool linear = kBytes && c.linearLuma;
-#ifdef ORVESSA_AVIF_AVX2
-        if (HasAvx2()) {
-            i = linear ? ConvertPixelsAvx2<T, kBytes>(ys, us, vs, n, c, px)
-                       : ConvertPixelsAvx2<T, false>(ys, us, vs, n, c, px);
-        }
-#endif
-#ifdef ORVESSA_AVIF_SSE2
-        i = linear ? ConvertPixels<T, kBytes>(ys, us, vs, i, n, c, px)
-                   : ConvertPixels<T, false>(ys, us, vs, i, n, c, px);
-#endif
+        int32_t i = kBytes && c.linearLuma ? ConvertPixels<T, kBytes>(ys, us, vs, n, c, px)
+                                           : ConvertPixels<T, false>(ys, us, vs, n, c, px);
         for (; i < n; ++i) {
             const int32_t yv = L(ys[i]);
             const int32_t u = us[i], v = vs[i];
