@@ -57,32 +57,26 @@ for arch in $archs; do
 done
 
 python3 - "$root" $archs <<'PY'
-import json, sys
+import json, re, sys
 
 root, archs = sys.argv[1], sys.argv[2:]
-# Input kind: (reference run, target ratio, what the target is against).
+# Input kind, by the first pattern found in the input's name: (reference run, target ratio,
+# what the target is against).
+KINDS = [
+    (r"^apng", "libpng", 1.10, "libpng, each frame a PNG"),
+    (r"^anim", "giflib", 0.80, "giflib, all 10 frames"),
+    (r"-webp-", "libwebp", 1.05, "libwebp WebPDecodeBGRA"),
+    (r"-avif-", "libavif", 1.05, "libavif decode + to BGRA"),
+    (r"-(baseline|progressive)$", "libjpeg", 1.10, "libjpeg read_scanlines"),
+    (r"-rgba?$", "libpng", 1.10, "libpng simplified read"),
+    (r"-bmp32$", "memcpy", 1.50, "memcpy of the output"),
+    (r"-bmp24$", "memcpy", 2.00, "memcpy of the output"),
+    (r"-pcx", "memcpy", 2.50, "memcpy of the output"),
+    (r"-bmp", "memcpy", 4.00, "memcpy of the output"),
+    (r"", "giflib", 0.80, "giflib DGifSlurp + lookup"),
+]
 def kind(name):
-    if name.startswith("apng"):
-        return "libpng", 1.10, "libpng, each frame a PNG"
-    if name.startswith("anim"):
-        return "giflib", 0.80, "giflib, all 10 frames"
-    if "-webp-" in name:
-        return "libwebp", 1.05, "libwebp WebPDecodeBGRA"
-    if "-avif-" in name:
-        return "libavif", 1.05, "libavif decode + to BGRA"
-    if name.endswith("-baseline") or name.endswith("-progressive"):
-        return "libjpeg", 1.10, "libjpeg read_scanlines"
-    if name.endswith("-rgb") or name.endswith("-rgba"):
-        return "libpng", 1.10, "libpng simplified read"
-    if name.endswith("-bmp32"):
-        return "memcpy", 1.50, "memcpy of the output"
-    if name.endswith("-bmp24"):
-        return "memcpy", 2.00, "memcpy of the output"
-    if "-pcx" in name:
-        return "memcpy", 2.50, "memcpy of the output"
-    if "-bmp" in name:
-        return "memcpy", 4.00, "memcpy of the output"
-    return "giflib", 0.80, "giflib DGifSlurp + lookup"
+    return next(k[1:] for k in KINDS if re.search(k[0], name))
 
 best = {}  # (arch, input, side) -> fastest repetition in ms
 for arch in archs:
