@@ -119,6 +119,19 @@ std::vector<std::wstring> Peek(Session& session, COLORREF ink) {
     return problems;
 }
 
+// The program started, and every control looked at until all paint as they should (painting
+// follows showing) or time is up; what is still wrong then fails the case.
+void ExpectControlsPaint(Check& check, const Options& options, COLORREF ink) {
+    Session session(check, options);
+    if (!session.Ok() || !session.Front()) return;
+    std::vector<std::wstring> problems;
+    WaitUntil(kStepTimeoutMs, [&] {
+        problems = Peek(session, ink);
+        return problems.empty();
+    });
+    for (const std::wstring& problem : problems) check.Fail(problem);
+}
+
 // The pixels of an icon at the given size: colour, and whether each pixel is opaque.
 struct IconPixels {
     int size = 0;
@@ -233,15 +246,7 @@ void ProgramIcon(Check& check, const Options& options) {
 }
 
 void ControlsPaint(Check& check, const Options& options) {
-    Session session(check, options);
-    if (!session.Ok() || !session.Front()) return;
-    // Painting follows showing; look again until the picture is right or time is up.
-    std::vector<std::wstring> problems;
-    WaitUntil(kStepTimeoutMs, [&] {
-        problems = Peek(session, RGB(0, 0, 0));
-        return problems.empty();
-    });
-    for (const std::wstring& problem : problems) check.Fail(problem);
+    ExpectControlsPaint(check, options, RGB(0, 0, 0));
 }
 
 // Under High Contrast Black's colours (Wine 8 does not report high contrast, but the black face
@@ -258,15 +263,8 @@ void HighContrastColours(Check& check, const Options& options) {
         ~Restore() { SetSysColors(5, which, old); }
     } restore{{GetSysColor(which[0]), GetSysColor(which[1]), GetSysColor(which[2]), GetSysColor(which[3]),
                GetSysColor(which[4])}};
-    if (!check.Expect(SetSysColors(5, which, scheme) != FALSE, L"SetSysColors failed")) return;
-    Session session(check, options);
-    if (!session.Ok() || !session.Front()) return;
-    std::vector<std::wstring> problems;
-    WaitUntil(kStepTimeoutMs, [&] {
-        problems = Peek(session, RGB(255, 255, 255));
-        return problems.empty();
-    });
-    for (const std::wstring& problem : problems) check.Fail(problem);
+    if (check.Expect(SetSysColors(5, which, scheme) != FALSE, L"SetSysColors failed"))
+        ExpectControlsPaint(check, options, RGB(255, 255, 255));
 }
 
 } // namespace driver
