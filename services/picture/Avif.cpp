@@ -899,7 +899,7 @@ Refusal AvifAnimation::Open(const uint8_t* data, size_t size) {
     return Refusal::None;
 }
 
-bool AvifAnimation::NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent) {
+bool AvifAnimation::NextFrame(uint8_t* bgra, int32_t* delayMs) {
     State& s = *state_;
     const avif::Track& color = s.sequence.color;
     const avif::Track& alpha = s.sequence.alpha;
@@ -918,8 +918,9 @@ bool AvifAnimation::NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent
         ok = s.alpha.Decode(s.data + a.offset, a.size, &s.alphaFrame) &&
              SameSize(s.alphaFrame.pic, color.width, color.height);
     }
+    bool translucent = false;  // the frames are blended whatever they hold
     ok = ok && Render(s.colorFrame.pic, hasAlpha ? &s.alphaFrame.pic : nullptr, color.nclx,
-                      s.sequence.premultiplied, s.place, bgra, translucent);
+                      s.sequence.premultiplied, s.place, bgra, &translucent);
     s.colorFrame.Release();
     s.alphaFrame.Release();
     if (!ok) {
@@ -940,19 +941,16 @@ bool AvifAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t*
     passes_ = 0;
     state_->background = backgroundBgra;
     state_->canvasHeld = false;
-    bool translucent = false;
     uint8_t* frame = state_->canvas ? state_->canvas.get() : screenBgra;
-    if (!NextFrame(frame, delayMs, &translucent)) return false;
+    if (!NextFrame(frame, delayMs)) return false;
     state_->canvasHeld = true;
     state_->Show(screenBgra);
     return true;
 }
 
 PictureAnimation::Step AvifAnimation::Next(uint8_t* screenBgra, int32_t* delayMs) {
-    bool translucent = false;
     // A frame that fails leaves the screen as it was; the canvas may be half written then.
-    if (!state_ ||
-        !NextFrame(state_->canvas ? state_->canvas.get() : screenBgra, delayMs, &translucent)) {
+    if (!state_ || !NextFrame(state_->canvas ? state_->canvas.get() : screenBgra, delayMs)) {
         if (state_) state_->canvasHeld = false;
         *delayMs = kNoFrameWaitMs;
         return Step::NoFrame;
@@ -974,8 +972,7 @@ Refusal AvifAnimation::DrawFirstFrame(uint8_t* out) {
     state_->alpha.Flush();
     state_->next = 0;
     int32_t delay = 0;
-    bool translucent = false;
-    return NextFrame(out, &delay, &translucent) ? Refusal::None : Refusal::Malformed;
+    return NextFrame(out, &delay) ? Refusal::None : Refusal::Malformed;
 }
 
 Refusal DecodeAvif(const uint8_t* data, size_t size, PixelSink& sink, ImageInfo* info) {

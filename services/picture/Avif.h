@@ -43,7 +43,7 @@ private:
     struct State;
     Refusal DrawFirstFrame(uint8_t* out) override;
     // Decodes the next frame into the screen, unblended; false when it cannot be decoded.
-    bool NextFrame(uint8_t* bgra, int32_t* delayMs, bool* translucent);
+    bool NextFrame(uint8_t* bgra, int32_t* delayMs);
 
     std::unique_ptr<State> state_;
 };

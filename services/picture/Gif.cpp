@@ -253,14 +253,9 @@ bool GifAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t* 
     if (!lzw_ || !screenBgra) {
         return false;
     }
-    const uint8_t background[4] = {static_cast<uint8_t>(backgroundBgra & 0xFF),
-                                   static_cast<uint8_t>((backgroundBgra >> 8) & 0xFF),
-                                   static_cast<uint8_t>((backgroundBgra >> 16) & 0xFF),
-                                   static_cast<uint8_t>(backgroundBgra >> 24)};
     const size_t pixels = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-    for (size_t i = 0; i < pixels; ++i) {
-        std::memcpy(screenBgra + 4 * i, background, 4);
-    }
+    for (size_t i = 0; i < pixels; ++i)
+        picture_bytes::StoreWord(screenBgra + 4 * i, backgroundBgra);
     pos_ = streamStart_;
     passes_ = 0;
     control_ = Control{};

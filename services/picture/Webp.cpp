@@ -106,7 +106,7 @@ Refusal WebpAnimation::Open(const uint8_t* data, size_t size) {
     return Refusal::None;
 }
 
-bool WebpAnimation::NextCanvas(const uint8_t** canvas, int32_t* delayMs) {
+bool WebpAnimation::NextCanvas(int32_t* delayMs) {
     canvas_ = nullptr;
     if (!WebPAnimDecoderHasMoreFrames(decoder_)) {
         WebPAnimDecoderReset(decoder_);
@@ -124,7 +124,7 @@ bool WebpAnimation::NextCanvas(const uint8_t** canvas, int32_t* delayMs) {
     }
     const int duration = timestamp - lastTimestamp_;
     lastTimestamp_ = timestamp;
-    *canvas = canvas_ = buffer;
+    canvas_ = buffer;
     *delayMs = duration > 0 ? duration : kZeroDelayMs;
     return true;
 }
@@ -136,28 +136,19 @@ bool WebpAnimation::Start(uint8_t* screenBgra, uint32_t backgroundBgra, int32_t*
     WebPAnimDecoderReset(decoder_);
     lastTimestamp_ = 0;
     passes_ = 0;
-    background_ = backgroundBgra;
-    const uint8_t* canvas = nullptr;
-    if (!NextCanvas(&canvas, delayMs)) {
+    if (!NextCanvas(delayMs)) {
         return false;
     }
-    BlendOntoBackground(canvas, screenBgra,
-                        static_cast<size_t>(width_) * static_cast<size_t>(height_),
-                        static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
-                        static_cast<uint8_t>(background_ >> 16));
+    Recompose(screenBgra, backgroundBgra);
     return true;
 }
 
 PictureAnimation::Step WebpAnimation::Next(uint8_t* screenBgra, int32_t* delayMs) {
-    const uint8_t* canvas = nullptr;
-    if (!decoder_ || !NextCanvas(&canvas, delayMs)) {
+    if (!decoder_ || !NextCanvas(delayMs)) {
         *delayMs = kNoFrameWaitMs;
         return Step::NoFrame;
     }
-    BlendOntoBackground(canvas, screenBgra,
-                        static_cast<size_t>(width_) * static_cast<size_t>(height_),
-                        static_cast<uint8_t>(background_), static_cast<uint8_t>(background_ >> 8),
-                        static_cast<uint8_t>(background_ >> 16));
+    Recompose(screenBgra, background_);
     return Step::Frame;
 }
 
@@ -176,12 +167,11 @@ void WebpAnimation::Recompose(uint8_t* screenBgra, uint32_t backgroundBgra) {
 Refusal WebpAnimation::DrawFirstFrame(uint8_t* out) {
     WebPAnimDecoderReset(decoder_);
     lastTimestamp_ = 0;
-    const uint8_t* canvas = nullptr;
     int32_t delay = 0;
-    if (!NextCanvas(&canvas, &delay)) {
+    if (!NextCanvas(&delay)) {
         return Refusal::Malformed;
     }
-    std::memcpy(out, canvas, static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
+    std::memcpy(out, canvas_, static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
     return Refusal::None;
 }
 

@@ -38,8 +38,8 @@ private:
     // The first frame's canvas.
     Refusal DrawFirstFrame(uint8_t* out) override;
     void Close();
-    // The next canvas and how long it stays; false when it cannot be decoded.
-    bool NextCanvas(const uint8_t** canvas, int32_t* delayMs);
+    // The next canvas (canvas_) and how long it stays; false when it cannot be decoded.
+    bool NextCanvas(int32_t* delayMs);
 
     WebPAnimDecoder* decoder_ = nullptr;
     int lastTimestamp_ = 0;
