@@ -740,35 +740,30 @@ Bytes PcxFile(const Raster& raster, int bits) {
     return MakePcx(raster.width, raster.height, bits, rows, &palette);
 }
 
-Bytes RgbaSamples(const Raster& raster) {
+namespace {
+
+// The raster's samples, `channels` a pixel: grey (the red sample), RGB or RGBA.
+Bytes Samples(const Raster& raster, int channels) {
     Bytes samples;
     for (const Rgba& c : raster.pixels) {
-        samples.insert(samples.end(), {c.r, c.g, c.b, c.a});
+        const uint8_t all[4] = {c.r, c.g, c.b, c.a};
+        samples.insert(samples.end(), all, all + channels);
     }
     return samples;
 }
 
+}  // namespace
+
+Bytes RgbaSamples(const Raster& raster) {
+    return Samples(raster, 4);
+}
+
 Bytes PngFile(const Raster& raster, bool alpha) {
-    Bytes samples;
-    for (const Rgba& c : raster.pixels) {
-        samples.insert(samples.end(), {c.r, c.g, c.b});
-        if (alpha) {
-            samples.push_back(c.a);
-        }
-    }
-    return WritePng(raster.width, raster.height, samples, alpha);
+    return WritePng(raster.width, raster.height, Samples(raster, alpha ? 4 : 3), alpha);
 }
 
 Bytes JpegFile(const Raster& raster, bool grey) {
-    Bytes samples;
-    for (const Rgba& c : raster.pixels) {
-        if (grey) {
-            samples.push_back(c.r);
-        } else {
-            samples.insert(samples.end(), {c.r, c.g, c.b});
-        }
-    }
-    return WriteJpeg(raster.width, raster.height, grey ? 1 : 3, samples);
+    return WriteJpeg(raster.width, raster.height, grey ? 1 : 3, Samples(raster, grey ? 1 : 3));
 }
 
 Bytes WebpFile(const Raster& raster, bool lossless) {
