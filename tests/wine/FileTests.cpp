@@ -18,10 +18,8 @@ using namespace testpictures;
 
 namespace {
 
-// Control IDs of the system's open dialog.
-constexpr int kTypeCombo = 0x470; // cmb1, the file-type list
-constexpr int kNameCombo = 0x47C; // cmb13, the file name in the Explorer style
-constexpr int kNameEdit = 0x480;  // edt1, the file name in the older layout
+// The control ID of the system's open dialog's file-type list (cmb1).
+constexpr int kTypeCombo = 0x470;
 
 // A 24-bit BMP of one colour.
 Bytes SolidBmp(int width, int height, COLORREF colour) {
@@ -30,12 +28,6 @@ Bytes SolidBmp(int width, int height, COLORREF colour) {
 
 BOOL CALLBACK FindListView(HWND hwnd, LPARAM param) {
     if (ClassOf(hwnd) != L"SysListView32") return TRUE;
-    *reinterpret_cast<HWND*>(param) = hwnd;
-    return FALSE;
-}
-
-BOOL CALLBACK FindVisibleEdit(HWND hwnd, LPARAM param) {
-    if (ClassOf(hwnd) != L"Edit" || !IsWindowVisible(hwnd)) return TRUE;
     *reinterpret_cast<HWND*>(param) = hwnd;
     return FALSE;
 }
@@ -58,35 +50,11 @@ struct OpenDialog {
     }
 };
 
-bool FindNameField(OpenDialog& open) {
-    HWND combo = GetDlgItem(open.dialog, kNameCombo);
-    if (combo != nullptr && ClassOf(combo) == L"Edit") {
-        open.name = combo;
-    } else if (combo != nullptr) {
-        EnumChildWindows(combo, FindVisibleEdit, reinterpret_cast<LPARAM>(&open.name));
-    }
-    if (open.name == nullptr) {
-        HWND edit = GetDlgItem(open.dialog, kNameEdit);
-        if (edit != nullptr && ClassOf(edit) == L"Edit") open.name = edit;
-    }
-    if (open.name == nullptr) EnumChildWindows(open.dialog, FindVisibleEdit, reinterpret_cast<LPARAM>(&open.name));
-    return open.name != nullptr;
-}
-
 // Clicks 选择图片 and waits for the dialog and its file-name field.
-bool OpenTheDialog(Check& check, Session& session, OpenDialog& open) {
-    HWND button = session.Control(kButton1);
-    if (button == nullptr || !session.Front()) return false;
-    ClickCentre(button);
-    open = OpenDialog{};
-    open.dialog = WaitOtherDialogOf(session.Process().Pid(), nullptr);
-    if (!check.Expect(open.dialog != nullptr, L"a click on " + ControlName(kButton1) + L" opened no dialog"))
-        return false;
-    if (!check.Expect(FindNameField(open),
-                      L"the open dialog has no file-name field:" + DescribeChildren(open.dialog))) {
-        return false;
-    }
-    return true;
+bool OpenTheDialog(IconPicker& picker, OpenDialog& open) {
+    open.dialog = picker.OpenDialog();
+    open.name = open.dialog ? picker.FileNameEdit(open.dialog) : nullptr;
+    return open.name != nullptr;
 }
 
 bool WaitClosed(HWND dialog) {
@@ -123,7 +91,7 @@ void OpenDialogSettings(Check& check, const Options& options) {
 
     // First run: nothing chosen yet.
     OpenDialog open;
-    if (!OpenTheDialog(check, session, open)) return;
+    if (!OpenTheDialog(picker, open)) return;
     check.Expect(GetWindow(open.dialog, GW_OWNER) == session.Main(), L"the dialog is not owned by the main window");
     check.Expect(!IsWindowEnabled(session.Main()), L"the main window is enabled while the dialog is up");
     check.ExpectEq(L"file-name field of the first run", L"", TextOf(open.name));
@@ -146,7 +114,7 @@ void OpenDialogSettings(Check& check, const Options& options) {
 
     // Second run: still nothing chosen; a name that does not exist is refused with the
     // dialog's own warning; an existing file is taken.
-    if (!OpenTheDialog(check, session, open)) return;
+    if (!OpenTheDialog(picker, open)) return;
     check.ExpectEq(L"file-name field after a cancelled run", L"", TextOf(open.name));
     open.Enter(folder / L"missing.bmp");
     HWND warning = WaitOtherDialogOf(session.Process().Pid(), open.dialog);
@@ -164,7 +132,7 @@ void OpenDialogSettings(Check& check, const Options& options) {
 
     // Third run: the last chosen path is offered again. The system may show it whole, or
     // open its folder and show the name.
-    if (!OpenTheDialog(check, session, open)) return;
+    if (!OpenTheDialog(picker, open)) return;
     const std::wstring offered = TextOf(open.name);
     if (offered == NameOf(chosen)) {
         check.Expect(WaitUntil(kStepTimeoutMs, [&] { return Ask(open.List(), LVM_GETITEMCOUNT) == 4; }),
@@ -178,7 +146,7 @@ void OpenDialogSettings(Check& check, const Options& options) {
     // Sent, so it returns once the handler has.
     Ask(session.Control(kButton2), BM_CLICK);
     check.Expect(WaitShows(session, picker, CLR_INVALID), ControlName(kButton2) + L" did not empty the picture box");
-    if (!OpenTheDialog(check, session, open)) return;
+    if (!OpenTheDialog(picker, open)) return;
     PressDialogButton(open.dialog, IDOK);
     if (!check.Expect(WaitClosed(open.dialog), L"the dialog did not close on the offered name")) return;
     check.Expect(WaitShows(session, picker, red), L"the offered name did not show the picture again");
@@ -339,7 +307,7 @@ void FoldersOutsideGbk(Check& check, const Options& options) {
             continue;
         }
         OpenDialog open;
-        if (!OpenTheDialog(check, session, open)) return;
+        if (!OpenTheDialog(picker, open)) return;
         open.Enter(file);
         if (!check.Expect(WaitClosed(open.dialog), Cat(row.what, L": the dialog did not take ", file))) {
             PressDialogButton(open.dialog, IDCANCEL);
