@@ -349,6 +349,16 @@ bool AllDigits(const std::wstring& text) {
     return true;
 }
 
+std::wstring PackagingNumber(const std::wstring& text) {
+    const std::wstring prefix = kPackagingPrefix, suffix = kPackagingSuffix;
+    constexpr size_t kOrderDigits = 13;
+    if (text.size() != prefix.size() + kOrderDigits + suffix.size()) return {};
+    if (text.compare(0, prefix.size(), prefix) != 0) return {};
+    if (text.compare(prefix.size() + kOrderDigits, std::wstring::npos, suffix) != 0) return {};
+    const std::wstring number = text.substr(prefix.size(), kOrderDigits);
+    return AllDigits(number) ? number : std::wstring();
+}
+
 // --- Processes -----------------------------------------------------------------------
 
 bool ProcessRunning(const wchar_t* exeName) {

@@ -95,6 +95,9 @@ RECT ClientOnScreen(HWND hwnd);
 // Milliseconds since 1970-01-01 00:00:00 UTC, from the system clock.
 long long UnixMillisNow();
 bool AllDigits(const std::wstring& text);
+// The order number inside a packaging text (message or echo line); empty when the text does
+// not have the packaging shape with a 13-digit number.
+std::wstring PackagingNumber(const std::wstring& text);
 
 // Whether a process of that file name (such as "winebrowser.exe") is running.
 bool ProcessRunning(const wchar_t* exeName);

@@ -12,29 +12,12 @@ namespace driver {
 
 namespace {
 
-const std::wstring kPackagingPrefix =
-    L"\x5DF2\x63D0\x4EA4\x5230\x670D\x52A1\x5668\x8FDB\x884C\x6253\x5305,"
-    L"\x8BA2\x5355\x7F16\x53F7:" /* 已提交到服务器进行打包,订单编号: */;
-const std::wstring kPackagingSuffix =
-    L",\x5DF2\x81EA\x52A8\x590D\x5236,\x8BF7\x524D\x5F80\x67E5\x8BE2\x83B7"
-    L"\x53D6\x4E0B\x8F7D\x5730\x5740\xFF01" /* ,已自动复制,请前往查询获取下载地址！ */;
 const std::wstring kQuerySuffix =
     L"\x8BE5\x8BA2\x5355\x4E0D\x5B58\x5728\x6216\x6B63\x5728\x5236\x4F5C\x4E2D!"
     L"\x6709\x95EE\x9898\x8BF7\x52A0\x4EA4\x6D41\x7FA4\xFF1A"
     L"480315962"
     /* 该订单不存在或正在制作中!有问题请加交流群：480315962 */;
 constexpr const wchar_t* kJoinPage = L"https://www.example.com/community/join";
-constexpr size_t kOrderDigits = 13;
-
-// The order number inside a packaging text (message or echo line); empty when the text does
-// not have the packaging shape with a 13-digit number.
-std::wstring PackagingNumber(const std::wstring& text) {
-    if (text.size() != kPackagingPrefix.size() + kOrderDigits + kPackagingSuffix.size()) return {};
-    if (text.compare(0, kPackagingPrefix.size(), kPackagingPrefix) != 0) return {};
-    if (text.compare(kPackagingPrefix.size() + kOrderDigits, std::wstring::npos, kPackagingSuffix) != 0) return {};
-    const std::wstring number = text.substr(kPackagingPrefix.size(), kOrderDigits);
-    return AllDigits(number) ? number : std::wstring();
-}
 
 void SetTextOf(HWND hwnd, const std::wstring& text) {
     Ask(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -326,8 +309,7 @@ void QueryHandsJoinPage(Check& check, const Options& options) {
         }
         const std::wstring content = TextOf(order);
         if (row.content == Content::JustIssued) {
-            check.Expect(content.size() == kOrderDigits && AllDigits(content),
-                         what + L": no number in the order field");
+            check.Expect(content.size() == 13 && AllDigits(content), what + L": no number in the order field");
         }
 
         if (!session.Front()) return;

@@ -1,6 +1,6 @@
 // Keyboard handling of the main window, driven with real key strokes: the first focus,
 // the Tab cycle both ways, the focus coming back after the window was deactivated, and
-// what Enter and Space do where.
+// what Enter and Space do where, and typing that wraps and scrolls the multi-line boxes.
 #include "Tests.h"
 
 #include "Session.h"
@@ -126,24 +126,52 @@ void EnterClicksNothing(Check& check, const Options& options) {
     check.Expect(session.Process().Running(), L"the program ended");
 }
 
-// In the two multi-line boxes Enter is a line break, not a key for the window.
-void EnterAddsLine(Check& check, const Options& options) {
+// In the two multi-line boxes Enter is a line break, not a key for the window. Typing past
+// a box's right edge wraps onto a new line, and typing past its bottom scrolls the text up.
+void TypingWrapsAndScrolls(Check& check, const Options& options) {
     Session session(check, options);
     if (!session.Ok() || !session.Front()) return;
     const int boxes[] = {kEdit5, kEdit6};
     for (const int id : boxes) {
         HWND hwnd = session.Control(id);
         if (hwnd == nullptr || !session.TabTo(id)) return;
-        TypeKeys(L"ab");
-        PressKey(VK_RETURN);
-        TypeKeys(L"cd");
-        const std::wstring wanted = L"ab\r\ncd";
-        if (!WaitUntil(kStepTimeoutMs, [&] { return TextOf(hwnd) == wanted; })) {
-            check.ExpectEq(L"text of " + ControlName(id) + L" after typing ab, Enter, cd", wanted, TextOf(hwnd));
+        const std::wstring name = ControlName(id);
+        // Far wider than the box, words the wrapping may break between.
+        std::wstring longLine;
+        for (int i = 0; i < 12; ++i) longLine += L"wrap word ";
+        TypeKeys(longLine);
+        if (!WaitUntil(kStepTimeoutMs, [&] { return TextOf(hwnd) == longLine; })) {
+            check.ExpectEq(name + L" text after typing one long line", longLine, TextOf(hwnd));
+            return;
         }
-        check.ExpectEq(L"line count of " + ControlName(id), 2, Ask(hwnd, EM_GETLINECOUNT));
+        check.Expect(Ask(hwnd, EM_GETLINECOUNT) >= 2, Cat(name, L": one long line typed shows as ",
+                                                          Ask(hwnd, EM_GETLINECOUNT), L" line(s), not wrapped"));
+        check.ExpectEq(name + L" first visible line before the box is full", 0, Ask(hwnd, EM_GETFIRSTVISIBLELINE));
+
+        std::wstring typed = longLine;
+        for (int i = 0; i < 25; ++i) {
+            PressKey(VK_RETURN);
+            TypeKeys(L"x");
+            typed += L"\r\nx";
+        }
+        // Until the last "x" has arrived the last line is empty, and its start is the end of
+        // the text, which has no position: wait for everything typed, not for the line count.
+        if (!WaitUntil(kStepTimeoutMs, [&] { return TextOf(hwnd) == typed; })) {
+            check.ExpectEq(name + L" text after 25 more lines", typed, TextOf(hwnd));
+            return;
+        }
         check.Expect(session.Focus() == hwnd, L"after Enter the focus moved to " + session.FocusName());
-        CheckNoExtraWindows(check, session, L"after Enter in " + ControlName(id));
+        CheckNoExtraWindows(check, session, L"after Enter in " + name);
+        const LRESULT top = Ask(hwnd, EM_GETFIRSTVISIBLELINE);
+        check.Expect(top > 0, Cat(name, L": after 25 more lines the first visible line is still ", top));
+        // The caret's line, the last one, is in view.
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        const LRESULT lastStart = Ask(hwnd, EM_LINEINDEX, static_cast<WPARAM>(Ask(hwnd, EM_GETLINECOUNT) - 1));
+        const LRESULT where = Ask(hwnd, EM_POSFROMCHAR, static_cast<WPARAM>(lastStart));
+        const int y = static_cast<short>(HIWORD(where));
+        check.Expect(where != -1 && y >= 0 && y < client.bottom,
+                     Cat(name, L": the last line is not in view (y = ", y, L", box height ", client.bottom, L")"));
     }
 }
 

@@ -15,6 +15,13 @@ namespace driver {
 inline constexpr const wchar_t* kMainClass = L"OrvessaWindow";
 inline constexpr const wchar_t* kMainCaption = L"Orvessa";
 inline constexpr const wchar_t* kMessageCaption = L"\x4FE1\x606F\xFF1A" /* 信息： */;
+// 开始打包's message and echo line around the order number.
+inline constexpr const wchar_t* kPackagingPrefix =
+    L"\x5DF2\x63D0\x4EA4\x5230\x670D\x52A1\x5668\x8FDB\x884C\x6253\x5305,"
+    L"\x8BA2\x5355\x7F16\x53F7:" /* 已提交到服务器进行打包,订单编号: */;
+inline constexpr const wchar_t* kPackagingSuffix =
+    L",\x5DF2\x81EA\x52A8\x590D\x5236,\x8BF7\x524D\x5F80\x67E5\x8BE2\x83B7"
+    L"\x53D6\x4E0B\x8F7D\x5730\x5740\xFF01" /* ,已自动复制,请前往查询获取下载地址！ */;
 
 int NoSuchControl(); // not constexpr: a name missing from the description does not build
 

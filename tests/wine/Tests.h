@@ -23,11 +23,10 @@
     X(TabCycleBackward)                                                                            \
     X(FocusReturnsAfterDeactivation)                                                               \
     X(EnterClicksNothing)                                                                          \
-    X(EnterAddsLine)                                                                               \
+    X(TypingWrapsAndScrolls)                                                                       \
     X(SpaceClicksButton)                                                                           \
     /* Edit boxes. */                                                                              \
     X(LongTextKept)                                                                                \
-    X(TypingWrapsAndScrolls)                                                                       \
     X(AppendKeepsUserText)                                                                         \
     /* The process. */                                                                             \
     X(ClosePathsExitZero)                                                                          \
