@@ -235,60 +235,10 @@ void WindowFrame(Check& check, const Options& options) {
         check.Expect(hit < HTSIZEFIRST || hit > HTSIZELAST,
                      Cat(L"the ", edge.where, L" hit-tests as a sizing border (", hit, L")"));
     }
-}
 
-void ControlTable(Check& check, const Options& options) {
-    Session session(check, options);
-    if (!session.Ok()) return;
-    for (const ControlRow& row : kControls) CheckControl(check, session, row);
-
-    // In window client coordinates the controls inside the group boxes land here.
-    struct ClientPoint {
-        int id;
-        POINT wanted;
-    };
-    const ClientPoint placed[] = {
-        {kEdit7, {384, 34}}, {kButton4, {328, 64}}, {kEdit8, {384, 106}}, {kEdit6, {320, 160}}};
-    for (const ClientPoint& row : placed) {
-        HWND hwnd = FindControl(session.Main(), row.id);
-        if (hwnd == nullptr) continue;
-        RECT rect{};
-        GetWindowRect(hwnd, &rect);
-        MapWindowPoints(nullptr, session.Main(), reinterpret_cast<POINT*>(&rect), 2);
-        check.ExpectEq(ControlName(row.id) + L" left in the window", row.wanted.x, rect.left);
-        check.ExpectEq(ControlName(row.id) + L" top in the window", row.wanted.y, rect.top);
-    }
-}
-
-// Parents and stacking: among siblings the earlier description row is on top, and the
-// window has exactly the described controls, no more.
-void ControlTree(Check& check, const Options& options) {
-    Session session(check, options);
-    if (!session.Ok()) return;
-    const int parents[] = {0, kGroup2, kGroup1};
-    for (const int parent : parents) {
-        HWND parentWindow = parent == 0 ? session.Main() : session.Control(parent);
-        if (parentWindow == nullptr) continue;
-        std::wstring wanted, got;
-        for (const ControlRow& row : kControls) {
-            if (row.parent == parent) wanted += ControlName(row.id) + L" ";
-        }
-        for (HWND child = GetWindow(parentWindow, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-            got += ControlName(GetDlgCtrlID(child)) + L" ";
-        }
-        check.ExpectEq(Cat(L"children of ", parent == 0 ? L"the main window" : ControlName(parent), L", top first"),
-                       wanted, got);
-    }
-}
-
-// The window can be moved by its title bar and minimized, and comes back where it was.
-void MoveAndMinimize(Check& check, const Options& options) {
-    Session session(check, options);
-    if (!session.Ok() || !session.Front()) return;
-    HWND main = session.Main();
-    RECT before{};
-    GetWindowRect(main, &before);
-
+    // Moved by its title bar and minimized, it comes back where it was.
+    if (!session.Front()) return;
+    const RECT before = rect;
     // Drag by a point of the title bar left of the buttons.
     const POINT grab{before.left + 100, before.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
     check.ExpectEq(L"hit test of the drag point", HTCAPTION, Ask(main, WM_NCHITTEST, 0, MAKELPARAM(grab.x, grab.y)));
@@ -331,6 +281,46 @@ void MoveAndMinimize(Check& check, const Options& options) {
                            }),
                  Cat(L"after restoring, the window is at (", restored.left, L",", restored.top, L"), wanted (",
                      moved.left, L",", moved.top, L")"));
+}
+
+void ControlTable(Check& check, const Options& options) {
+    Session session(check, options);
+    if (!session.Ok()) return;
+    for (const ControlRow& row : kControls) CheckControl(check, session, row);
+
+    // In window client coordinates the controls inside the group boxes land here.
+    struct ClientPoint {
+        int id;
+        POINT wanted;
+    };
+    const ClientPoint placed[] = {
+        {kEdit7, {384, 34}}, {kButton4, {328, 64}}, {kEdit8, {384, 106}}, {kEdit6, {320, 160}}};
+    for (const ClientPoint& row : placed) {
+        HWND hwnd = FindControl(session.Main(), row.id);
+        if (hwnd == nullptr) continue;
+        RECT rect{};
+        GetWindowRect(hwnd, &rect);
+        MapWindowPoints(nullptr, session.Main(), reinterpret_cast<POINT*>(&rect), 2);
+        check.ExpectEq(ControlName(row.id) + L" left in the window", row.wanted.x, rect.left);
+        check.ExpectEq(ControlName(row.id) + L" top in the window", row.wanted.y, rect.top);
+    }
+
+    // Parents and stacking: among siblings the earlier description row is on top, and the
+    // window has exactly the described controls, no more.
+    const int parents[] = {0, kGroup2, kGroup1};
+    for (const int parent : parents) {
+        HWND parentWindow = parent == 0 ? session.Main() : session.Control(parent);
+        if (parentWindow == nullptr) continue;
+        std::wstring wanted, got;
+        for (const ControlRow& row : kControls) {
+            if (row.parent == parent) wanted += ControlName(row.id) + L" ";
+        }
+        for (HWND child = GetWindow(parentWindow, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            got += ControlName(GetDlgCtrlID(child)) + L" ";
+        }
+        check.ExpectEq(Cat(L"children of ", parent == 0 ? L"the main window" : ControlName(parent), L", top first"),
+                       wanted, got);
+    }
 }
 
 // --- Display scale -------------------------------------------------------------------------

@@ -8,8 +8,6 @@
     /* The window and its controls at start. */                                                    \
     X(WindowFrame)                                                                                 \
     X(ControlTable)                                                                                \
-    X(ControlTree)                                                                                 \
-    X(MoveAndMinimize)                                                                             \
     X(ControlsPaint)                                                                               \
     X(HighContrastColours)                                                                         \
     X(ProgramIcon)                                                                                 \
