@@ -6,7 +6,6 @@
 #include "Fixtures.h"
 #include "Session.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -96,39 +95,11 @@ void CodePage(Check& check, const Options& options) {
 
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        check.Fail(L"cannot create a pipe");
-        return;
+    Program child(self, {L"--exit-acp"});
+    DWORD code = 0;
+    if (check.Expect(child.WaitExit(kExitTimeoutMs, code), L"the driver started again as a child did not end")) {
+        check.ExpectEq(L"ANSI code page of a started child", options.expectedAcp, code);
     }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    std::wstring commandLine = Cat(L"\"", self, L"\" --print-acp");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION info{};
-    const BOOL started =
-        CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        check.Fail(L"cannot start the driver again as a child");
-        return;
-    }
-    std::string out;
-    char buffer[64];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-    CloseHandle(readEnd);
-    if (WaitForSingleObject(info.hProcess, kExitTimeoutMs) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 0xDEAD);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-    check.ExpectEq(L"ANSI code page of a started child", static_cast<long long>(options.expectedAcp),
-                   std::atoll(out.c_str()));
 }
 
 namespace {

@@ -3,7 +3,7 @@
 //   OrvessaGuiTests --program PATH [--probe PATH] [--acp N] TEST...
 //                                                       run the named tests ("all" for every one)
 //   OrvessaGuiTests --list                              print the test names
-//   OrvessaGuiTests --print-acp                         print this process's ANSI code page
+//   OrvessaGuiTests --exit-acp                          exit with this process's ANSI code page
 //   OrvessaGuiTests --wait-window [MS]                  wait for a visible main window of any
 //                                                       process, print its outer rectangle
 //                                                       as "left top width height"
@@ -38,7 +38,7 @@ std::string Narrow(const wchar_t* text) {
 int Usage() {
     // clang-format off
     std::fprintf(stderr, "usage: OrvessaGuiTests --program PATH [--probe PATH] [--acp N] TEST... | --list |"
-                         " --print-acp | --wait-window [MS]\n");
+                         " --exit-acp | --wait-window [MS]\n");
     // clang-format on
     return 2;
 }
@@ -141,10 +141,7 @@ int wmain(int argc, wchar_t** argv) {
         for (const TestCase& test : kTests) std::printf("%s\n", test.name);
         return 0;
     }
-    if (command == L"--print-acp") {
-        std::printf("%u\n", GetACP());
-        return 0;
-    }
+    if (command == L"--exit-acp") return static_cast<int>(GetACP());
     if (command == L"--wait-window") return WaitWindow(argc, argv);
     return RunTests(argc, argv);
 }
