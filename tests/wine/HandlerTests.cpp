@@ -205,17 +205,12 @@ void PackagingMessageBox(Check& check, const Options& options) {
         check.ExpectEq(what + L": " + ControlName(kEdit8), downloadText, TextOf(download));
         lastNumber = number;
     }
-}
 
-// While 开始打包's box is up, clicks and a close still reach the program through the box's own
-// loop: the clicks are dropped as a disabled window drops them, and the close waits until the
-// handler has returned, then ends the program normally. The box has no owner, so nothing
-// brings it back when another program (the browser 查询 opens) covers it: a click on the
-// main window, or its activation, must.
-void OneHandlerAtATime(Check& check, const Options& options) {
-    Session session(check, options);
-    HWND echo = session.Control(kEdit6);
-    if (!session.Ok() || echo == nullptr) return;
+    // While 开始打包's box is up, clicks and a close still reach the program through the box's own
+    // loop: the clicks are dropped as a disabled window drops them, and the close waits until the
+    // handler has returned, then ends the program normally. The box has no owner, so nothing
+    // brings it back when another program (the browser 查询 opens) covers it: a click on the
+    // main window, or its activation, must.
     PostMessageW(session.Control(kButton3), BM_CLICK, 0, 0);
     HWND box = WaitDialogOf(session.Process().Pid(), kMessageCaption);
     if (!check.Expect(box != nullptr, L"packaging showed no box")) return;
@@ -231,12 +226,12 @@ void OneHandlerAtATime(Check& check, const Options& options) {
     check.ExpectEq(L"echo box under the first handler", echoed, TextOf(echo));
 
     DriverWindow cover; // over the box
-    HWND button = nullptr;
+    HWND uncovered = nullptr;
     POINT point{};
     RECT r{};
     GetWindowRect(box, &r);
     SetWindowPos(cover.Handle(), HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, 0);
-    if (check.Expect(UncoveredButton(session, box, button, point), L"the box covers every button") &&
+    if (check.Expect(UncoveredButton(session, box, uncovered, point), L"the box covers every button") &&
         BringToFront(cover.Handle()))
         ClickAt(point);
     check.Expect(WaitUntil(kStepTimeoutMs, [&] { return GetForegroundWindow() == box; }),

@@ -26,30 +26,28 @@ void CheckNoExtraWindows(Check& check, Session& session, const std::wstring& aft
     }
 }
 
-void TabCycle(Check& check, const Options& options, bool backward) {
-    Session session(check, options);
-    if (!session.Ok() || !session.Front()) return;
-    if (!check.Expect(session.WaitFocus(kEdit1), L"at start the focus is on " + session.FocusName())) return;
-
-    // Twelve presses visit every stop once and end where they began; the thirteenth
-    // shows the wrap is not a one-off.
-    int at = 0;
+// Twelve presses visit every stop once and end where they began; the thirteenth shows the
+// wrap is not a one-off. `at` is the stop the focus is on, before and after.
+bool TabCycle(Check& check, Session& session, bool backward, int& at) {
     for (int press = 1; press <= kTabStops + 1; ++press) {
         const int next = backward ? (at + kTabStops - 1) % kTabStops : (at + 1) % kTabStops;
         PressKey(VK_TAB, backward ? kShift : kNoModifier);
         if (!session.WaitFocus(kTabCycle[next])) {
             check.Fail(Cat(backward ? L"Shift+Tab" : L"Tab", L" #", press, L" from ", ControlName(kTabCycle[at]),
                            L": wanted the focus on ", ControlName(kTabCycle[next]), L", got ", session.FocusName()));
-            return;
+            return false;
         }
         at = next;
     }
-    CheckNoExtraWindows(check, session, L"after the Tab cycle");
+    CheckNoExtraWindows(check, session, backward ? L"after the Shift+Tab cycle" : L"after the Tab cycle");
+    return true;
 }
 
 } // namespace
 
-void InitialFocus(Check& check, const Options& options) {
+// The window takes the foreground and the focus by itself at start; Tab and Shift+Tab then
+// go round the stops.
+void InitialFocusAndTabCycle(Check& check, const Options& options) {
     Session session(check, options);
     if (!session.Ok()) return;
     // No help from the driver here: showing the window must activate it by itself.
@@ -61,14 +59,8 @@ void InitialFocus(Check& check, const Options& options) {
                  L"the main window is not the active window");
     check.Expect(WaitUntil(kStepTimeoutMs, [&] { return InputStateOf(session.Main()).hwndCaret == edit1; }),
                  L"the caret is not in " + ControlName(kEdit1));
-}
-
-void TabCycleForward(Check& check, const Options& options) {
-    TabCycle(check, options, false);
-}
-
-void TabCycleBackward(Check& check, const Options& options) {
-    TabCycle(check, options, true);
+    int at = 0;
+    if (session.Front() && TabCycle(check, session, false, at)) TabCycle(check, session, true, at);
 }
 
 // Deactivating and reactivating the window puts the focus back where it was, in the main

@@ -595,6 +595,7 @@ void GifAnimates(Check& check, const Options& options) {
 }
 
 // A new picture, or none, ends the animation before it is shown: no frame is drawn over it.
+// Closing the window ends it too.
 void NewPictureStopsAnimation(Check& check, const Options& options) {
     Bench bench(check, options);
     if (!bench.Ok()) return;
@@ -628,15 +629,11 @@ void NewPictureStopsAnimation(Check& check, const Options& options) {
                          L" of ", samples.size(), L" looks at the box were not ", ColourText(wanted),
                          L"; the first was ", ColourText(first == samples.end() ? CLR_INVALID : first->colour)));
     }
-}
 
-// Esc while a GIF animates closes the window; the animation's thread is stopped and the
-// program ends at once with exit code 0.
-void CloseWhileAnimating(Check& check, const Options& options) {
-    Bench bench(check, options);
-    if (!bench.Ok()) return;
-    if (!bench.Show(check, L"lights.gif", TrafficLight(0))) return;
-    if (!check.Expect(bench.picker.WaitAnimating(), L"the GIF does not animate")) return;
+    // Esc while the GIF animates closes the window; the animation's thread is stopped and the
+    // program ends at once with exit code 0.
+    if (!bench.Show(check, L"lights.gif", gif)) return;
+    if (!check.Expect(picker.WaitAnimating(), L"before Esc: the GIF does not animate")) return;
     if (!bench.session.Front()) return;
     const ULONGLONG start = GetTickCount64();
     PressKey(VK_ESCAPE);

@@ -16,9 +16,7 @@
     X(DpiLayout)                                                                                   \
     X(DpiChangeKeepsState)                                                                         \
     /* Keyboard. */                                                                                \
-    X(InitialFocus)                                                                                \
-    X(TabCycleForward)                                                                             \
-    X(TabCycleBackward)                                                                            \
+    X(InitialFocusAndTabCycle)                                                                     \
     X(FocusReturnsAfterDeactivation)                                                               \
     X(EnterClicksNothing)                                                                          \
     X(TypingWrapsAndScrolls)                                                                       \
@@ -40,7 +38,6 @@
     X(PackagingMessageBox)                                                                         \
     X(QueryHandsJoinPage)                                                                          \
     X(ManyClicksKeepEveryLine)                                                                     \
-    X(OneHandlerAtATime)                                                                           \
     /* The file-open dialog and whole-file reading. */                                             \
     X(OpenDialogSettings)                                                                          \
     X(ReadFileCases)                                                                               \
@@ -52,7 +49,6 @@
     X(CancelRereadsLastChoice)                                                                     \
     X(GifAnimates)                                                                                 \
     X(NewPictureStopsAnimation)                                                                    \
-    X(CloseWhileAnimating)                                                                         \
     X(GifFramesCompose)                                                                            \
     X(AnimationThreadLifetime)                                                                     \
     X(PictureSurvivesRepaint)                                                                      \
