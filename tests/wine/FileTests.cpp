@@ -26,12 +26,6 @@ Bytes SolidBmp(int width, int height, COLORREF colour) {
     return BmpFile(Filled(width, height, Rgba{GetRValue(colour), GetGValue(colour), GetBValue(colour)}), 24);
 }
 
-BOOL CALLBACK FindListView(HWND hwnd, LPARAM param) {
-    if (ClassOf(hwnd) != L"SysListView32") return TRUE;
-    *reinterpret_cast<HWND*>(param) = hwnd;
-    return FALSE;
-}
-
 // The open dialog as the tests work it.
 struct OpenDialog {
     HWND dialog = nullptr;
@@ -39,9 +33,10 @@ struct OpenDialog {
 
     // The file list; a new one replaces the old whenever the dialog changes folder.
     HWND List() const {
-        HWND list = nullptr;
-        EnumChildWindows(dialog, FindListView, reinterpret_cast<LPARAM>(&list));
-        return list;
+        for (HWND hwnd : ChildrenOf(dialog)) {
+            if (ClassOf(hwnd) == L"SysListView32") return hwnd;
+        }
+        return nullptr;
     }
     // Types a name and presses the dialog's default button, as Enter in the name field does.
     void Enter(const std::wstring& text) const {

@@ -142,17 +142,6 @@ std::string UnixPathOf(const std::wstring& path) {
 
 namespace {
 
-BOOL CALLBACK CollectChildren(HWND hwnd, LPARAM param) {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-    return TRUE;
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
-    std::vector<HWND> children;
-    EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&children));
-    return children;
-}
-
 bool HasArea(HWND hwnd) {
     RECT rect{};
     GetClientRect(hwnd, &rect);

@@ -8,19 +8,6 @@ namespace {
 
 constexpr int kCommonDialogCancel = IDCANCEL;
 
-struct EditSearch {
-    std::vector<HWND> edits;
-    std::wstring tree; // every descendant, for a failure message
-};
-
-BOOL CALLBACK CollectEdits(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<EditSearch*>(param);
-    const std::wstring name = ClassOf(hwnd);
-    search->tree += Cat(L" ", name, L"#", GetDlgCtrlID(hwnd), IsWindowVisible(hwnd) ? L"" : L"(hidden)");
-    if (name == L"Edit" && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) search->edits.push_back(hwnd);
-    return TRUE;
-}
-
 // Types text as characters rather than key strokes, so no Shift is involved: Wine now and
 // then drops a Shift pressed by SendInput, and a path typed with one lost is another path.
 void TypeCharacters(const std::wstring& text) {
@@ -99,16 +86,18 @@ HWND IconPicker::OpenDialog(Press how) {
 }
 
 HWND IconPicker::FileNameEdit(HWND dialog) {
-    EditSearch search;
-    EnumChildWindows(dialog, CollectEdits, reinterpret_cast<LPARAM>(&search));
+    std::vector<HWND> edits;
+    for (HWND hwnd : ChildrenOf(dialog)) {
+        if (ClassOf(hwnd) == L"Edit" && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) edits.push_back(hwnd);
+    }
     // The file-name box is an edit inside a combo box in the Explorer-style dialog; an older
     // layout has it as a plain edit, the dialog's only one.
-    for (HWND edit : search.edits) {
+    for (HWND edit : edits) {
         if (InsideComboBox(edit)) return edit;
     }
-    if (search.edits.size() == 1) return search.edits.front();
-    check_.Fail(
-        Cat(L"found no file-name box in the dialog of class ", ClassOf(dialog), L"; its windows:", search.tree));
+    if (edits.size() == 1) return edits.front();
+    check_.Fail(Cat(L"found no file-name box in the dialog of class ", ClassOf(dialog), L"; its windows:",
+                    DescribeChildren(dialog)));
     return nullptr;
 }
 

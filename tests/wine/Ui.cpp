@@ -95,7 +95,6 @@ namespace {
 
 struct WindowSearch {
     DWORD pid;
-    int id;
     std::vector<HWND> found;
 };
 
@@ -109,17 +108,15 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-BOOL CALLBACK FindById(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    if (GetDlgCtrlID(hwnd) != search->id) return TRUE;
-    search->found.push_back(hwnd);
-    return FALSE;
+BOOL CALLBACK CollectChildren(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
 }
 
 } // namespace
 
 std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
-    WindowSearch search{pid, 0, {}};
+    WindowSearch search{pid, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -139,11 +136,18 @@ HWND WaitWindowOf(DWORD pid, const wchar_t* className, const wchar_t* caption, D
     return found;
 }
 
-HWND FindControl(HWND root, int id) {
-    WindowSearch search{0, id, {}};
+std::vector<HWND> ChildrenOf(HWND parent) {
+    std::vector<HWND> children;
     // EnumChildWindows walks every descendant, so controls inside group boxes are found too.
-    EnumChildWindows(root, FindById, reinterpret_cast<LPARAM>(&search));
-    return search.found.empty() ? nullptr : search.found.front();
+    EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+HWND FindControl(HWND root, int id) {
+    for (HWND hwnd : ChildrenOf(root)) {
+        if (GetDlgCtrlID(hwnd) == id) return hwnd;
+    }
+    return nullptr;
 }
 
 std::wstring ClassOf(HWND hwnd) {

@@ -76,6 +76,8 @@ private:
 std::vector<HWND> TopLevelWindowsOf(DWORD pid);
 HWND WaitWindowOf(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD timeoutMs, HWND except = nullptr);
 
+// Every descendant window, in the order EnumChildWindows gives them.
+std::vector<HWND> ChildrenOf(HWND parent);
 // A descendant of `root` by control ID, searched through group boxes too.
 HWND FindControl(HWND root, int id);
 std::wstring ClassOf(HWND hwnd);

@@ -43,14 +43,9 @@ int Usage() {
     return 2;
 }
 
-BOOL CALLBACK FlagUnpainted(HWND hwnd, LPARAM param) {
-    if (GetUpdateRect(hwnd, nullptr, FALSE)) *reinterpret_cast<bool*>(param) = true;
-    return TRUE;
-}
-
 bool NeedsPainting(HWND main) {
     bool pending = GetUpdateRect(main, nullptr, FALSE) != FALSE;
-    EnumChildWindows(main, FlagUnpainted, reinterpret_cast<LPARAM>(&pending));
+    for (HWND child : driver::ChildrenOf(main)) pending = pending || GetUpdateRect(child, nullptr, FALSE);
     return pending;
 }
 
