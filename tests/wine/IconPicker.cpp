@@ -8,22 +8,6 @@ namespace {
 
 constexpr int kCommonDialogCancel = IDCANCEL;
 
-// Types text as characters rather than key strokes, so no Shift is involved: Wine now and
-// then drops a Shift pressed by SendInput, and a path typed with one lost is another path.
-void TypeCharacters(const std::wstring& text) {
-    std::vector<INPUT> inputs;
-    for (const wchar_t c : text) {
-        for (const DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
-            INPUT input{};
-            input.type = INPUT_KEYBOARD;
-            input.ki.wScan = c;
-            input.ki.dwFlags = KEYEVENTF_UNICODE | up;
-            inputs.push_back(input);
-        }
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
 bool InsideComboBox(HWND hwnd) {
     for (HWND parent = GetParent(hwnd); parent != nullptr; parent = GetParent(parent)) {
         const std::wstring name = ClassOf(parent);
@@ -127,7 +111,7 @@ bool IconPicker::Choose(const std::wstring& path, Press how) {
     for (int attempt = 0; attempt < 3 && !typed; ++attempt) {
         PressKey(VK_END);
         PressKey(VK_HOME, kShift);
-        TypeCharacters(path);
+        TypeKeys(path);
         typed = WaitUntil(kStepTimeoutMs, [&] { return TextOf(edit) == path; });
     }
     if (!typed) {

@@ -242,15 +242,20 @@ void PressKey(WORD vk, unsigned modifiers) {
     Send(inputs);
 }
 
+// As characters rather than key strokes, so no Shift is involved: Wine now and then drops a
+// Shift pressed by SendInput, and a path typed with one lost is another path.
 void TypeKeys(const std::wstring& text) {
+    std::vector<INPUT> inputs;
     for (const wchar_t c : text) {
-        const SHORT scan = VkKeyScanW(c);
-        if (scan == -1) continue;
-        const WORD vk = LOBYTE(scan);
-        unsigned modifiers = kNoModifier;
-        if (HIBYTE(scan) & 1) modifiers |= kShift;
-        PressKey(vk, modifiers);
+        for (const DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = c;
+            input.ki.dwFlags = KEYEVENTF_UNICODE | up;
+            inputs.push_back(input);
+        }
     }
+    Send(inputs);
 }
 
 void MouseAt(POINT screen, DWORD flags) {

@@ -97,7 +97,7 @@ bool BringToFront(HWND hwnd);
 // Real input through SendInput, into whatever window is in the foreground.
 enum Modifier : unsigned { kNoModifier = 0, kShift = 1, kControl = 2, kAlt = 4 };
 void PressKey(WORD vk, unsigned modifiers = kNoModifier);
-// Types characters as key strokes of the keyboard layout; text is ASCII.
+// Types text as characters, each a key-down and key-up of its own, whatever the layout.
 void TypeKeys(const std::wstring& text);
 // Moves the mouse to a screen point, adding the button `flags` (MOUSEEVENTF_LEFTDOWN...).
 void MouseAt(POINT screen, DWORD flags);
