@@ -447,15 +447,9 @@ void PictureFormatsShow(Check& check, const Options& options) {
         }
         if (!ClearAndWaitBlank(check, picker, row.what)) return;
     }
-}
 
-// Data that is no picture, or no picture the box can decode, leaves the box blank, and the
-// picture shown before is gone.
-void NotPicturesBlank(Check& check, const Options& options) {
-    Bench bench(check, options);
-    if (!bench.Ok()) return;
-    IconPicker& picker = bench.picker;
-
+    // Data that is no picture, or no picture the box can decode, leaves the box blank, and the
+    // picture shown before is gone.
     const char text[] = "This is a note, not a picture.\r\n";
     Bytes compressedBmp = BmpFile(Filled(8, 8, kBlue), 8);
     compressedBmp[30] = 1; // compression: run-length, 8 bits
@@ -592,6 +586,26 @@ void GifAnimates(Check& check, const Options& options) {
             continue;
         CheckTiming(check, row, SampleCentre(bench.picker, kSampleMs));
     }
+
+    // Frames drawn over earlier ones: holes, partial frames and the disposal methods.
+    const COLORREF face = bench.picker.Background();
+    int number = 0;
+    for (const ComposeRow& row : ComposeRows(face)) {
+        check.Note(row.what);
+        GifWriter gif(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite}));
+        for (const GifFrame& frame : row.frames) gif.Frame(frame);
+        // One file per row, so that a failure's log names the file.
+        if (!bench.Show(check, Cat(L"compose", ++number, L".gif"), gif.Trailer())) return;
+        // The frame looked at stays 2 s and the whole round takes at most 2.2 s.
+        if (row.seenFirst != CLR_INVALID) {
+            const std::wstring later =
+                bench.picker.WaitProbes({{L"bottom right quarter", 73, 73, row.seenFirst, 2}}, 6000);
+            if (!check.Expect(later.empty(), Cat(row.what, L": the later frame never showed: ", later))) continue;
+        }
+        const std::wstring problems =
+            bench.picker.WaitProbes(QuarterProbes(row.topLeft, row.topRight, row.bottomLeft, row.bottomRight, 2), 6000);
+        check.Expect(problems.empty(), Cat(row.what, L": ", problems));
+    }
 }
 
 // A new picture, or none, ends the animation before it is shown: no frame is drawn over it.
@@ -644,30 +658,6 @@ void NewPictureStopsAnimation(Check& check, const Options& options) {
         return;
     check.Note(Cat(L"ended ", GetTickCount64() - start, L" ms after Esc"));
     check.ExpectEq(L"exit code", 0, static_cast<long long>(code));
-}
-
-// Frames drawn over earlier ones: holes, partial frames and the disposal methods.
-void GifFramesCompose(Check& check, const Options& options) {
-    Bench bench(check, options);
-    if (!bench.Ok()) return;
-    const COLORREF face = bench.picker.Background();
-    int number = 0;
-    for (const ComposeRow& row : ComposeRows(face)) {
-        check.Note(row.what);
-        GifWriter gif(4, 4, RgbTable({kRed, kGreen, kBlue, kWhite}));
-        for (const GifFrame& frame : row.frames) gif.Frame(frame);
-        // One file per row, so that a failure's log names the file.
-        if (!bench.Show(check, Cat(L"compose", ++number, L".gif"), gif.Trailer())) return;
-        // The frame looked at stays 2 s and the whole round takes at most 2.2 s.
-        if (row.seenFirst != CLR_INVALID) {
-            const std::wstring later =
-                bench.picker.WaitProbes({{L"bottom right quarter", 73, 73, row.seenFirst, 2}}, 6000);
-            if (!check.Expect(later.empty(), Cat(row.what, L": the later frame never showed: ", later))) continue;
-        }
-        const std::wstring problems =
-            bench.picker.WaitProbes(QuarterProbes(row.topLeft, row.topRight, row.bottomLeft, row.bottomRight, 2), 6000);
-        check.Expect(problems.empty(), Cat(row.what, L": ", problems));
-    }
 }
 
 // Only an animated GIF has a thread of its own, and it ends when the picture goes. While one

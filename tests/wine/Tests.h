@@ -45,11 +45,9 @@
     X(CurrentFolderAtStart)                                                                        \
     /* The app icon row: files chosen in the dialog, shown in the picture box. */                  \
     X(PictureFormatsShow)                                                                          \
-    X(NotPicturesBlank)                                                                            \
     X(CancelRereadsLastChoice)                                                                     \
     X(GifAnimates)                                                                                 \
     X(NewPictureStopsAnimation)                                                                    \
-    X(GifFramesCompose)                                                                            \
     X(AnimationThreadLifetime)                                                                     \
     X(PictureSurvivesRepaint)                                                                      \
     /* A long session: picture changes and button clicks, with the program's resources counted. */ \
