@@ -95,10 +95,6 @@ void AccessibleNamesAndRoles(Check& check, const Options& options) {
     }
 }
 
-} // namespace driver
-
-namespace driver {
-
 // The picture box's value after each way its picture is set, and one value-change event per
 // set, heard from outside the program.
 void PictureValueAndEvents(Check& check, const Options& options) {

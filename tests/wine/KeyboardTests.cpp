@@ -9,18 +9,11 @@ namespace driver {
 
 namespace {
 
-// Visible top-level windows of the program besides its main window: a message box or a
+// Any visible top-level window of the program besides its main window is a message box or a
 // file dialog that a click would have opened.
-std::vector<HWND> ExtraWindows(Session& session) {
-    std::vector<HWND> extra;
-    for (HWND hwnd : TopLevelWindowsOf(session.Process().Pid())) {
-        if (hwnd != session.Main()) extra.push_back(hwnd);
-    }
-    return extra;
-}
-
 void CheckNoExtraWindows(Check& check, Session& session, const std::wstring& after) {
-    for (HWND hwnd : ExtraWindows(session)) {
+    for (HWND hwnd : TopLevelWindowsOf(session.Process().Pid())) {
+        if (hwnd == session.Main()) continue;
         check.Fail(
             Cat(after, L": a window of class ", ClassOf(hwnd), L" captioned ", Quoted(TextOf(hwnd)), L" appeared"));
     }
