@@ -10,9 +10,10 @@ const wchar_t kReportCaption[] = L"\x9519\x8BEF";                      // 错误
 const wchar_t kReportHeadline[] = L"\x8FD0\x884C\x65F6\x51FA\x9519!";  // 运行时出错!
 
 // Address space kept back from start-up for the report itself: when the heap has run out, the
-// system still needs room to build the report's message box (under Wine 1 MiB is too little,
-// 4 MiB enough). Only reserved, so it costs no memory until it is given back.
-constexpr SIZE_T kReportReserveBytes = SIZE_T{8} << 20;
+// system still needs room to build the report's message box. A box whose Chinese text comes
+// from a linked font may have to map that font first (5 MB under Wine's test set-up, where
+// 8 MiB now and then fell short). Only reserved, so it costs no memory until it is given back.
+constexpr SIZE_T kReportReserveBytes = SIZE_T{32} << 20;
 void* g_reportReserve = nullptr;
 
 // Converts into a caller's buffer without allocating. False when the text does not fit.
