@@ -340,7 +340,6 @@ bool AllDigits(const std::wstring& text) {
 
 std::wstring PackagingNumber(const std::wstring& text) {
     const std::wstring prefix = kPackagingPrefix, suffix = kPackagingSuffix;
-    constexpr size_t kOrderDigits = 13;
     if (text.size() != prefix.size() + kOrderDigits + suffix.size()) return {};
     if (text.compare(0, prefix.size(), prefix) != 0) return {};
     if (text.compare(prefix.size() + kOrderDigits, std::wstring::npos, suffix) != 0) return {};

@@ -304,7 +304,8 @@ void QueryHandsJoinPage(Check& check, const Options& options) {
         }
         const std::wstring content = TextOf(order);
         if (row.content == Content::JustIssued) {
-            check.Expect(content.size() == 13 && AllDigits(content), what + L": no number in the order field");
+            check.Expect(content.size() == kOrderDigits && AllDigits(content),
+                         what + L": no number in the order field");
         }
 
         if (!session.Front()) return;

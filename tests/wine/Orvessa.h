@@ -15,7 +15,8 @@ namespace driver {
 inline constexpr const wchar_t* kMainClass = L"OrvessaWindow";
 inline constexpr const wchar_t* kMainCaption = L"Orvessa";
 inline constexpr const wchar_t* kMessageCaption = L"\x4FE1\x606F\xFF1A" /* 信息： */;
-// 开始打包's message and echo line around the order number.
+// An order number's digits, and 开始打包's message and echo line around it.
+inline constexpr size_t kOrderDigits = 13;
 inline constexpr const wchar_t* kPackagingPrefix =
     L"\x5DF2\x63D0\x4EA4\x5230\x670D\x52A1\x5668\x8FDB\x884C\x6253\x5305,"
     L"\x8BA2\x5355\x7F16\x53F7:" /* 已提交到服务器进行打包,订单编号: */;
