@@ -24,23 +24,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 orvessa_wine_prefix_ready
 orvessa_wine_env "$locale_name"
-output=$(mktemp "${TMPDIR:-/tmp}/orvessa-unit.XXXXXX")
-finish() {
-    rm -f "$output"
-    if [ "${ORVESSA_WINE_KEEP_SERVER:-0}" != 1 ]; then orvessa_wine_kill; fi
-}
-trap finish EXIT
-# Console output only: no window, so no display is needed.
-run() { env -u DISPLAY wine "$program" "$@" >"$output"; }
-status=0
-run "$@" || status=$?
-# On a loaded machine Wine's own loader now and then dies of a segmentation fault on the way out
-# of a program that has finished (a Unix signal, status 139: a fault of the program's own ends
-# it with a Windows exception code instead). Such a run is made again, once, and says so.
-if [ "$status" = 139 ]; then
-    echo "wine-unit: Wine's loader died of a segmentation fault on the way out; running again" >&2
-    status=0
-    run "$@" || status=$?
+if [ "${ORVESSA_WINE_KEEP_SERVER:-0}" != 1 ]; then
+    trap orvessa_wine_kill EXIT
 fi
-tr -d '\r' <"$output"
-exit "$status"
+# Console output only: no window, so no display is needed.
+env -u DISPLAY wine "$program" "$@" | tr -d '\r'
