@@ -2,7 +2,7 @@
 # Measures Orvessa's Windows side under Wine on a private Xvfb screen and prints the figures:
 # picture box repaint cost, peak memory and time while showing large JPEGs, CPU cost of a
 # playing GIF (the program, its Wine server and the X server), and start-up time against a bare
-# window at 96 and 144 DPI.
+# window and against the start-up steps alone, at 96 and 144 DPI.
 #   scripts/bench-wine.sh            everything
 #   scripts/bench-wine.sh startup    the start-up figures alone (STARTUP_RUNS, STARTUP_DPIS)
 # Needs a configured and built `windows` preset (scripts/test.sh does both).
@@ -53,7 +53,8 @@ startup_figures() {
         orvessa_wine_set_dpi "$dpi"
         orvessa_wine_env C.UTF-8
         wine "$bench/StartupBench.exe" "$(winepath -w "$build/app/Orvessa.exe")" \
-            "$(winepath -w "$bench/BareWindow.exe")" "${STARTUP_RUNS:-30}"
+            "$(winepath -w "$bench/BareWindow.exe")" "${STARTUP_RUNS:-30}" \
+            "$(winepath -w "$bench/StepsWindow.exe")"
     done
     orvessa_wine_set_dpi 96
 }
