@@ -1,19 +1,11 @@
 // The smallest ordinary Win32 program with one window: the yardstick for Orvessa's start-up.
 #include <windows.h>
 
-namespace {
-LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-}  // namespace
+#include "QuitWithWindow.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
+    wc.lpfnWndProc = QuitWithWindow;
     wc.hInstance = instance;
     wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     wc.lpszClassName = L"BareWindow";

@@ -9,16 +9,9 @@
 #include <string>
 
 #include "MainWindow.h"
+#include "QuitWithWindow.h"
 
 namespace {
-
-LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
 
 std::wstring Wide(const char* gbk) {
     std::wstring w(std::strlen(gbk) + 1, L'\0');
@@ -70,7 +63,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     CreateWindowExW(WS_EX_TOOLWINDOW, L"StepsPlain", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                     instance, nullptr);
     WNDCLASSW wc = plain;
-    wc.lpfnWndProc = Proc;
+    wc.lpfnWndProc = QuitWithWindow;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"StepsWindow";
     RegisterClassW(&wc);
